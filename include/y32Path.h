@@ -1,0 +1,15 @@
+/* y32Path.h - the public interface of the y32Path library.
+ *
+ * Vector paths for a raster image editor: path records in 16.16 fixed point,
+ * tables with groups and selection, drawing, editing, shapes, deformation,
+ * rasterisation, relief maps and shading. Every function is a plain C call;
+ * records, tables and buffers are passed as pointers. */
+#ifndef Y32PATH_H
+#define Y32PATH_H
+
+#include "y32path/types.h"
+#include "y32path/platform.h"
+#include "y32path/core.h"
+#include "y32Comm.h"
+
+#endif

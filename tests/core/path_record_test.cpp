@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "support/path_fixture.h"
+
+namespace {
+
+using testing_support::LinkList;
+using testing_support::MakePath;
+using testing_support::PathTest;
+
+class RecordTest : public PathTest {};
+
+FIXED xy_of(int i) { return DbToFix(i * 0.5); }
+
+TEST_F(RecordTest, RoomGrowsInStepsOfAHundred) {
+    KyPath *p = KyPathCreate();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->count, 0);
+    EXPECT_EQ(BlockSize(p), path::kNewRecordBytes);
+#if UINTPTR_MAX == 0xFFFFFFFFu
+    EXPECT_EQ(BlockSize(p), 1042u);
+#endif
+    for (int i = 0; i < 100; ++i) {
+        FIXED xy[2] = {xy_of(i), xy_of(-i)};
+        ASSERT_EQ(KyPathAddPoint(&p, xy, i ? PT_LINETO : PT_MOVETO), 1);
+    }
+    EXPECT_EQ(BlockSize(p), path::kNewRecordBytes) << "100 points fit the new block";
+    FIXED xy[2] = {1, 2};
+    KyPath *before = p;
+    ASSERT_EQ(KyPathAddPoint(&p, xy, PT_LINETO), 1);
+    EXPECT_EQ(BlockSize(p), path::BlockBytes(200));
+    EXPECT_EQ(p->count, 101);
+    // The points survived the move, misaligned fields and all.
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(+path::Points(p)[i].x, xy_of(i));
+        ASSERT_EQ(+path::Points(p)[i].y, xy_of(-i));
+    }
+    EXPECT_EQ(+path::Points(p)[100].y, 2);
+    EXPECT_EQ(path::Points(p)[0].type, PT_MOVETO);
+    (void)before;
+
+    // Trim at 150 points, then keep adding: the trimmed block must grow from
+    // its real size, not from the room the count suggests.
+    for (int i = 101; i < 150; ++i) ASSERT_EQ(KyPathAddPoint(&p, xy, PT_LINETO), 1);
+    ASSERT_EQ(KyPathPurge(&p), 1);
+    EXPECT_EQ(BlockSize(p), path::BlockBytes(150));
+#if UINTPTR_MAX == 0xFFFFFFFFu
+    EXPECT_EQ(BlockSize(p), 1542u);
+#endif
+    ASSERT_EQ(KyPathAddPoint(&p, xy, PT_LINETO), 1);
+    EXPECT_EQ(BlockSize(p), path::BlockBytes(200)) << "back on the step rule";
+    EXPECT_EQ(p->count, 151);
+    EXPECT_EQ(KyPathDeletePtr(p, 0), 1);
+}
+
+TEST_F(RecordTest, ReserveGrowsInOneStep) {
+    KyPath *p = KyPathCreate();
+    PathPoint *slot = nullptr;
+    ASSERT_EQ(PathReserve(&p, &slot, 250), 1);
+    EXPECT_EQ(p->count, 250);
+    EXPECT_EQ(BlockSize(p), path::BlockBytes(300));
+    EXPECT_EQ(slot, path::Points(p));
+    ASSERT_EQ(PathReserve(&p, &slot, 50), 1);
+    EXPECT_EQ(slot, path::Points(p) + 250);
+    EXPECT_EQ(BlockSize(p), path::BlockBytes(300)) << "300 points still fit";
+    ASSERT_EQ(PathReserve(&p, &slot, 0), 1);
+    EXPECT_EQ(slot, path::Points(p) + 300);
+    EXPECT_EQ(PathReserve(&p, &slot, -1), 0);
+
+    KyPath *trimmed = MakePath({{PT_MOVETO, 0, 0}});
+    ASSERT_EQ(KyPathPurge(&trimmed), 1);
+    ASSERT_EQ(PathReserve(&trimmed, &slot, 1), 1);
+    slot->type = PT_LINETO;  // within the block: ASan would object otherwise
+    slot->x = slot->y = 7;
+    EXPECT_EQ(BlockSize(trimmed), path::kNewRecordBytes);
+
+    KyPath *empty = nullptr;
+    EXPECT_EQ(PathReserve(&empty, &slot, 1), 0);
+    KyPathDeletePtr(p, 0);
+    KyPathDeletePtr(trimmed, 0);
+}
+
+TEST_F(RecordTest, FailedGrowthLeavesRecordAndHolderAlone) {
+    KyPath *p = KyPathCreate();
+    PathPoint *slot = nullptr;
+    ASSERT_EQ(PathReserve(&p, &slot, 100), 1);
+    KyPath *held = p;
+    {
+        plat::ScopedAllocFailure fail(0);
+        FIXED xy[2] = {5, 5};
+        EXPECT_EQ(KyPathAddPoint(&p, xy, PT_LINETO), 0);
+    }
+    EXPECT_EQ(p, held);
+    EXPECT_EQ(p->count, 100);
+    EXPECT_EQ(BlockSize(p), path::kNewRecordBytes);
+    KyPath *nothing = nullptr;
+    FIXED xy[2] = {0, 0};
+    EXPECT_EQ(KyPathAddPoint(&nothing, xy, PT_MOVETO), 0);
+    EXPECT_EQ(KyPathAddPoint(nullptr, xy, PT_MOVETO), 0);
+    EXPECT_EQ(KyPathPurge(&nothing), 0);
+    KyPathDeletePtr(p, 0);
+}
+
+TEST_F(RecordTest, DeleteRefusesWhatIsNotALiveRecord) {
+    KyPath *p = KyPathCreate();
+    ASSERT_EQ(KyPathDeletePtr(p, 0), 1);
+    EXPECT_EQ(KyPathDeletePtr(p, 0), 0) << "stale pointer, block not reused yet";
+    KyPath on_stack{};
+    EXPECT_EQ(KyPathDeletePtr(&on_stack, 0), 0);
+    EXPECT_EQ(KyPathDeletePtr(nullptr, 0), 0);
+}
+
+TEST_F(RecordTest, DeleteFollowsTheChosenList) {
+    KyPath *a = KyPathCreate(), *b = KyPathCreate(), *c = KyPathCreate();
+    LinkList({a, b, c});
+    a->selNext = c;  // selection list a, c
+    c->selPrev = a;
+    size_t before = LiveBlocks();
+    ASSERT_EQ(KyPathDeletePtr(a, 1), 1);
+    EXPECT_EQ(LiveBlocks(), before - 2) << "a and c went along selNext, b stays";
+    b->prev = b->next = nullptr;
+    // A damaged cyclic list frees each record once.
+    KyPath *x = KyPathCreate(), *y = KyPathCreate();
+    LinkList({b, x, y});
+    y->next = b;
+    EXPECT_EQ(KyPathDeletePtr(b, 0), 1);
+}
+
+TEST_F(RecordTest, CountsAndQueriesAnswerFromAnyRecord) {
+    KyPath *a = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 1, 1}});
+    KyPath *b = KyPathCreate(), *c = KyPathCreate();
+    LinkList({a, b, c});
+    for (KyPath *r : {a, b, c}) EXPECT_EQ(KyPathGetSubpathsNumber(r), 3);
+    EXPECT_EQ(KyPathGetPointsNumber(a), 2);
+    EXPECT_EQ(KyPathIsAllPathsSelected(b), 0);
+    a->flags |= KPF_SELECTED;
+    b->flags |= KPF_SELECTED | KPF_HASSELPOINT;
+    c->flags |= KPF_SELECTED | KPF_HASSELSEGMENT;
+    EXPECT_EQ(KyPathIsAllPathsSelected(c), 1);
+    EXPECT_EQ(KyPathIsSelected(a), 1);
+    EXPECT_EQ(KyPathHasSelectedPoint(b), 1);
+    EXPECT_EQ(KyPathHasSelectedPoint(c), 0);
+    EXPECT_EQ(KyPathHasSelectedSegment(c), 1);
+    for (auto fn : {KyPathGetPointsNumber, KyPathGetSubpathsNumber, KyPathIsSelected, KyPathHasSelectedPoint,
+                    KyPathHasSelectedSegment, KyPathIsAllPathsSelected})
+        EXPECT_EQ(fn(nullptr), 0);
+    EXPECT_EQ(PathFirst(c), a);
+    EXPECT_EQ(PathLast(a), c);
+    EXPECT_EQ(PathFirst(nullptr), nullptr);
+    KyPathDeletePtr(a, 0);
+}
+
+TEST_F(RecordTest, ExtractGivesAnUnlinkedCopy) {
+    KyPath *a = MakePath({{PT_MOVETO, 0, 0}});
+    KyPath *b = MakePath({{PT_MOVETO, 3, 4}, {PT_LINETO | PT_SELECTED, 5, 6}});
+    LinkList({a, b});
+    b->flags = KPF_SELECTED | KPF_HASSELPOINT;
+    b->shape = 2;
+    b->version = 1280;
+    a->groupNext = b;
+    b->groupPrev = a;
+
+    KyPath *copy = KyPathExtractSingleSubPath(a, 2);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->flags, 0u);
+    EXPECT_EQ(copy->prev, nullptr);
+    EXPECT_EQ(copy->groupPrev, nullptr);
+    EXPECT_EQ(copy->count, 2);
+    EXPECT_EQ(copy->shape, 2);
+    EXPECT_EQ(copy->version, 1280);
+    EXPECT_EQ(path::Points(copy)[1].type, PT_LINETO | PT_SELECTED) << "points are kept as they are";
+    EXPECT_EQ(BlockSize(copy), BlockSize(b));
+    EXPECT_EQ(KyPathExtractSingleSubPath(b, 0), nullptr);
+    EXPECT_EQ(KyPathExtractSingleSubPath(b, 3), nullptr);
+    EXPECT_EQ(KyPathExtractSingleSubPath(nullptr, 1), nullptr);
+    KyPathDeletePtr(copy, 0);
+    KyPathDeletePtr(a, 0);
+}
+
+}  // namespace

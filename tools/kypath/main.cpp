@@ -1,0 +1,27 @@
+// kypath - the command-line face of the y32Path library.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "y32Path.h"
+
+int main(int argc, char **argv) {
+    CLI::App app{"kypath - vector paths for raster images: masks, relief and shading from paths"};
+    app.set_version_flag("--version", [] {
+        int32_t lib = KyPathInit();
+        char text[64];
+        std::snprintf(text, sizeof text, "kypath %s (y32Path %d.%d)", KYPATH_VERSION, (lib >> 16) & 0xFFFF,
+                      lib & 0xFFFF);
+        return std::string(text);
+    });
+    app.require_subcommand(0, 1);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+    if (app.get_subcommands().empty()) {
+        std::fputs(app.help().c_str(), stdout);
+    }
+    return 0;
+}
