@@ -3,6 +3,9 @@
 # the shared library can link every one of them whole.
 function(y32path_module name)
   cmake_parse_arguments(M "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT M_SOURCES)
+    set(M_SOURCES ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
   add_library(${name} STATIC ${M_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE Y32PATH_BUILDING=1)

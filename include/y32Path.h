@@ -10,6 +10,16 @@
 #include "y32path/types.h"
 #include "y32path/platform.h"
 #include "y32path/core.h"
+#include "y32path/gdi.h"
+#include "y32path/table.h"
+#include "y32path/view.h"
+#include "y32path/display.h"
+#include "y32path/edit.h"
+#include "y32path/shapes.h"
+#include "y32path/deform.h"
+#include "y32path/raster.h"
+#include "y32path/relief.h"
+#include "y32path/shading.h"
 #include "y32Comm.h"
 
 #endif
