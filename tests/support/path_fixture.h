@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fixed.h"
 #include "core/memory.h"
 #include "core/path_record.h"
 #include "platform/debug_output.h"
