@@ -35,7 +35,7 @@ TEST(Bezier, SplitHalvesTraceTheSameCurve) {
 }
 
 TEST(Bezier, LineSegmentsBecomeEvenCubics) {
-    path::Segment s{path::Segment::kLine, 0, 1, {0, DbToFix(30), 0, 0}, {0, DbToFix(-60), 0, 0}};
+    path::Segment s{path::Segment::kLine, 0, 1, {0, fx::FromDouble(30), 0, 0}, {0, fx::FromDouble(-60), 0, 0}};
     bez::Cubic c = bez::FromSegment(s);
     vec::Vec2 q = bez::PointAt(c, 0.25);
     EXPECT_DOUBLE_EQ(q.x, 7.5);
