@@ -1,0 +1,17 @@
+// tools/kypath/commands.h - the subcommands of kypath.
+//
+// Each subcommand lives in its own cmd_<name>.cpp and registers itself on
+// the application; main() lists the registration functions once.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace kypath {
+
+// Exit codes: 0 done, 1 the library failed, 2 bad input or usage.
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+using Registration = void (*)(CLI::App &app);
+
+}  // namespace kypath
