@@ -74,14 +74,17 @@ OverlayExtent TableOverlay(const PathTable *t) {
 }
 
 bool ReplaceOverlay(PathTable *t, int32_t width, int32_t height) {
-    FreeOverlay(t);
     width = NonNegative(width);
     height = NonNegative(height);
     uint64_t bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     // On a 32-bit target the product can exceed the address space; a
     // wrapped size would give a small buffer that drawing overruns.
-    if (bytes > SIZE_MAX) return false;
-    auto *bits = static_cast<uint8_t *>(mem::MemAlloc(mem::kZeroInit, static_cast<size_t>(bytes)));
+    uint8_t *bits = nullptr;
+    if (bytes <= SIZE_MAX) bits = static_cast<uint8_t *>(mem::MemAlloc(mem::kZeroInit, static_cast<size_t>(bytes)));
+    // The new block is taken before the old one goes, so it never gets the
+    // old address: a view still holding the old pointer is then told apart
+    // from the table's (WritableOverlay).
+    FreeOverlay(t);
     if (!bits) return false;
     t->lpDB = bits;
     RecordRealSize(t->reserved, width, height);

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/memory.h"
+#include "core/path_table.h"
+#include "core/view.h"
+#include "platform/alloc_fail.h"
+#include "support/path_fixture.h"
+
+namespace {
+
+using testing_support::LinkList;
+using testing_support::MakePath;
+using testing_support::PathTest;
+
+std::vector<KyPath *> ListOf(KyPath *head) {
+    std::vector<KyPath *> v;
+    for (KyPath *r = head; r; r = r->next) v.push_back(r);
+    return v;
+}
+
+void Select(KyPath *p) { p->flags |= KPF_SELECTED; }
+
+void LinkSelection(std::initializer_list<KyPath *> records) {
+    KyPath *prev = nullptr;
+    for (KyPath *r : records) {
+        Select(r);
+        r->selPrev = prev;
+        if (prev) prev->selNext = r;
+        prev = r;
+    }
+}
+
+class TableTest : public PathTest {
+  protected:
+    void TearDown() override {
+        if (t) {
+            EXPECT_EQ(KyPathTblDelete(t), 1);
+        }
+        PathTest::TearDown();
+    }
+    // Four records a, b, c, d in group 0; a and c selected.
+    void FourRecords() {
+        ASSERT_EQ(KyPathNew(&t), 1);
+        a = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO | PT_SELECTED, 1, 0}});
+        b = MakePath({{PT_MOVETO, 1, 1}});
+        c = MakePath({{PT_MOVETO, 2, 2}, {PT_LINETO | PT_SEGSELECTED, 3, 2}, {PT_LINETO, 4, 4}});
+        d = MakePath({{PT_MOVETO, 3, 3}});
+        LinkList({a, b, c, d});
+        LinkSelection({a, c});
+        a->flags |= KPF_HASSELPOINT;
+        c->flags |= KPF_HASSELSEGMENT;
+        ASSERT_EQ(KyPathAssignActivePath(t, c), 1);
+    }
+    PathTable *t = nullptr;
+    KyPath *a = nullptr, *b = nullptr, *c = nullptr, *d = nullptr;
+};
+
+TEST_F(TableTest, NewTableHasOneEmptyCurrentGroup) {
+    ASSERT_EQ(KyPathNew(&t), 1);
+    EXPECT_EQ(mem::PathBlockSize(t), table::BlockBytes(1));
+    EXPECT_EQ(t->state, table::kStateLive);
+    EXPECT_EQ(t->groups, 1);
+    EXPECT_EQ(t->lpDB, nullptr);
+    int32_t current = -1, stateSet = -1;
+    KyPath *first = a, *sel = a;  // junk that must be overwritten
+    EXPECT_EQ(KyPathFind(t, &current, &first, &sel, &stateSet), 1);
+    EXPECT_EQ(current, 0);
+    EXPECT_EQ(first, nullptr);
+    EXPECT_EQ(sel, nullptr);
+    EXPECT_EQ(stateSet, 1);
+    t->state = 0;
+    EXPECT_EQ(KyPathFind(t, nullptr, nullptr, nullptr, &stateSet), 1);
+    EXPECT_EQ(stateSet, 0);
+
+    int32_t count = -1;
+    EXPECT_EQ(KyPathFindGroups(t, &count), 1);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(KyPathFindGroups(nullptr, &count), 0);
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(TableTest, GroupNamesOnlyForExistingIndices) {
+    ASSERT_EQ(KyPathNew(&t), 1);
+    PathGroup *g = table::AppendGroup(&t);
+    ASSERT_NE(g, nullptr);
+    std::string longName(400, 'n');
+    table::SetGroupName(g, longName.c_str());
+    EXPECT_EQ(std::strlen(g->name), 255u);
+    char *name = reinterpret_cast<char *>(1);
+    EXPECT_EQ(KyPathFindGroupName(t, 1, &name), 1);
+    EXPECT_EQ(name, table::Groups(t)[1].name);
+    for (int32_t bad : {-1, 2, 1000}) {
+        name = reinterpret_cast<char *>(1);
+        EXPECT_EQ(KyPathFindGroupName(t, bad, &name), 0);
+        EXPECT_EQ(name, nullptr) << bad;
+    }
+    table::SetGroupName(g, nullptr);
+    EXPECT_STREQ(g->name, "");
+}
+
+TEST_F(TableTest, AppendedGroupIsClearedAndFailureKeepsTheTable) {
+    ASSERT_EQ(KyPathNew(&t), 1);
+    KyPath *p = MakePath({{PT_MOVETO, 1, 1}});
+    ASSERT_EQ(KyPathAssignActivePath(t, p), 1);
+    {
+        plat::ScopedAllocFailure fail(0);
+        PathTable *before = t;
+        EXPECT_EQ(table::AppendGroup(&t), nullptr);
+        EXPECT_EQ(t, before);
+        EXPECT_EQ(t->groups, 1);
+        EXPECT_EQ(table::Groups(t)[0].first, p);
+    }
+    // Leave garbage where the next entry will go, so that a missing clear
+    // shows (growth does not zero-fill).
+    t = static_cast<PathTable *>(mem::PathReAlloc(t, table::BlockBytes(3)));
+    ASSERT_NE(t, nullptr);
+    std::memset(&table::Groups(t)[1], 0xA5, 2 * sizeof(PathGroup));
+    t = static_cast<PathTable *>(mem::PathReAlloc(t, table::BlockBytes(1)));
+    ASSERT_NE(t, nullptr);
+    PathGroup *g = table::AppendGroup(&t);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(t->groups, 2);
+    EXPECT_EQ(mem::PathBlockSize(t), table::BlockBytes(2));
+    EXPECT_EQ(g->index, 1);
+    EXPECT_EQ(g->first, nullptr);
+    EXPECT_EQ(g->firstSelected, nullptr);
+    EXPECT_EQ(g->name[0], '\0');
+    EXPECT_EQ(table::Groups(t)[0].first, p);
+    EXPECT_EQ(t->current, 0) << "current is the caller's to move";
+
+    // An index the host damaged must not reach past the block.
+    t->current = 2;
+    EXPECT_EQ(table::CurrentGroup(t), nullptr);
+    EXPECT_EQ(KyPathFind(t, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(KyPathAssignActivePath(t, p), 0);
+    t->current = 1;
+    EXPECT_EQ(table::CurrentGroup(t), g);
+}
+
+TEST_F(TableTest, NewFailsCleanly) {
+    PathTable *held = reinterpret_cast<PathTable *>(0x10);
+    {
+        plat::ScopedAllocFailure fail(0);
+        EXPECT_EQ(KyPathNew(&held), 0);
+    }
+    EXPECT_EQ(held, reinterpret_cast<PathTable *>(0x10));
+    EXPECT_EQ(KyPathNew(nullptr), 0);
+}
+
+TEST_F(TableTest, AssigningHeadsFollowsTheLists) {
+    FourRecords();
+    const PathGroup *g = table::CurrentGroup(t);
+    EXPECT_EQ(g->first, a) << "the head of the record's list";
+    EXPECT_EQ(g->firstSelected, a);
+
+    // Unselected: refused, nothing changes.
+    EXPECT_EQ(KyPathAssignSelectedPath(t, b), 0);
+    EXPECT_EQ(g->firstSelected, a);
+    EXPECT_EQ(KyPathAssignSelectedPath(t, nullptr), 1);
+    EXPECT_EQ(g->firstSelected, nullptr);
+    EXPECT_EQ(KyPathAssignSelectedPath(t, c), 1);
+    EXPECT_EQ(g->firstSelected, a) << "walks back to the selection head";
+
+    // The blind form finds the first flagged record of the list.
+    a->flags &= ~KPF_SELECTED;
+    a->selNext = nullptr;
+    c->selPrev = nullptr;
+    EXPECT_EQ(KyPathAssignSelectedPathBlindly(t, d), 1);
+    EXPECT_EQ(g->firstSelected, c);
+    c->flags &= ~KPF_SELECTED;
+    EXPECT_EQ(KyPathAssignSelectedPathBlindly(t, d), 1);
+    EXPECT_EQ(g->firstSelected, nullptr);
+    EXPECT_EQ(KyPathAssignSelectedPathBlindly(t, nullptr), 0);
+    EXPECT_EQ(KyPathAssignSelectedPathBlindly(nullptr, d), 0);
+    EXPECT_EQ(KyPathAssignActivePath(t, nullptr), 0);
+    EXPECT_EQ(g->first, a);
+}
+
+TEST_F(TableTest, SelectedGroupsCountChainsOnce) {
+    FourRecords();
+    // a and b form one chain; a, b and c are selected.
+    a->groupNext = b;
+    b->groupPrev = a;
+    LinkSelection({a, b, c});
+    ASSERT_EQ(KyPathAssignSelectedPath(t, b), 1);
+    EXPECT_EQ(KyPathGetSelectedGroupsNumber(t), 2);
+    EXPECT_EQ(KyPathGetSelectedGroupsNumber(nullptr), 0);
+}
+
+TEST_F(TableTest, PickedSegmentSearchStartsAfterTheGivenRecord) {
+    FourRecords();
+    EXPECT_EQ(KyPathGetSubPathWithSelectedSegment(t, nullptr), c);
+    EXPECT_EQ(KyPathGetSubPathWithSelectedSegment(t, a), c);
+    EXPECT_EQ(KyPathGetSubPathWithSelectedSegment(t, c), nullptr);
+    KyPath *stranger = MakePath({{PT_MOVETO, 0, 0}});
+    EXPECT_EQ(KyPathGetSubPathWithSelectedSegment(t, stranger), nullptr);
+    EXPECT_EQ(KyPathDeletePtr(stranger, 0), 1);
+    EXPECT_EQ(KyPathGetSubPathWithSelectedSegment(nullptr, nullptr), nullptr);
+}
+
+TEST_F(TableTest, SeparationReversesBothListsAndDeselects) {
+    FourRecords();
+    KyPath *out = KyPathSeparateSelectedPathFromTable(t);
+    ASSERT_EQ(out, c);
+    EXPECT_EQ(ListOf(out), (std::vector<KyPath *>{c, a}));
+    EXPECT_EQ(c->prev, nullptr);
+    EXPECT_EQ(a->prev, c);
+    for (KyPath *r : {a, c}) {
+        EXPECT_EQ(r->flags & (KPF_SELECTED | KPF_HASSELPOINT | KPF_HASSELSEGMENT), 0u);
+        EXPECT_EQ(r->selNext, nullptr);
+        EXPECT_EQ(r->selPrev, nullptr);
+        for (int32_t i = 0; i < r->count; ++i)
+            EXPECT_EQ(KyPathPoints(r)[i].type & (PT_SELECTED | PT_SEGSELECTED), 0);
+    }
+    const PathGroup *g0 = &table::Groups(t)[0];
+    EXPECT_EQ(g0->first, d);
+    EXPECT_EQ(g0->firstSelected, nullptr);
+    EXPECT_EQ(ListOf(d), (std::vector<KyPath *>{d, b}));
+    EXPECT_EQ(d->prev, nullptr);
+    EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
+}
+
+TEST_F(TableTest, SeparationWorksOnGroupZeroAndCutsSplitChains) {
+    FourRecords();
+    // b (stays) and c (leaves) form one chain.
+    b->groupNext = c;
+    c->groupPrev = b;
+    // A second, current group must not matter.
+    ASSERT_NE(table::AppendGroup(&t), nullptr);
+    t->current = 1;
+    KyPath *out = KyPathSeparateSelectedPathFromTable(t);
+    ASSERT_EQ(out, c);
+    EXPECT_EQ(b->groupNext, nullptr);
+    EXPECT_EQ(c->groupPrev, nullptr);
+    // Freeing the separated records leaves nothing in the table pointing at them.
+    EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
+    for (KyPath *r = table::Groups(t)[0].first; r; r = r->next) {
+        EXPECT_EQ(r->groupNext, nullptr);
+        EXPECT_EQ(r->groupPrev, nullptr);
+    }
+}
+
+TEST_F(TableTest, SeparationWithoutSelectionChangesNothing) {
+    FourRecords();
+    table::Groups(t)[0].firstSelected = nullptr;
+    EXPECT_EQ(KyPathSeparateSelectedPathFromTable(t), nullptr);
+    EXPECT_EQ(ListOf(table::Groups(t)[0].first), (std::vector<KyPath *>{a, b, c, d}));
+    EXPECT_TRUE(a->flags & KPF_SELECTED);
+    EXPECT_EQ(KyPathSeparateSelectedPathFromTable(nullptr), nullptr);
+
+    // Everything selected: group 0 ends up empty.
+    LinkSelection({a, b, c, d});
+    ASSERT_EQ(KyPathAssignSelectedPath(t, a), 1);
+    KyPath *out = KyPathSeparateSelectedPathFromTable(t);
+    EXPECT_EQ(ListOf(out), (std::vector<KyPath *>{d, c, b, a}));
+    EXPECT_EQ(table::Groups(t)[0].first, nullptr);
+    EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
+}
+
+TEST_F(TableTest, DeleteFreesEveryGroupAndTheOverlay) {
+    FourRecords();
+    ASSERT_NE(table::AppendGroup(&t), nullptr);
+    KyPath *other = MakePath({{PT_MOVETO, 0, 0}});
+    t->current = 1;
+    ASSERT_EQ(KyPathAssignActivePath(t, other), 1);
+    ASSERT_TRUE(view::ReplaceOverlay(t, 8, 4));
+    EXPECT_EQ(KyPathTblDeletelpDB(t), 1);
+    EXPECT_EQ(t->lpDB, nullptr);
+    EXPECT_EQ(t->reserved[view::kRealWidthWord], 0u);
+    ASSERT_TRUE(view::ReplaceOverlay(t, 8, 4));
+    EXPECT_EQ(KyPathTblDelete(t), 1);  // the fixture checks that no record is left
+    EXPECT_EQ(KyPathTblDelete(t), 0) << "a freed table is refused";
+    t = nullptr;
+    EXPECT_EQ(KyPathTblDelete(nullptr), 0);
+    EXPECT_EQ(KyPathTblDeletelpDB(nullptr), 0);
+}
+
+}  // namespace
