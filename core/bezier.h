@@ -1,12 +1,14 @@
 // core/bezier.h - cubic and line segment maths in doubles.
 //
 // All curve maths the subsystems share lives here: interpolation, de
-// Casteljau splitting, points and tangents, control boxes. Coordinates are
+// Casteljau splitting, points, tangents, lengths, control boxes, and records
+// seen as segments (fetch, point bounds, affine map). Coordinates are
 // image units (FIXED converted with fx::ToDouble). Lines are cubics whose
 // controls sit on the chord where a caller wants one form for both.
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/fixed.h"
 #include "core/point_walk.h"
@@ -74,6 +76,138 @@ inline Cubic FromSegment(const path::Segment &s) {
     Cubic c{{p0, {}, {}, {}}};
     for (int i = 1; i < 4; ++i) c.p[i] = Vec2{fx::ToDouble(s.x[i]), fx::ToDouble(s.y[i])};
     return c;
+}
+
+// ---------------------------------------------------------------------------
+// Records as segments, and the measures built on them.
+
+// Unit tangent at t: the derivative normalised by vec::Normalize, so a
+// derivative of length 0.0001 or less comes back as it is (near zero)
+// rather than blown up into noise.
+inline Vec2 UnitTangentAt(const Cubic &c, double t) {
+    Vec2 d = DerivativeAt(c, t);
+    vec::Normalize(&d);
+    return d;
+}
+
+// Direction of the tangent at t in radians, atan2 convention (y grows
+// downward on screen, so positive angles turn clockwise there).
+inline double TangentAngle(const Cubic &c, double t) {
+    Vec2 d = UnitTangentAt(c, t);
+    return std::atan2(d.y, d.x);
+}
+
+namespace detail {
+inline double LengthWithin(const Cubic &c, double tolerance, int depth) {
+    double poly = vec::Distance(c.p[0].x, c.p[0].y, c.p[1].x, c.p[1].y) +
+                  vec::Distance(c.p[1].x, c.p[1].y, c.p[2].x, c.p[2].y) +
+                  vec::Distance(c.p[2].x, c.p[2].y, c.p[3].x, c.p[3].y);
+    double chord = vec::Distance(c.p[0].x, c.p[0].y, c.p[3].x, c.p[3].y);
+    // The depth cap is a backstop only: halving shrinks poly - chord at
+    // least linearly, so curves within the 16-bit coordinate range meet any
+    // tolerance above 1e-6 within about 40 halvings; the cap keeps a NaN
+    // coordinate from recursing without end.
+    if (!(poly - chord > tolerance) || depth >= 48) return poly;
+    Cubic l, r;
+    Split(c, 0.5, &l, &r);
+    return LengthWithin(l, tolerance, depth + 1) + LengthWithin(r, tolerance, depth + 1);
+}
+}  // namespace detail
+
+// Arc length: the control polygon once it lies within `tolerance` of the
+// chord, else the sum of the two halves. The polygon is never shorter than
+// the curve, so the result errs long by less than the tolerance per leaf.
+inline double Length(const Cubic &c, double tolerance) { return detail::LengthWithin(c, tolerance, 0); }
+
+inline Vec2 ToVec(const PathPoint &pt) { return Vec2{fx::ToDouble(pt.x), fx::ToDouble(pt.y)}; }
+
+// A segment in doubles: two points for a line, four for a curve.
+struct SegmentPoints {
+    int n;  // 2 or 4
+    Vec2 p[4];
+};
+
+// The k-th line or curve segment of a record, counted from 0 in the order
+// path::ForEachSegment visits them. False when the record has fewer.
+inline bool FetchSegment(const KyPath *rec, int32_t k, SegmentPoints *out) {
+    if (!rec || k < 0 || !out) return false;
+    int32_t seen = 0;
+    bool found = false;
+    path::ForEachSegment(rec, [&](const path::Segment &s) {
+        if (found || seen++ != k) return;
+        found = true;
+        out->n = s.kind == path::Segment::kLine ? 2 : 4;
+        for (int i = 0; i < out->n; ++i) out->p[i] = Vec2{fx::ToDouble(s.x[i]), fx::ToDouble(s.y[i])};
+    });
+    return found;
+}
+
+// Minimum and maximum of every stored point (control points and parameter
+// entries included) in image units. A null record gives all zeros; a record
+// without points the inverted box (10000, 10000, -10000, -10000), which
+// unites with others as empty. The scan starts from the first point, not
+// from the +-10000 of the empty box, so paths lying wholly beyond 10000
+// pixels (FIXED reaches 32767) still get their true box.
+inline Box PointBounds(const KyPath *rec) {
+    if (!rec) return Box{0, 0, 0, 0};
+    if (rec->count <= 0) return Box{10000.0, 10000.0, -10000.0, -10000.0};
+    const PathPoint *pts = path::Points(rec);
+    Vec2 first = ToVec(pts[0]);
+    Box b{first.x, first.y, first.x, first.y};
+    for (int32_t i = 1; i < rec->count; ++i) {
+        Vec2 v = ToVec(pts[i]);
+        b.min_x = std::min(b.min_x, v.x);
+        b.min_y = std::min(b.min_y, v.y);
+        b.max_x = std::max(b.max_x, v.x);
+        b.max_y = std::max(b.max_y, v.y);
+    }
+    return b;
+}
+
+// Maps every point of the record (parameter entries too) by the row-major
+// matrix m: x' = x m00 + y m10 + m20, y' = x m01 + y m11 + m21, converted
+// back with the library's truncating rule. The third column is not read.
+inline void AffineMap(KyPath *rec, const double m[3][3]) {
+    if (!rec || !m) return;
+    PathPoint *pts = path::Points(rec);
+    for (int32_t i = 0; i < rec->count; ++i) {
+        Vec2 v = ToVec(pts[i]);
+        pts[i].x = fx::FromDouble(v.x * m[0][0] + v.y * m[1][0] + m[2][0]);
+        pts[i].y = fx::FromDouble(v.x * m[0][1] + v.y * m[1][1] + m[2][1]);
+    }
+}
+
+// A cubic in power form, P(t) = c0 + c1 t + c2 t^2 + c3 t^3, for code that
+// evaluates one curve at many parameters (envelope nets map every point of
+// a path through the same two curves): the coefficients are formed once,
+// each evaluation is a Horner chain.
+struct PowerCubic {
+    Vec2 c[4];
+};
+
+inline PowerCubic ToPowerForm(const Cubic &b) {
+    const Vec2 *p = b.p;
+    return PowerCubic{{p[0],
+                       {3 * (p[1].x - p[0].x), 3 * (p[1].y - p[0].y)},
+                       {3 * (p[2].x - 2 * p[1].x + p[0].x), 3 * (p[2].y - 2 * p[1].y + p[0].y)},
+                       {p[3].x - 3 * p[2].x + 3 * p[1].x - p[0].x, p[3].y - 3 * p[2].y + 3 * p[1].y - p[0].y}}};
+}
+
+inline Vec2 PointAt(const PowerCubic &c, double t) {
+    return Vec2{c.c[0].x + t * (c.c[1].x + t * (c.c[2].x + t * c.c[3].x)),
+                c.c[0].y + t * (c.c[1].y + t * (c.c[2].y + t * c.c[3].y))};
+}
+
+// The control points of the cubic that passes through e0 at t = 0, e1 at
+// t = 1/3, e2 at t = 2/3 and e3 at t = 1. With B(1/3) = (8 P0 + 12 P1 +
+// 6 P2 + P3) / 27 and B(2/3) likewise, a = e1 - (8 e0 + e3) / 27 and
+// b = e2 - (e0 + 8 e3) / 27 are (4 P1 + 2 P2) / 9 and (2 P1 + 4 P2) / 9,
+// so P1 = 3a - 1.5b and P2 = 3b - 1.5a.
+inline Cubic ThroughThirds(Vec2 e0, Vec2 e1, Vec2 e2, Vec2 e3) {
+    constexpr double k8 = 0.2962962962962963, k1 = 0.037037037037037035;  // 8/27, 1/27
+    Vec2 a{e1.x - e0.x * k8 - e3.x * k1, e1.y - e0.y * k8 - e3.y * k1};
+    Vec2 b{e2.x - e0.x * k1 - e3.x * k8, e2.y - e0.y * k1 - e3.y * k8};
+    return Cubic{{e0, {3 * a.x - 1.5 * b.x, 3 * a.y - 1.5 * b.y}, {3 * b.x - 1.5 * a.x, 3 * b.y - 1.5 * a.y}, e3}};
 }
 
 }  // namespace bez

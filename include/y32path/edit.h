@@ -3,8 +3,163 @@
 #define Y32PATH_EDIT_H
 
 #include "types.h"
+#include "platform.h"
+#include "table.h"
+#include "view.h"
 
 Y32_BEGIN_C
+
+/* ---- The flat form -------------------------------------------------------
+ * A path chain (the whole table list holding the record, with the head's
+ * OutlineInfo and the paths attached to it) serialised into one
+ * global-memory block, for documents and the clipboard. The block always
+ * has the 32-bit layout: ten 32-bit header words per record, links written
+ * as 32-bit tags. */
+
+/* *size receives the byte size of the flat form of the table list holding
+ * `path`. With `block` non-null a zero-filled global-memory block of that
+ * size is made, filled and stored in *block; the caller frees it with
+ * GlobalFree. Flattening stamps version 769 into every written record.
+ * Returns 1; 0 (and *block NULL) for a NULL or damaged record, a form
+ * beyond 2 GB, or no memory. */
+Y32_API int32_t KyPathFlatten(KyPath *path, uint32_t *size, HGLOBAL *block);
+/* Builds a new table list from the flat block held in *block (not freed,
+ * not changed) and stores its head in *path (NULL for a block without
+ * records). Every offset, size and count is checked against the block's
+ * GlobalSize; a malformed block, a handle that is not a live global block
+ * or no memory gives 0, *path NULL and nothing left allocated. Links that
+ * point outside the block's records are cleared. */
+Y32_API int32_t KyPathUnFlatten(HGLOBAL *block, KyPath **path);
+
+/* ---- Segments, length and offset ---------------------------------------- */
+
+/* Moves the record and every record after it along next by whole pixels
+ * so that the box of KyPathGetMiniMaxRect (record, scale 1.0) - margin
+ * included - starts at (x, y). Returns 1; 0 for NULL. */
+Y32_API int32_t KyPathOffset(KyPath *path, int32_t x, int32_t y);
+/* Adds dx, dy (whole pixels) to the integer part of every position of the
+ * record and of every record after it along next; the fractions stay and
+ * the integer parts wrap at 16 bits. Returns 1; 0 for NULL. */
+Y32_API int32_t KyPathOffsetExact(KyPath *path, int32_t dx, int32_t dy);
+/* Length of the record's line and curve segments in image pixels (curves
+ * to within 0.1 pixel); 0.0 for NULL or fewer than two points. */
+Y32_API double KyPathGetLength(KyPath *path);
+/* Splits segment `segment` (the one starting at that point index) of the
+ * record at t = (low 16 bits of t) / 65535. A curve becomes two curves
+ * (3 more points), a line gets a new point on it (1 more). The record is
+ * normally the current group's selected path; wherever it sits, its
+ * neighbours in all three lists and the current group follow it when the
+ * block moves. Returns the (possibly moved) record; NULL when the segment
+ * is neither a whole line nor a whole curve, for a NULL argument, or when
+ * out of memory (error 1001 recorded; the record unchanged). */
+Y32_API KyPath *KyPathSubdivide(PathTable *table, KyPath *path, int32_t segment, uint32_t t);
+
+/* ======== Transforms and structural edits ================================
+ * (Everything from here to the end of this block belongs to the transform
+ * and structure operations; the flat form and segment operations above.) */
+
+/* ---- Transforms -----------------------------------------------------------
+ * The geometric operations below draw nothing. Points are stepped by kind:
+ * move, line and curve points move; the parameter entries of special
+ * records (0x0100, 0x0200, 0x0400) keep their values under moving and
+ * sizing. */
+
+/* The resize-slant-rotate request: 56 bytes on every target. */
+typedef struct KyPathRSRParams {
+    int32_t reserved0;
+    int32_t anchored;   /* 0: origin at the bounds' top-left; else from the handle */
+    double dx, dy;      /* where the origin ends up, image pixels */
+    double sx, sy;      /* scale factors; sy 0 means sy = sx */
+    double reserved1;
+    double angle;       /* degrees, 0 for no rotation */
+} KyPathRSRParams;
+
+/* The two words of the host's handle description that the transform reads;
+ * hosts pass their handle record whose first two words are these. */
+typedef struct KyPathRSRHandle {
+    uint32_t kind;  /* bit 0: edge handle, anchored at the opposite edge;
+                       bit 1: handle anchored at the middle */
+    int32_t axis;   /* 0 horizontal, nonzero vertical */
+} KyPathRSRHandle;
+
+/* (x1 + x2, y1 + y2) packed as x in the low and y in the high 32 bits. */
+Y32_API uint64_t PtfxAdd(FIXED x1, FIXED y1, FIXED x2, FIXED y2);
+/* (x1 - x2, y1 - y2), packed the same way. */
+Y32_API uint64_t PtfxSub(FIXED x1, FIXED y1, FIXED x2, FIXED y2);
+/* Moves by a 16.16 offset: a selected record and the rest of its selection
+ * list, or an unselected record and the rest of its group chain. 1; 0 for
+ * NULL. */
+Y32_API int32_t KyPathMovePathsByPtfx(KyPath *path, FIXED dx, FIXED dy);
+/* The same with the offset in window pixels at the view's zoom. 0 for a
+ * NULL record or view, or a view whose zoom is not a positive number. */
+Y32_API int32_t KyPathMovePaths(KyPath *path, CoordStruct *view, int32_t wdx, int32_t wdy);
+/* Scales every record of the table list about the image origin; sy 0 means
+ * sy = sx. 1; 0 for NULL. */
+Y32_API int32_t KyPathSize(KyPath *path, double sx, double sy);
+/* Scales the one record (every entry) about the centre of its whole-pixel
+ * rectangle; *centre (when given) receives that centre as two integers. */
+Y32_API void KyPathScaleCentered(KyPath *path, double sx, double sy, int32_t *centre);
+/* Turns the whole table list about the centre of its point bounds; a
+ * positive angle turns clockwise on screen. */
+Y32_API void KyPathRotateAboutCenter(KyPath *path, double degrees);
+/* Moves the table list's origin to (0, 0), scales, rotates and moves it to
+ * (dx, dy). 0 for NULL, or when a record is a wrap baseline or an
+ * envelope outline (flags 0x310000); nothing changes then. */
+Y32_API int32_t KyPathResizeSlantRotate(KyPath *path, const KyPathRSRParams *params,
+                                        const KyPathRSRHandle *handle);
+/* Where the four corners of the bounds would land, without changing the
+ * path: corners[0..7] = x, y of top-left, top-right, bottom-left,
+ * bottom-right. Same refusals, and a NULL corners. */
+Y32_API int32_t KyPathGetRSRHandle(KyPath *path, const KyPathRSRParams *params,
+                                   const KyPathRSRHandle *handle, FIXED *corners);
+
+/* ---- Structural edits ----------------------------------------------------- */
+
+/* Makes the selection list holding the (selected) record one group chain.
+ * 0 when the record is not selected or a record of the list carries an
+ * OutlineInfo. */
+Y32_API int32_t KyPathJoin(KyPath *path);
+/* Makes the whole table list one group chain; 0 when a record of it carries
+ * an OutlineInfo. */
+Y32_API int32_t KyPathJoinAll(KyPath *path);
+/* Takes every record of the selection list out of its group chain. */
+Y32_API int32_t KyPathDisjoin(KyPath *path);
+/* Repairs closing point types of 0, then ungroups the whole table list. */
+Y32_API int32_t KyPathDisjoinAll(KyPath *path);
+/* 1 for an unlinked open record with points. */
+Y32_API int32_t KyPathIsSingleOpenPath(KyPath *path);
+/* -1 below, 0 exactly at, 1 above the smallest valid subpath. */
+Y32_API int32_t KyPathIsSimplestSubpath(KyPath *path);
+/* 1 when the picked segment may change between line and curve. */
+Y32_API int32_t KyPathSelectedSegmentCanBeConverted(KyPath *path);
+/* Drops the last line or curve segment. 0 when there is none to drop. */
+Y32_API int32_t KyPathDeleteLinkLastSegment(KyPath *path);
+/* Deletes the selected nodes or records of the current group without
+ * drawing; *changed receives the group box of the selected path taken
+ * before (empty when there is none). 0 when nothing is selected. */
+Y32_API int32_t KyPathDeleteLink(PathTable *table, CoordStruct *view, Y32Rect *changed);
+/* Reverses every record of the selection list. */
+Y32_API int32_t KyPathInvertSubpaths(KyPath *path);
+/* Appends the record's table list to the one in *holder (or stores it). */
+Y32_API int32_t KyPathChainPaths(KyPath **holder, KyPath *path);
+/* Links n records as one table list and group chain; returns paths[0]. */
+Y32_API KyPath *KyPathChainKyPath(int32_t n, KyPath **paths);
+/* Splices the record out of the list in *holder and frees it. */
+Y32_API void KyPathDeleteNodeFromList(KyPath **holder, KyPath *path);
+/* Puts an unlinked record in the place of one in the table's lists. */
+Y32_API void KyPathExchangeSubpathInTable(PathTable *table, KyPath *oldPath, KyPath *newPath);
+
+/* One traced point: 24 bytes. type 2 line, 4 curve, or a point type word. */
+typedef struct KyPathTracedPoint {
+    double x, y;
+    int32_t type;
+    int32_t unused;
+} KyPathTracedPoint;
+/* A new closed record of the traced points (selected, in no list), or NULL
+ * for fewer than two points or no memory. */
+Y32_API KyPath *KyPathR2VToKyPath(int32_t n, const KyPathTracedPoint *points);
+
+/* ======== End of transforms and structural edits ======================== */
 
 Y32_END_C
 
