@@ -3,8 +3,167 @@
 #define Y32PATH_DEFORM_H
 
 #include "types.h"
+#include "gdi.h"
+#include "view.h"
+
+/* ---- Envelopes ----------------------------------------------------------
+ *
+ * An envelope maps the bounding rectangle of a path onto a curved
+ * quadrilateral:
+ *  - bilinear: the four corners move to four free points;
+ *  - bi-Bezier (horizontal): top and bottom edges become cubic curves P and
+ *    Q, both running towards increasing x; the sides stay straight;
+ *  - bi-Bezier V: left and right edges become the curves, both running
+ *    towards increasing y; top and bottom stay straight.
+ * A point at (u, v) of the rectangle (0..1 each) goes to
+ *   bilinear    A + u (B - A) + v (C - A) + u v (A - B - C + D)
+ *   horizontal  (1 - v) P(u) + v Q(u)
+ *   V           (1 - u) P(v) + u Q(v)
+ * Curve handles are mapped as points; nothing is subdivided.
+ *
+ * Typical use: map the path (KyPathBiLinear, KyPathBiCubic, KyPathBiCubicV),
+ * then attach the matching outline (KyPathAdd...) so the user can edit it. */
+
+typedef struct EnvelopePoint {
+    FIXED x, y;
+} EnvelopePoint;
+
+/* Control net of a bi-Bezier envelope, 64 bytes. Horizontal: P0 top-left,
+ * P1 P2 handles of the top edge, P3 top-right, Q0 bottom-left, Q1 Q2 handles
+ * of the bottom edge, Q3 bottom-right. V: P0 top-left, P1 P2 handles of the
+ * left edge, P3 bottom-left, Q0 top-right, Q1 Q2 handles of the right edge,
+ * Q3 bottom-right. */
+typedef struct EnvelopeNet {
+    EnvelopePoint p[4]; /* P0..P3 */
+    EnvelopePoint q[4]; /* Q0..Q3 */
+} EnvelopeNet;
+
+/* Corners of a bilinear envelope, 32 bytes: 0 top-left (u 0, v 0),
+ * 1 top-right (1, 0), 2 bottom-left (0, 1), 3 bottom-right (1, 1). */
+typedef struct EnvelopeCorners {
+    EnvelopePoint c[4];
+} EnvelopeCorners;
+
+/* Flags of an attached envelope outline record. */
+#define KPF_ENVELOPE_HORIZONTAL (KPF_SELECTED | KPF_ENVELOPE1) /* bilinear or horizontal */
+#define KPF_ENVELOPE_VERTICAL   (KPF_SELECTED | KPF_ENVELOPE2)
+
+/* What KyPathGetEnvelopeWrapType finds at the end of a chain. */
+#define ENVELOPE_NONE             0
+#define ENVELOPE_BILINEAR         1
+#define ENVELOPE_BIBEZIER         2
+#define ENVELOPE_BIBEZIER_V       3
+#define ENVELOPE_OTHER_ATTACHED   4 /* a record with flag 0x400000 */
+#define ENVELOPE_BIBEZIER_RECT    5 /* horizontal net still the plain rectangle */
+#define ENVELOPE_BIBEZIER_V_RECT  6
+#define ENVELOPE_WRAP_BASELINE    10
 
 Y32_BEGIN_C
+
+/* Attach (or overwrite) the envelope outline of the chain that holds path.
+ * The whole table list is deselected first. The outline goes after the last
+ * member of the head's group chain: a 9-point record for the bi-Bezier
+ * forms (which also reduce that member's flags to its text bit 28, keeping
+ * KPF_OUTLINEINFO), a 5-point one for the bilinear forms. An outline record
+ * already at the end of the list is reused (grown when it is too small);
+ * ordinary subpaths are never overwritten. 1; 0 for a NULL path or net, or
+ * when the record cannot be allocated (nothing changed). */
+Y32_API int32_t KyPathAddBiBezierEnvelope(KyPath *path, const EnvelopeNet *net);
+Y32_API int32_t KyPathAddBiBezierEnvelopeV(KyPath *path, const EnvelopeNet *net);
+Y32_API int32_t KyPathAddBiLinearEnvelope(KyPath *path, const EnvelopeCorners *corners);
+Y32_API int32_t KyPathAddBiLinearEnvelopeV(KyPath *path, const EnvelopeCorners *corners);
+
+/* Read the net or corners back from an outline record. 0 for a NULL
+ * outline or output, an outline without KPF_SELECTED, or one with too few
+ * points. The V name is the same function. */
+Y32_API int32_t KyPathGetBiBezierEnvelope(KyPath *outline, EnvelopeNet *net);
+Y32_API int32_t KyPathGetBiBezierEnvelopeV(KyPath *outline, EnvelopeNet *net);
+Y32_API int32_t KyPathGetBiLinearEnvelope(KyPath *outline, EnvelopeCorners *corners);
+
+/* Kind of record at the end of the chain (ENVELOPE_...). 0 for NULL. */
+Y32_API int32_t KyPathGetEnvelopeWrapType(KyPath *path);
+
+/* Map the path's group chain from the domain rectangle (four doubles:
+ * left, top, right, bottom, image units) through the envelope; every
+ * mapped record's shape code becomes 0. With a NULL path and a source
+ * rectangle (four doubles, same order), the rectangle is mapped instead and
+ * what it became is written into corners or net. 1; 0 when path and
+ * sourceRect are both NULL, when domain or the envelope is NULL, or when
+ * the working record cannot be allocated. A zero-width (zero-height)
+ * domain maps everything to u = 0 (v = 0). */
+Y32_API int32_t KyPathDomainRangeBilinear(KyPath *path, const double *domain, const double *sourceRect,
+                                          EnvelopeCorners *corners);
+Y32_API int32_t KyPathDomainRangeBiCubic(KyPath *path, const double *domain, const double *sourceRect,
+                                         EnvelopeNet *net);
+Y32_API int32_t KyPathDomainRangeBiCubicV(KyPath *path, const double *domain, const double *sourceRect,
+                                          EnvelopeNet *net);
+
+/* As the DomainRange forms with the chain's own box without margin as the
+ * domain. reserved is not read. */
+Y32_API int32_t KyPathBiLinear(KyPath *path, const EnvelopeCorners *corners);
+Y32_API int32_t KyPathBiCubic(KyPath *path, const EnvelopeNet *net, int32_t reserved);
+Y32_API int32_t KyPathBiCubicV(KyPath *path, const EnvelopeNet *net, int32_t reserved);
+
+Y32_END_C
+
+/* ---- 3D projection --------------------------------------------------------
+ *
+ * A path is a flat object in the plane z = 0, turned about a centre by a
+ * rotation M, shifted, and seen in perspective from the eye
+ *   E = (centreX, centreY, distance / tan(fieldOfView / 2))
+ * onto the same plane. Points are row vectors: p' = p * M, matrices nine
+ * doubles row by row. Angles are degrees; every degree-radian conversion
+ * uses pi = 3.14159.
+ *
+ * A point at or behind the eye has no image. Instead of dividing by zero it
+ * is placed as if it were a millionth of the eye height in front of the
+ * eye, far out in its own direction; path coordinates are then held to the
+ * FIXED range (+-32768) instead of wrapping. */
+
+/* The view of a 3D operation, 144 bytes. */
+typedef struct Path3DParams {
+    FIXED centreX, centreY; /* centre of rotation, and x and y of the eye */
+    FIXED shiftX, shiftY;   /* added after the rotation */
+    double distance;        /* viewing distance */
+    double reserved0;       /* kept by the host with the record; not read */
+    double fieldOfView;     /* full viewing angle, degrees */
+    double reserved1[4];    /* kept by the host with the record; not read */
+    double matrix[9];       /* the rotation M */
+} Path3DParams;
+
+Y32_BEGIN_C
+
+/* p <- p * M (three doubles, in place). */
+Y32_API void RotatePoint3D(double *p, const double *M);
+/* C = A * B; C may be A or B. */
+Y32_API void Matrix3X3(const double *A, const double *B, double *C);
+
+/* Projects one point: p = (origin + (dx, dy) - eye.xy, 0) * M + (shift.x,
+ * shift.y, 0), seen from eye onto z = 0, minus dest. origin and dest are two
+ * int32 each, eye and shift three doubles, out two doubles. 1; 0 (out
+ * untouched) for a NULL pointer. */
+Y32_API int32_t KyProject2DTO3D(double dx, double dy, double *out, const int32_t *origin, const int32_t *dest,
+                                const double *eye, const double *shift, const double *M);
+
+/* Replaces every point of the table list that holds path (from its head)
+ * by its projection; each record's shape code becomes 0. 1; 0 for NULL. */
+Y32_API int32_t KyPathTo3D(KyPath *path, const Path3DParams *params);
+
+/* The box (left, top, right, bottom, truncated) of the projections of every
+ * point of the list placed at z = frontZ and at z = -backDepth. 1; 0 for a
+ * NULL argument or a list without points (rect untouched). */
+Y32_API int32_t KyPathGet3DMiniMaxRect(KyPath *path, const Path3DParams *params, double frontZ, double backDepth,
+                                       Y32Rect *rect);
+
+/* Draws the projected list on hdc in its current pen and raster operation,
+ * through the view's scroll and zoom. With a nonzero depth each segment
+ * also gets its copy at z = -depth and the edge joining the two at its end
+ * node. params must keep the corners (+-halfWidth, +-halfHeight) in front
+ * of the eye; otherwise it is replaced by the last record that did (and 1
+ * is returned after drawing with it), or, when there is none that still
+ * does, nothing is drawn and 0 returned. 0 for a NULL argument. */
+Y32_API int32_t KyPath3DWireFrame(HDC hdc, KyPath *path, int32_t halfWidth, int32_t halfHeight, CoordStruct *view,
+                                  Path3DParams *params, double depth);
 
 Y32_END_C
 
