@@ -43,6 +43,13 @@ inline Vec2 DerivativeAt(const Cubic &c, double t) {
                 d0 * (c.p[1].y - c.p[0].y) + d1 * (c.p[2].y - c.p[1].y) + d2 * (c.p[3].y - c.p[2].y)};
 }
 
+// Second derivative with respect to t: 6 ((1 - t) (P2 - 2 P1 + P0) + t (P3 - 2 P2 + P1)).
+inline Vec2 SecondDerivativeAt(const Cubic &c, double t) {
+    double u = 1.0 - t;
+    return Vec2{6 * (u * (c.p[2].x - 2 * c.p[1].x + c.p[0].x) + t * (c.p[3].x - 2 * c.p[2].x + c.p[1].x)),
+                6 * (u * (c.p[2].y - 2 * c.p[1].y + c.p[0].y) + t * (c.p[3].y - 2 * c.p[2].y + c.p[1].y))};
+}
+
 // de Casteljau at t: left covers [0, t], right [t, 1]. Either may be null.
 inline void Split(const Cubic &c, double t, Cubic *left, Cubic *right) {
     Vec2 ab = Lerp(c.p[0], c.p[1], t), bc = Lerp(c.p[1], c.p[2], t), cd = Lerp(c.p[2], c.p[3], t);
