@@ -11,6 +11,7 @@
 #include "y32path/platform.h"
 #include "y32path/core.h"
 #include "y32path/gdi.h"
+#include "y32path/fonts.h"
 #include "y32path/table.h"
 #include "y32path/view.h"
 #include "y32path/display.h"
