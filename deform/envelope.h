@@ -18,6 +18,9 @@
 
 namespace env {
 
+static_assert(sizeof(EnvelopePoint) == 8 && sizeof(EnvelopeNet) == 64 && sizeof(EnvelopeCorners) == 32,
+              "envelope records are exchanged with the host byte for byte");
+
 enum class Kind { kBilinear, kHorizontal, kVertical };
 
 struct Domain {
