@@ -1,7 +1,12 @@
 // core/point_walk.h - the one way to step through a record's points.
 //
 // A record's points are entries of different widths, decided by the type
-// word masked with 0x0FFE:
+// word with PT_CLOSEFIGURE, the two selection bits (PT_SELECTED 0x8000 and
+// PT_SEGSELECTED 0x0800) and the drag mark 0x2000 taken out (mask 0x07FE).
+// The 0x0FFE mask the stored types are usually described with would keep
+// PT_SEGSELECTED, and a picked segment's start point would stop being a
+// line or curve end: its segment would vanish from drawing and its point
+// from every bounding box.
 //
 //   PT_MOVETO (6), PT_LINETO (2)  1 entry, a position
 //   PT_BEZIERTO (4)               3 entries: control, control, end position
@@ -20,8 +25,8 @@
 
 namespace path {
 
-constexpr uint16_t kTypeMask = 0x0FFE;
-constexpr uint16_t kTypeMaskSelected = 0x8FFE;
+constexpr uint16_t kTypeMask = 0x0FFE & ~PT_SEGSELECTED;          // 0x07FE
+constexpr uint16_t kTypeMaskSelected = 0x8FFE & ~PT_SEGSELECTED;  // 0x87FE
 
 // How many entries the entry with this type word covers.
 inline int32_t EntryWidth(uint16_t type) {

@@ -1,10 +1,122 @@
-/* y32path/display.h - drawing outlines and nodes, hit testing, selection, the pen tool. */
+/* y32path/display.h - drawing outlines and nodes, hit testing, selection, the pen tool.
+ *
+ * Two layers show paths in a document window.
+ *
+ * Outlines are rasterised one pixel wide into the view's overlay buffer
+ * (one byte per client pixel: bits 0-5 count the outlines covering the
+ * pixel, bit 6 marks the picked segment, bit 7 the secondary style). The
+ * host composites the overlay onto its own image of the window with
+ * KyPathPaintMem (24-bit) or KyPathPaintMem1 (8-bit). Drawing counts up
+ * and erasing counts down, so erasing one of two overlapping outlines
+ * leaves the other intact. Out rectangles are window rectangles (right and
+ * bottom exclusive) the host should repaint. A view without an overlay
+ * buffer draws nothing and succeeds.
+ *
+ * Nodes (squares on points) and the dotted handle lines to control points
+ * are drawn straight onto the window's device context in exclusive-or, so
+ * drawing them a second time removes them. */
 #ifndef Y32PATH_DISPLAY_H
 #define Y32PATH_DISPLAY_H
 
 #include "types.h"
+#include "gdi.h"
+#include "table.h"
+#include "view.h"
 
 Y32_BEGIN_C
+
+/* ---- Outline layer ------------------------------------------------------ */
+
+/* Wipes the overlay and draws every record of the record's table list
+ * (records being drawn by the selection drawer excepted). When the list's
+ * last record is a wrap baseline or an envelope outline, the others are
+ * drawn in the secondary style. *out = the client rectangle, which the
+ * wipe invalidated. 1; 0 for a NULL record, view or out. Without an
+ * overlay buffer: 1 and *out untouched. */
+Y32_API int32_t KyPathDraw(CoordStruct *view, KyPath *path, Y32Rect *out);
+/* Wipes the overlay. *out = the client rectangle or, when a record is
+ * given, the window box (with margin) of the record and every record after
+ * it. 1; 0 for a NULL view or out. */
+Y32_API int32_t KyPathHide(CoordStruct *view, KyPath *path, Y32Rect *out);
+
+/* The selection drawers work on every record of the record's selection
+ * list; *out = the union of the touched boxes in window coordinates
+ * (0, 0, 0, 0 when nothing was drawn). 1; 0 for a NULL record, view or
+ * out. */
+/* Draws the selected records: only the segments touching selected nodes
+ * when the record has selected nodes, else whole records. */
+Y32_API int32_t KyPathDrawSelected(CoordStruct *view, KyPath *path, Y32Rect *out);
+/* Erases what KyPathDrawSelected draws. */
+Y32_API int32_t KyPathHideSelected(CoordStruct *view, KyPath *path, Y32Rect *out);
+/* Draws and erases the picked segments. */
+Y32_API int32_t KyPathDrawSelectedSegments(CoordStruct *view, KyPath *path, Y32Rect *out);
+Y32_API int32_t KyPathHideSelectedSegments(CoordStruct *view, KyPath *path, Y32Rect *out);
+
+/* Draws (erases) segment `index` of a selected record that has neither
+ * selected nodes nor a picked segment; the record is left as it was. 0
+ * when those conditions fail or index is not below count - 1. */
+Y32_API int32_t KyPathDrawSegment(CoordStruct *view, KyPath *path, int32_t index, Y32Rect *out);
+Y32_API int32_t KyPathHideSegment(CoordStruct *view, KyPath *path, int32_t index, Y32Rect *out);
+
+/* Composites the table's overlay onto the host's image of the window
+ * rectangle (x0, y0)-(x1, y1): (x1 - x0) pixels a row, rows without gaps,
+ * the first row being window row y0. Covered pixels are inverted:
+ * secondary style with 0x40, highlight with 0xEE on the second and third
+ * byte, others with 0xC0 (8-bit: 0x40, 0x77, 0xC0). 1; 0 when the table,
+ * its overlay or the image is missing. */
+Y32_API int32_t KyPathPaintMem(int32_t x0, int32_t y0, int32_t x1, int32_t y1, PathTable *table,
+                               uint8_t *image);
+Y32_API int32_t KyPathPaintMem1(int32_t x0, int32_t y0, int32_t x1, int32_t y1, PathTable *table,
+                                uint8_t *image);
+/* Replaces the overlay by a zero-filled width x height one holding the
+ * top-left part of the old one. Views must be refreshed afterwards
+ * (KyPathCoordStruct): they still point at the old buffer. 1; 0 for a NULL
+ * table, a negative size or out of memory (old buffer kept). */
+Y32_API int32_t KyPathCropDB(PathTable *table, int32_t width, int32_t height);
+/* Moves the view's scroll offsets by the low 16 bits of dx and dy (signed)
+ * and, when a record is given, redraws its table list with KyPathDraw.
+ * 1; 0 for a NULL view. */
+Y32_API int32_t KyPathScrollDB(CoordStruct *view, KyPath *path, int32_t dx, int32_t dy);
+
+/* ---- Node layer --------------------------------------------------------- */
+
+/* Sets the library-wide nodes switch (initially 1) and returns the flag.
+ * While it is 0 KyPathDrawNodes and KyPathDrawNodesOnUnselectedSegments
+ * draw nothing. */
+Y32_API int32_t KyPathDrawNodesTurnOn(int32_t flag);
+/* One node square centred on the window point: active (hollow), inactive
+ * (grey) or small (grey, for control points). Pen and brush are restored;
+ * the caller sets the raster operation. 1; 0 for an unknown context. */
+Y32_API int32_t KyPathDrawActiveNode(HDC hdc, int32_t x, int32_t y);
+Y32_API int32_t KyPathDrawInactiveNode(HDC hdc, int32_t x, int32_t y);
+Y32_API int32_t KyPathDrawSmallNode(HDC hdc, int32_t x, int32_t y);
+/* Draws (or, drawn again, erases) the nodes of a record in exclusive-or:
+ * squares on its nodes, and on control points next to selected nodes with
+ * their handle lines. 0 when the switch is off or an argument is NULL; 1
+ * otherwise (also, without drawing, when the view has no overlay buffer). */
+Y32_API int32_t KyPathDrawNodes(HDC hdc, KyPath *path, CoordStruct *view);
+/* Inactive squares on the nodes not next to the record's first selected
+ * node, in exclusive-or. */
+Y32_API void KyPathDrawNodesOnUnselectedSegments(HDC hdc, KyPath *path, CoordStruct *view);
+/* KyPathDrawNodes for every record of the current group's selection list.
+ * 1 when the table is live and has a selected path, else 0. */
+Y32_API int32_t KyPathTblRepaintNodes(HDC hdc, PathTable *table, CoordStruct *view);
+
+/* End marks and separators of the node exchange array. */
+#define KYPATH_NODES_END      1000000
+#define KYPATH_NODES_OPEN_END 1000001
+#define KYPATH_NODES_BREAK    1001000
+#define KYPATH_NODES_SLOTS    12
+
+/* Exchanges the window positions of the points next to the selected nodes
+ * of a record that is alone in its selection. direction 0: writes them in
+ * point order into points[0..10], runs separated by KYPATH_NODES_BREAK,
+ * then the end mark (KYPATH_NODES_OPEN_END when a run reached an open end
+ * of the subpath), which points[11] always receives. direction != 0: reads
+ * the same entries back and moves the points whose window position
+ * changed (the shape code becomes 0). Returns the number of points written
+ * or read; 0 for NULL arguments or a view without an overlay buffer. */
+Y32_API int32_t KyPathSelectedToView(CoordStruct *view, KyPath *path, POINT *points, int32_t direction);
 
 Y32_END_C
 
