@@ -14,4 +14,6 @@ constexpr int kExitUsage = 2;
 
 using Registration = void (*)(CLI::App &app);
 
+void AddMaskCommand(CLI::App &app);
+
 }  // namespace kypath

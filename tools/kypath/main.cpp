@@ -19,6 +19,7 @@ int main(int argc, char **argv) {
         return std::string(text);
     });
     const kypath::Registration registrations[] = {
+        kypath::AddMaskCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)
