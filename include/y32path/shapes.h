@@ -6,6 +6,8 @@
 #include "gdi.h"
 #include "table.h"
 #include "view.h"
+#include "fonts.h"
+#include "raster.h"
 
 Y32_BEGIN_C
 
@@ -37,6 +39,90 @@ Y32_API KyPath *KyPathCreateApproximateBezier(CoordStruct *view, int32_t count, 
                                               double tolerance, int32_t closed);
 
 /* ---- End of curve tools and curve fitting ---- */
+
+/* ---- Text outlines --------------------------------------------------------
+ *
+ * Text becomes paths: every contour of every glyph one KyPath record (y
+ * downward, the first line's baseline at y = 0), all records of the text
+ * one table list that is also one group chain. The first record of each
+ * glyph and each decoration bar carry 0x40000000, the first record of each
+ * line 0x20000000. Implied on-curve points of the font's quadratic splines
+ * are PT_BEZIERTO | 0x2000. Fonts come from y32path/fonts.h. These calls
+ * exist in builds with font support (not in the 32-bit build). */
+
+typedef struct TextParams {
+    int32_t reserved0;
+    int32_t italic;     /* slant double-byte and symbol text; cleared when the font is italic */
+    int32_t underline;  /* add an underline bar to each line */
+    int32_t strikeOut;  /* add a strike-out bar to each line */
+    int32_t renderMode; /* mode argument of KyPathToBuf */
+    int32_t vertical;   /* lines stack right to left, glyphs advance downward */
+    int32_t antialias;  /* antialias argument of KyPathToBuf */
+    int32_t reserved7;
+    int32_t align;      /* KYTEXT_ALIGN_FAR, KYTEXT_ALIGN_CENTRE, else near side */
+    int32_t output;     /* KYTEXT_PATH_ONLY: no mask */
+} TextParams;
+
+#define KYTEXT_ALIGN_FAR    1001
+#define KYTEXT_ALIGN_CENTRE 1002
+#define KYTEXT_PATH_ONLY    1021
+
+/* One run of rich text: 68 bytes on a 32-bit target. */
+typedef struct RichTextRun {
+    int32_t height;   /* LOGFONT height; with scale mode also the size (height / 128) */
+    int32_t ascent;   /* both 0: measured from the font */
+    int32_t descent;
+    int32_t leading;  /* extra line spacing when positive */
+    int32_t charset;  /* low 8 bits: LOGFONT charset */
+    uint32_t style;   /* RTS_* bits */
+    int32_t kerning;  /* nonzero: apply the font's kerning pairs */
+    int32_t spacing;  /* extra advance after every character, pixels */
+    char face[32];    /* LOGFONT face name */
+    const char *text; /* lines separated by line feeds (CR LF pairs) */
+} RichTextRun;
+
+#define RTS_BOLD      0x01
+#define RTS_ITALIC    0x02
+#define RTS_UNDERLINE 0x04
+#define RTS_STRIKEOUT 0x08
+#define RTS_MARK      0x10 /* flag the run's records with 0x10000000 */
+
+/* The header of a rich-text block (48 bytes); runCount runs follow it
+ * directly (RichTextRuns). */
+typedef struct RichTextHeader {
+    int32_t reserved0;
+    int32_t runCount;
+    int32_t reserved[6];
+    int32_t lineSpacing;  /* added to every line height; the whole height when fixedSpacing */
+    int32_t fixedSpacing;
+    int32_t align;        /* 1 far side, 2 centre, else near side */
+    int32_t vertical;
+} RichTextHeader;
+
+#define RichTextRuns(h) ((RichTextRun *)((char *)(h) + sizeof(RichTextHeader)))
+
+/* Outlines of `text` in the font selected into dc. The text is edited in
+ * place: characters below 32 other than CR and LF become spaces. Lines are
+ * separated by CR LF (a lone CR or LF also ends a line); at most 2047 lines.
+ * *path receives the head of the text's records (NULL when nothing was
+ * made); *rect the rectangle of the mask. Returns the mask (a PathBuf the
+ * caller frees with KyPathBufFree), or NULL when the text is empty, no font
+ * is selected, memory runs out (then *path is NULL and nothing is left
+ * allocated), nothing was rendered, or params->output is KYTEXT_PATH_ONLY
+ * (the path is still made). */
+Y32_API PathBuf KyPathCreateText(HFONTDC dc, char *text, TextParams *params, KyPath **path, Y32Rect *rect);
+
+/* Outlines of rich text. With `path`, *path receives the head of the
+ * records. Without it, only measurement is done and both lines and extent
+ * must be given: *lines receives the number of lines and *extent the sum
+ * of their heights. scaleMode makes every font at height -128 and scales
+ * the outlines by |height| / 128. Returns 1; 0 for a NULL header, missing
+ * outputs, when a context or font cannot be made, or when memory runs out
+ * (then *path is NULL and nothing is left allocated). */
+Y32_API int32_t KyPathCreateRichEditText(RichTextHeader *header, int32_t scaleMode, KyPath **path, int32_t *lines,
+                                         int32_t *extent);
+
+/* ---- End of text outlines ---- */
 
 Y32_END_C
 
