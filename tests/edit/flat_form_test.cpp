@@ -546,8 +546,10 @@ TEST_F(FlatFormTest, MalformedBlocksAreRefusedWhole) {
         KyPathDeletePtr(back, 0);
     }
     for (uint32_t t : {72u, 75u}) {
-        Bytes bad = blob;
+        // The words would run past T, which is also the end of the block.
+        Bytes bad = BuildBlob({7, 8}, {});
         PutWord(bad, 0, t);
+        bad.resize(t);
         refused(BuildBlock({head}, bad), "T too small for its words");
     }
     Bytes bad = blob;
@@ -562,6 +564,11 @@ TEST_F(FlatFormTest, MalformedBlocksAreRefusedWhole) {
     bad = blob;
     PutWord(bad, 4 + 4 * 5, 76);
     refused(BuildBlock({head}, bad), "second nested block inside the first");
+    // Two attached paths naming one nested block: each level could then
+    // triple the work of the one below.
+    bad = blob;
+    PutWord(bad, 4 + 4 * 5, 72);
+    refused(BuildBlock({head}, bad), "two attached paths sharing one nested block");
     Bytes broken_nested = nested;
     PutWord(broken_nested, 12, 4000);
     refused(BuildBlock({head}, BuildBlob({}, {broken_nested})), "malformed nested block");
