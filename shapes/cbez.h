@@ -31,6 +31,7 @@
 #include "y32path/types.h"
 
 struct Y32Dc;
+struct Y32Point;
 struct CoordStruct;
 
 // One control point of the curve tools and of the curve fitter.
@@ -94,6 +95,9 @@ class CBez {
     // exclusive-or pen: the rubber band of the smooth tool. Drawing the same
     // range again erases it.
     void Draw(Y32Dc *hdc, const CoordStruct *view, int32_t from, int32_t to, bool withNodes) const;
+    // Controls from..to (clipped to the curve) in window pixels, rounded to
+    // the nearest pixel; returns how many were written.
+    int32_t WindowPoints(const CoordStruct *view, int32_t from, int32_t to, Y32Point *out) const;
 
     // A new path record of exactly nCtrls points (caller owns), closed when
     // asked and the curve is closed. Null unless the curve has whole

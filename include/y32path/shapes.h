@@ -38,6 +38,31 @@ Y32_API int32_t KyPathGetFreehandBezierSmoothness(void);
 Y32_API KyPath *KyPathCreateApproximateBezier(CoordStruct *view, int32_t count, const POINT *points,
                                               double tolerance, int32_t closed);
 
+/* The curve tools' window-message procedures. hdc: the window's device
+ * context (may be NULL: nothing is drawn); table: the document's table,
+ * which receives the finished path; view: the window's view; msg: 256 key
+ * down (wParam 8 backspace, 27 escape), 512 mouse move, 513 left button
+ * down, 514 left button up, 515 double click (smooth tool only); x, y: the
+ * pointer in window pixels; reserved1, reserved2: not read. 1 when the
+ * figure was finished or cancelled, else 0.
+ *
+ * Smooth tool: each click places a knot; between clicks the last knot
+ * follows the pointer; Shift keeps it on the horizontal, vertical or
+ * diagonal through the previous knot; Ctrl at a click makes the previous
+ * knot a corner; a double click finishes; backspace takes the last knot
+ * back. mode 0 and 3: the figure is closed; 1 and 4: always open; 2 and 5:
+ * closed when the last knot was placed on the first.
+ *
+ * Freehand tool: a drag records the stroke (up to 512 points, 2 pixels
+ * apart), which is fitted on release with the freehand tolerance; mode is
+ * the closed argument of KyPathCreateApproximateBezier. */
+Y32_API int32_t KyPathDrawSmoothBezier(HDC hdc, PathTable *table, CoordStruct *view, uint32_t msg,
+                                       uint32_t wParam, int32_t x, int32_t y, int32_t reserved1,
+                                       int32_t reserved2, int32_t mode);
+Y32_API int32_t KyPathDrawFreehandBezier(HDC hdc, PathTable *table, CoordStruct *view, uint32_t msg,
+                                         uint32_t wParam, int32_t x, int32_t y, int32_t reserved1,
+                                         int32_t reserved2, int32_t mode);
+
 /* ---- End of curve tools and curve fitting ---- */
 
 /* ---- Text outlines --------------------------------------------------------
