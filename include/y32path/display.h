@@ -78,6 +78,19 @@ Y32_API int32_t KyPathCropDB(PathTable *table, int32_t width, int32_t height);
  * 1; 0 for a NULL view. */
 Y32_API int32_t KyPathScrollDB(CoordStruct *view, KyPath *path, int32_t dx, int32_t dy);
 
+/* ---- Groups --------------------------------------------------------------- */
+
+/* Makes the record's table list a new group named `name` (at most 255
+ * characters) and the current group, and draws it. An empty *holder gets
+ * a new table with an overlay sized by the view's right and bottom. A
+ * table whose only group is empty reuses it; otherwise the table grows by
+ * one group and the previous group's outlines are wiped first. *out (may
+ * be NULL) receives the window rectangle to repaint. 1; 0 for a NULL
+ * record or holder, or when out of memory (an existing table unchanged, a
+ * new one not made). */
+Y32_API int32_t KyPathAddPathGroup(PathTable **holder, KyPath *path, const char *name, CoordStruct *view,
+                                   Y32Rect *out);
+
 /* ---- Node layer --------------------------------------------------------- */
 
 /* Sets the library-wide nodes switch (initially 1) and returns the flag.
