@@ -15,5 +15,6 @@ constexpr int kExitUsage = 2;
 using Registration = void (*)(CLI::App &app);
 
 void AddMaskCommand(CLI::App &app);
+void AddTextCommand(CLI::App &app);
 
 }  // namespace kypath

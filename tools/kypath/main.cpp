@@ -20,6 +20,7 @@ int main(int argc, char **argv) {
     });
     const kypath::Registration registrations[] = {
         kypath::AddMaskCommand,
+        kypath::AddTextCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)
