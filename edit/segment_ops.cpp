@@ -106,7 +106,11 @@ void Relink(KyPath *p) {
 KyPath *Subdivide(PathTable *table, KyPath *p, int32_t segment, uint32_t t_word) {
     if (!table || !p || table->current < 0 || table->current >= table->groups) return nullptr;
     if (segment < 0 || static_cast<int64_t>(segment) + 1 >= p->count) return nullptr;
-    const double t = (t_word & 0xFFFF) * 1.5259021896696422e-05;  // 1 / 65535
+    // A division rather than a product with 1/65535 rounded to a double:
+    // 65535 then gives exactly 1 also where doubles are evaluated in
+    // extended precision (x87 on 32-bit targets), so t = 65535 lands on the
+    // segment's end point instead of a fraction of a unit before it.
+    const double t = (t_word & 0xFFFF) / 65535.0;
     PathPoint *pts = path::Points(p);
     PathPoint fresh[5];
     int32_t mode;
