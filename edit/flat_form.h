@@ -50,7 +50,9 @@ bool Measure(const KyPath *head, uint64_t *size);
 
 // Writes the flat form of the list into out, which holds exactly
 // Measure() bytes and is zero-filled, and stamps version 769 into the live
-// records. Call only after Measure succeeded for the same list.
+// records. Call only after Measure succeeded for the same list. Throws
+// std::bad_alloc when its lookup table cannot be had (the export catches
+// it and frees the block).
 void Write(KyPath *head, uint8_t *out, size_t size);
 
 enum class ReadResult { kOk, kMalformed, kNoMemory };
