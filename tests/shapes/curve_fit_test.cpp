@@ -292,13 +292,14 @@ TEST(CurveFitPieces, GenerateBezierRecoversTheCurveFromItsTrueParameters) {
 
 TEST(CurveFitPieces, MaxErrorFindsTheWorstInnerPointAndNewtonStepsImproveParameters) {
     Cubic line{{{0, 0}, {10, 0}, {20, 0}, {30, 0}}};  // x = 30 t
-    std::vector<Vec2> d = {{0, 5}, {10, 1}, {15, 4}, {20, 4}, {30, 9}};
-    std::vector<double> u = {0, 1 / 3.0, 0.5, 2 / 3.0, 1};
+    // Parameters in quarters keep every value exact, on any floating point.
+    std::vector<Vec2> d = {{0, 5}, {7.5, 1}, {15, 4}, {22.5, 4}, {30, 9}};
+    std::vector<double> u = {0, 0.25, 0.5, 0.75, 1};
     int32_t split = -1;
     // The end points are not inner points; of the two equal worst, the first.
     EXPECT_DOUBLE_EQ(curvefit::ComputeMaxError(d.data(), 0, 4, line, u.data(), &split), 4.0);
     EXPECT_EQ(split, 2);
-    std::vector<Vec2> on = {{0, 0}, {10, 0}, {15, 0}, {20, 0}, {30, 0}};
+    std::vector<Vec2> on = {{0, 0}, {7.5, 0}, {15, 0}, {22.5, 0}, {30, 0}};
     EXPECT_EQ(curvefit::ComputeMaxError(on.data(), 0, 4, line, u.data(), &split), 0.0);
     EXPECT_EQ(split, 2) << "the middle when nothing is off";
 
