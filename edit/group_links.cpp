@@ -163,7 +163,9 @@ void KyPathExchangeSubpathInTable(PathTable *t, KyPath *oldPath, KyPath *newPath
     newPath->groupNext = oldPath->groupNext;  // a group successor, or the OutlineInfo moving along
     newPath->selPrev = oldPath->selPrev;
     newPath->selNext = oldPath->selNext;
-    newPath->flags |= oldPath->flags & KPF_OUTLINEINFO;
+    // Taking over selection links (or the group's selected path) makes the
+    // newcomer selected: a record in the selection list always is.
+    newPath->flags |= oldPath->flags & (KPF_OUTLINEINFO | KPF_SELECTED);
     oldPath->flags &= ~KPF_OUTLINEINFO;
     oldPath->prev = oldPath->next = oldPath->groupPrev = oldPath->groupNext = nullptr;
     oldPath->selPrev = oldPath->selNext = nullptr;

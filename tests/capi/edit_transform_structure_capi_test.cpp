@@ -53,15 +53,15 @@ TEST(EditCApi, TraceInvertMoveAndDeleteInATable) {
     ASSERT_EQ(KyPathAssignActivePath(t, p), 1);
 
     ASSERT_EQ(KyPathInvertSubpaths(p), 1);
-    EXPECT_EQ(KyPathPoints(p)[1].y, DbToFix(30));
+    EXPECT_EQ(+KyPathPoints(p)[1].y, DbToFix(30));
     ASSERT_EQ(KyPathInvertSubpaths(p), 1);
-    EXPECT_EQ(KyPathPoints(p)[1].x, DbToFix(40));
-    EXPECT_EQ(KyPathPoints(p)[1].y, 0);
+    EXPECT_EQ(+KyPathPoints(p)[1].x, DbToFix(40));
+    EXPECT_EQ(+KyPathPoints(p)[1].y, 0);
 
     ASSERT_EQ(KyPathMovePathsByPtfx(p, DbToFix(5), 0), 1);
-    EXPECT_EQ(KyPathPoints(p)[0].x, DbToFix(5));
+    EXPECT_EQ(+KyPathPoints(p)[0].x, DbToFix(5));
     ASSERT_EQ(KyPathSize(p, 2.0, 0.0), 1);
-    EXPECT_EQ(KyPathPoints(p)[2].y, DbToFix(60));
+    EXPECT_EQ(+KyPathPoints(p)[2].y, DbToFix(60));
 
     Y32Rect changed{};
     ASSERT_EQ(KyPathDeleteLink(t, nullptr, &changed), 1);

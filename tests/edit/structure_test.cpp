@@ -611,8 +611,8 @@ TEST_F(StructureTest, ExchangePutsTheNewRecordInEveryPlace) {
     LinkSelection({a, b});
     Adopt(a);
     KyPath *fresh = MakePath({{M, 7, 7}});
-    fresh->flags |= KPF_SELECTED;
     KyPathExchangeSubpathInTable(t, a, fresh);
+    EXPECT_TRUE(fresh->flags & KPF_SELECTED);  // it took a's place in the selection
     EXPECT_EQ(Group().first, fresh);
     EXPECT_EQ(Group().firstSelected, fresh);
     EXPECT_EQ(b->prev, fresh);

@@ -265,13 +265,4 @@ TEST_F(TransformTest, ResizeRefusesBaselinesAndEnvelopesWithoutChange) {
     KyPathDeletePtr(a, 0);
 }
 
-TEST_F(TransformTest, PtfxPacksXLowAndYHigh) {
-    uint64_t v = PtfxAdd(kOne, -kOne, 2 * kOne, 5);
-    EXPECT_EQ(static_cast<FIXED>(static_cast<uint32_t>(v)), 3 * kOne);
-    EXPECT_EQ(static_cast<FIXED>(static_cast<uint32_t>(v >> 32)), -kOne + 5);
-    v = PtfxSub(kOne, 0, 3 * kOne, -kOne);
-    EXPECT_EQ(static_cast<FIXED>(static_cast<uint32_t>(v)), -2 * kOne);
-    EXPECT_EQ(static_cast<FIXED>(static_cast<uint32_t>(v >> 32)), kOne);
-}
-
 }  // namespace
