@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/afd.h"
 #include "core/bezier.h"
 #include "core/fixed.h"
 #include "core/path_record.h"
@@ -204,63 +205,50 @@ void PlotLongLine(const Canvas &c, double x0, double y0, double x1, double y1, M
 }
 
 // Adaptive forward differencing, all differences scaled by 65536, for a
-// cubic within the step budget. One action per round: halve the step, or
-// double it, or plot and advance. The end pixel is the caller's.
+// cubic within the step budget. The differences and their halving and
+// doubling are the shared ones (afd::detail::Axis); the walk is the
+// overlay's own because the plotter needs D1 at each plotted position (its
+// major axis and slope) and because the overlay takes one action per
+// round: halve the step, or double it, or plot and advance. The end pixel
+// is the caller's.
 void StepCubic(Plotter &pl, const double *px, const double *py) {
-    double D1[2], D2[2], D3[2], pos[2];
-    for (int k = 0; k < 2; ++k) {
-        const double *p = k == 0 ? px : py;
-        const double a = -p[0] + 3 * p[1] - 3 * p[2] + p[3];
-        const double b = 3 * p[0] - 6 * p[1] + 3 * p[2];
-        const double cc = 3 * (p[1] - p[0]);
-        D3[k] = 6144 * a;
-        D2[k] = 6144 * a + 8192 * b;
-        D1[k] = 1024 * a + 4096 * b + 16384 * cc;
-        pos[k] = 65536 * p[0];
-    }
+    afd::detail::Axis ax, ay;
+    ax.Init(px[0], px[1], px[2], px[3]);
+    ay.Init(py[0], py[1], py[2], py[3]);
     int32_t step = kCubicFirstStep;
     int32_t t = 0;
     // Right after a halving D1 is small by construction; doubling straight
-    // back would undo the halving and the two would alternate for ever.
+    // back would undo the halving and the two would alternate for ever. So
+    // a D1 exactly equal to what the last halving produced is not doubled.
     bool halved = false;
-    double halved_d1[2] = {0, 0};
+    double halved_x = 0, halved_y = 0;
     while (t < kParamEnd) {
-        if (std::fabs(D1[0]) > kHalveAbove || std::fabs(D1[1]) > kHalveAbove) {
+        if (std::fabs(ax.d1) > kHalveAbove || std::fabs(ay.d1) > kHalveAbove) {
             step >>= 1;
             if (step == 0) return;
-            for (int k = 0; k < 2; ++k) {
-                D3[k] = D3[k] / 8;
-                D2[k] = D2[k] / 4 - D3[k];
-                D1[k] = D1[k] / 2 - D2[k] / 2;
-                halved_d1[k] = D1[k];
-            }
+            ax.Halve();
+            ay.Halve();
             halved = true;
+            halved_x = ax.d1;
+            halved_y = ay.d1;
             continue;
         }
-        if (std::fabs(D1[0]) < kDoubleBelow && std::fabs(D1[1]) < kDoubleBelow &&
-            !(halved && D1[0] == halved_d1[0] && D1[1] == halved_d1[1])) {
+        if (std::fabs(ax.d1) < kDoubleBelow && std::fabs(ay.d1) < kDoubleBelow &&
+            !(halved && ax.d1 == halved_x && ay.d1 == halved_y)) {
             if (step * 2 > 0xFFFF) break;
             step *= 2;
-            for (int k = 0; k < 2; ++k) {
-                const double d3 = 8 * D3[k];
-                const double d2 = 4 * D2[k] + d3 / 2;
-                D1[k] = 2 * D1[k] + D2[k];
-                D2[k] = d2;
-                D3[k] = d3;
-            }
+            ax.Double();
+            ay.Double();
             continue;
         }
-        const bool y_major = std::fabs(D1[1]) >= std::fabs(D1[0]);
+        const bool y_major = std::fabs(ay.d1) >= std::fabs(ax.d1);
         double slope;
-        if (y_major) slope = D1[1] != 0 ? D1[0] / D1[1] : 0.0;
-        else slope = D1[0] != 0 ? D1[1] / D1[0] : 0.0;
-        pl.Visit(pos[0] / 65536, pos[1] / 65536, y_major, slope);
+        if (y_major) slope = ay.d1 != 0 ? ax.d1 / ay.d1 : 0.0;
+        else slope = ax.d1 != 0 ? ay.d1 / ax.d1 : 0.0;
+        pl.Visit(ax.pos / 65536, ay.pos / 65536, y_major, slope);
         t += step;
-        for (int k = 0; k < 2; ++k) {
-            pos[k] += D1[k];
-            D1[k] += D2[k];
-            D2[k] += D3[k];
-        }
+        ax.Step();
+        ay.Step();
     }
 }
 
