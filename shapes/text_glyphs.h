@@ -38,7 +38,13 @@ struct GlyphEntry {
 };
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(GlyphEntry) == 28, "glyph entries are 28 bytes on a 32-bit target");
+// The host's parameter records.
+static_assert(sizeof(TextParams) == 40, "ten 32-bit text parameters");
+static_assert(sizeof(RichTextHeader) == 48, "runs start at byte 48");
+static_assert(sizeof(RichTextRun) == 68, "a run is 68 bytes");
+static_assert(offsetof(RichTextRun, face) == 32 && offsetof(RichTextRun, text) == 64, "run layout");
 #endif
+static_assert(sizeof(RichTextHeader) % alignof(RichTextRun) == 0, "runs follow the header without a gap");
 
 struct GlyphList {
     int32_t count;  // entries in use (entries of the other bytes of a character included)

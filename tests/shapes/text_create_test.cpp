@@ -80,8 +80,8 @@ TEST_F(TextCreate, LinesFollowCrLfPairsOnePitchApart) {
     KyPath *v = PathOf(f.dc(), "C\r\nC", vertical);
     heads = LineHeads(v);
     ASSERT_EQ(heads.size(), 2u);
-    EXPECT_EQ(KyPathPoints(heads[1])[0].x, KyPathPoints(heads[0])[0].x - pitch * 65536);
-    EXPECT_EQ(KyPathPoints(heads[1])[0].y, KyPathPoints(heads[0])[0].y);
+    EXPECT_EQ(+KyPathPoints(heads[1])[0].x, +KyPathPoints(heads[0])[0].x - pitch * 65536);
+    EXPECT_EQ(+KyPathPoints(heads[1])[0].y, +KyPathPoints(heads[0])[0].y);
     KyPathDeletePtr(v, 0);
 
     // Empty lines keep their place; a lone LF also ends a line without
@@ -171,9 +171,9 @@ TEST_F(TextCreate, BarsUnderAndThroughEachLine) {
     ASSERT_EQ(recs.size(), 2 * (glyph_records + 2));
     KyPath *under = recs[glyph_records], *strike = recs[glyph_records + 1];
     EXPECT_EQ(under->flags, kTextGlyphStart);
-    EXPECT_EQ(KyPathPoints(under)[0].y, (glyphs.top + static_cast<int32_t>(h * 1.05)) * 65536);
+    EXPECT_EQ(+KyPathPoints(under)[0].y, (glyphs.top + static_cast<int32_t>(h * 1.05)) * 65536);
     // The strike-out runs through the middle of the glyphs, not of glyphs and underline.
-    EXPECT_EQ(KyPathPoints(strike)[0].y, (glyphs.top + static_cast<int32_t>(h * 0.55)) * 65536);
+    EXPECT_EQ(+KyPathPoints(strike)[0].y, (glyphs.top + static_cast<int32_t>(h * 0.55)) * 65536);
     EXPECT_TRUE(recs[glyph_records + 2]->flags & kTextLineStart);
     KyPathDeletePtr(p, 0);
     KyPathDeletePtr(bare, 0);

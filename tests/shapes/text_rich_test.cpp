@@ -235,14 +235,14 @@ TEST_F(TextRich, StylesMarksAndBars) {
     KyPath *under = recs[glyph_records], *strike = recs[glyph_records + 1];
     EXPECT_EQ(under->flags, kTextGlyphStart | kTextRunMark);
     const PathPoint *u = KyPathPoints(under);
-    EXPECT_EQ(u[0].x, 0);
-    EXPECT_EQ(u[0].y, 2 * 65536);      // -(-40 * 100 / 2048) rounds to 2
-    EXPECT_EQ(u[2].y, (2 + 4) * 65536);  // thickness round(90 * 100 / 2048) = 4
+    EXPECT_EQ(+u[0].x, 0);
+    EXPECT_EQ(+u[0].y, 2 * 65536);      // -(-40 * 100 / 2048) rounds to 2
+    EXPECT_EQ(+u[2].y, (2 + 4) * 65536);  // thickness round(90 * 100 / 2048) = 4
     const PathPoint *s = KyPathPoints(strike);
-    EXPECT_EQ(s[0].y, -26 * 65536);  // -round(530 * 100 / 2048)
-    EXPECT_EQ(s[2].y, (-26 + 5) * 65536);
-    EXPECT_EQ(u[1].x, s[1].x);  // both span the piece's advance
-    EXPECT_GT(u[1].x, 100 * 65536);
+    EXPECT_EQ(+s[0].y, -26 * 65536);  // -round(530 * 100 / 2048)
+    EXPECT_EQ(+s[2].y, (-26 + 5) * 65536);
+    EXPECT_EQ(+u[1].x, +s[1].x);  // both span the piece's advance
+    EXPECT_GT(+u[1].x, 100 * 65536);
     // Bold glyphs are wider than regular ones.
     KyPath *regular = RichBlock({TextRun{-100, "Hx"}}).Build();
     EXPECT_GT(PointBox(q).width(), PointBox(regular).width() + 3.0);
@@ -283,7 +283,7 @@ TEST_F(TextRich, VerticalRunsStackDownward) {
     EXPECT_TRUE(SameGeometry(c, second, -height * 65536, 0));
     // Glyphs of a line advance down the page.
     auto recs = Records(v);
-    EXPECT_GT(KyPathPoints(recs.back())[0].y, KyPathPoints(recs.front())[0].y);
+    EXPECT_GT(+KyPathPoints(recs.back())[0].y, +KyPathPoints(recs.front())[0].y);
     for (KyPath *x : {v, c, second}) KyPathDeletePtr(x, 0);
 }
 
