@@ -7,7 +7,9 @@
 //    insertion sort replaces qsort (from one sub-scanline to the next the
 //    order barely changes, so the sort is close to linear).
 //  - Interior pixels of a span are not touched one by one: a difference
-//    array counts them and the row pass turns counts back into coverage.
+//    array counts them, and the row pass visits only the pixels where
+//    something other than whole coverage happened, filling the runs in
+//    between with memset.
 //
 // Why the bytes stay identical. The reference adds, per pixel, the
 // contributions 1 - frac(a), frac(b), frac(b) - frac(a) and 1.0 in
@@ -83,37 +85,53 @@ struct Array {
     }
 };
 
-inline bool Before(const Edge *a, const Edge *b) { return a->x < b->x || (a->x == b->x && a->dir < b->dir); }
+struct Crossing {
+    double x;
+    int32_t dir;
+};
+inline bool Before(const Crossing &a, const Crossing &b) { return a.x < b.x || (a.x == b.x && a.dir < b.dir); }
 
 // 8-bit coverage of one pixel row.
+//
+// Only a few pixels of a row see anything but whole-pixel coverage: the
+// two ends of each span (and the first pixel after a span's start, where
+// its run of full pixels begins). Those are marked in a bit set; between
+// marks the value is constant, so the row pass walks the marks and fills
+// the runs between them with memset instead of visiting every pixel.
 struct RowAccumulator {
-    double *low = nullptr;   // pixels 0..7 (and the slack when width < 8), in doubles
-    int64_t *part = nullptr; // partial contributions in 2^-49 units
-    int32_t *diff = nullptr; // +1 where a run of full pixels starts, -1 past its end
+    double *low = nullptr;    // pixels 0..7, in doubles
+    int64_t *part = nullptr;  // partial contributions in 2^-49 units
+    int32_t *diff = nullptr;  // +1 where a run of full pixels starts, -1 past its end
+    uint64_t *marks = nullptr;
     uint32_t width = 0;
     uint32_t lo = UINT32_MAX, hi = 0;  // pixels touched since the last flush
 
     bool Init(uint32_t w) {
         width = w;
+        size_t words = (static_cast<size_t>(w) + 2) / 64 + 1;
         low = static_cast<double *>(mem::MemAlloc(mem::kZeroInit, (kExactFrom + 1) * sizeof(double)));
         part = static_cast<int64_t *>(mem::MemAlloc(mem::kZeroInit, (w + 2) * sizeof(int64_t)));
         diff = static_cast<int32_t *>(mem::MemAlloc(mem::kZeroInit, (w + 3) * sizeof(int32_t)));
-        return low && part && diff;
+        marks = static_cast<uint64_t *>(mem::MemAlloc(mem::kZeroInit, words * sizeof(uint64_t)));
+        return low && part && diff && marks;
     }
     ~RowAccumulator() {
         if (low) mem::MemFree(low);
         if (part) mem::MemFree(part);
         if (diff) mem::MemFree(diff);
+        if (marks) mem::MemFree(marks);
     }
+    void Mark(uint32_t px) { marks[px >> 6] |= uint64_t{1} << (px & 63); }
     void Partial(uint32_t px, double v) {
+        Mark(px);
         if (px < kExactFrom) low[px] += v;
         else part[px] += static_cast<int64_t>(v * kUnit);
     }
     // Span [a, b] with 0 <= a < b <= width.
     void Span(double a, double b) {
-        double ia = std::floor(a), ib = std::floor(b);
-        double fa = a - ia, fb = b - ib;
-        uint32_t pa = static_cast<uint32_t>(ia), pb = static_cast<uint32_t>(ib);
+        // a and b lie in [0, width]: truncation is floor, and exact.
+        uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
+        double fa = a - static_cast<double>(pa), fb = b - static_cast<double>(pb);
         if (pa < lo) lo = pa;
         if (pb > hi) hi = pb;
         if (pa == pb) {
@@ -122,10 +140,14 @@ struct RowAccumulator {
         }
         Partial(pa, 1.0 - fa);
         uint32_t px = pa + 1;
-        for (; px < pb && px < kExactFrom; ++px) low[px] += 1.0;
+        for (; px < pb && px < kExactFrom; ++px) {
+            low[px] += 1.0;
+            Mark(px);
+        }
         if (px < pb) {
             diff[px] += 1;
             diff[pb] -= 1;
+            Mark(px);
         }
         Partial(pb, fb);
     }
@@ -165,10 +187,33 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     }
     if (!ok) return false;
     if (edges.size == 0) return true;
-    std::sort(edges.data, edges.data + edges.size, [](const Edge &a, const Edge &b) { return a.g0 < b.g0; });
-
-    Array<Edge *> active;
-    if (!active.Reserve(edges.size)) return false;
+    // Edges in order of their first sub-scanline: bucketed by row (counting
+    // sort), then each row's few edges by sub-scanline.
+    Array<Edge *> order, active;
+    Array<uint32_t> bucket;
+    if (!order.Reserve(edges.size) || !active.Reserve(edges.size) || !bucket.Reserve(size_t{height} + 1))
+        return false;
+    std::memset(bucket.data, 0, (size_t{height} + 1) * sizeof(uint32_t));
+    for (size_t i = 0; i < edges.size; ++i) ++bucket.data[edges.data[i].g0 / subs];
+    uint32_t sum = 0;
+    for (uint32_t r = 0; r <= height; ++r) {
+        uint32_t n = bucket.data[r];
+        bucket.data[r] = sum;
+        sum += n;
+    }
+    for (size_t i = 0; i < edges.size; ++i) order.data[bucket.data[edges.data[i].g0 / subs]++] = &edges.data[i];
+    order.size = edges.size;
+    if (subs > 1) {
+        for (size_t i = 1; i < order.size; ++i) {
+            Edge *e = order.data[i];
+            size_t j = i;
+            while (j > 0 && order.data[j - 1]->g0 > e->g0) {
+                order.data[j] = order.data[j - 1];
+                --j;
+            }
+            order.data[j] = e;
+        }
+    }
     RowAccumulator acc;
     if (depth != 32 && !acc.Init(width)) return false;
 
@@ -176,42 +221,68 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     uint8_t full_byte[17];
     for (int32_t c = 0; c <= subs && c <= 16; ++c) full_byte[c] = static_cast<uint8_t>(ToByte(c, w, spec.hard));
 
+    // Crossings of one pixel row: `room` slots per sub-scanline.
+    Array<Crossing> cross;
+    size_t room = 0;
+    int32_t counts[16];
+
     size_t next = 0;
-    int64_t row = edges.data[0].g0 / subs;
+    int64_t row = order.data[0]->g0 / subs;
     const int64_t rows = height;
-    while (row < rows) {
+    for (; row < rows; ++row) {
+        const int64_t r0 = row * subs, r1 = r0 + subs;
+        size_t kept = 0;
+        for (size_t i = 0; i < active.size; ++i)
+            if (active.data[i]->g1 > r0) active.data[kept++] = active.data[i];
+        active.size = kept;
         if (active.size == 0) {
-            if (next == edges.size) break;
-            int64_t first = edges.data[next].g0 / subs;
-            if (first > row) row = first;
+            if (next == order.size) break;
+            int64_t first = order.data[next]->g0 / subs;
+            if (first > row) {
+                row = first - 1;
+                continue;
+            }
+        }
+        while (next < order.size && order.data[next]->g0 < r1) {
+            Edge *e = order.data[next++];
+            e->x = e->dy > 0 ? e->x0 : e->x0 + e->dx;  // its upper end, until the first crossing
+            active.data[active.size++] = e;
+        }
+        // Active edges in x order, so each sub-scanline's list comes out
+        // nearly sorted and the insertion sorts below stay short.
+        for (size_t i = 1; i < active.size; ++i) {
+            Edge *e = active.data[i];
+            size_t j = i;
+            while (j > 0 && e->x < active.data[j - 1]->x) {
+                active.data[j] = active.data[j - 1];
+                --j;
+            }
+            active.data[j] = e;
+        }
+        if (active.size > room) {
+            room = active.size * 2;
+            if (!cross.Reserve(room * static_cast<size_t>(subs))) return false;
+        }
+        for (int32_t sub = 0; sub < subs; ++sub) counts[sub] = 0;
+        // All crossings of the row, edge by edge: the divisions do not
+        // depend on each other, so they overlap in the pipeline.
+        for (size_t i = 0; i < active.size; ++i) {
+            Edge *e = active.data[i];
+            int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
+            double x = e->x;
+            for (int64_t g = gs; g < ge; ++g) {
+                x = e->x0 + (SubY(g, subs) - e->y0) * e->dx / e->dy;
+                int32_t sub = static_cast<int32_t>(g - r0);
+                cross.data[static_cast<size_t>(sub) * room + static_cast<size_t>(counts[sub]++)] = Crossing{x, e->dir};
+            }
+            e->x = x;
         }
         uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
         for (int32_t sub = 0; sub < subs; ++sub) {
-            const int64_t g = row * subs + sub;
-            // Retire finished edges, admit new ones, then move every crossing.
-            size_t kept = 0;
-            for (size_t i = 0; i < active.size; ++i)
-                if (active.data[i]->g1 > g) active.data[kept++] = active.data[i];
-            active.size = kept;
-            while (next < edges.size && edges.data[next].g0 == g) active.data[active.size++] = &edges.data[next++];
-            if (active.size == 0) continue;
-            const double ys = SubY(g, subs);
-            for (size_t i = 0; i < active.size; ++i) {
-                Edge *e = active.data[i];
-                e->x = e->x0 + (ys - e->y0) * e->dx / e->dy;
-            }
-            for (size_t i = 1; i < active.size; ++i) {
-                Edge *e = active.data[i];
-                size_t j = i;
-                while (j > 0 && Before(e, active.data[j - 1])) {
-                    active.data[j] = active.data[j - 1];
-                    --j;
-                }
-                active.data[j] = e;
-            }
-            if (active.size < 2) continue;
-
-            auto span = [&](double a, double b) {
+            const size_t n = static_cast<size_t>(counts[sub]);
+            if (n < 2) continue;
+            Crossing *list = cross.data + static_cast<size_t>(sub) * room;
+            auto span = [&](double a, double b) __attribute__((always_inline)) {
                 a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
                 b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
                 if (!(a < b)) return;
@@ -219,9 +290,9 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     acc.Span(a, b);
                     return;
                 }
-                double ia = std::floor(a), ib = std::floor(b);
-                int li = static_cast<int>((a - ia) * 8 + 0.5), rj = static_cast<int>((b - ib) * 8 + 0.5);
-                uint32_t pa = static_cast<uint32_t>(ia), pb = static_cast<uint32_t>(ib);
+                uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
+                int li = static_cast<int>((a - static_cast<double>(pa)) * 8 + 0.5);
+                int rj = static_cast<int>((b - static_cast<double>(pb)) * 8 + 0.5);
                 if (pa == pb) {
                     line[pa * 4 + sub] &= static_cast<uint8_t>(kLeftMask[li] | kRightMask[rj]);
                     return;
@@ -230,48 +301,79 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 for (uint32_t px = pa + 1; px < pb; ++px) line[px * 4 + sub] = 0;
                 if (pb < width) line[pb * 4 + sub] &= kRightMask[rj];
             };
-            Edge **list = active.data;
-            const size_t n = active.size;
+            if (n == 2) {
+                // Two crossings make one span under either rule: opposite
+                // directions close it, equal ones never return to zero and
+                // close at the last crossing.
+                double a = list[0].x, b = list[1].x;
+                if (b < a) std::swap(a, b);
+                span(a, b);
+                continue;
+            }
+            for (size_t i = 1; i < n; ++i) {
+                Crossing c = list[i];
+                size_t j = i;
+                while (j > 0 && Before(c, list[j - 1])) {
+                    list[j] = list[j - 1];
+                    --j;
+                }
+                list[j] = c;
+            }
             if (spec.even_odd) {
-                for (size_t i = 0; i + 1 < n; i += 2) span(list[i]->x, list[i + 1]->x);
+                for (size_t i = 0; i + 1 < n; i += 2) span(list[i].x, list[i + 1].x);
             } else {
                 int32_t winding = 0;
                 double start = 0;
                 for (size_t i = 0; i < n; ++i) {
                     int32_t before = winding;
-                    winding += list[i]->dir;
-                    if (before == 0 && winding != 0) start = list[i]->x;
-                    else if (before != 0 && winding == 0) span(start, list[i]->x);
+                    winding += list[i].dir;
+                    if (before == 0 && winding != 0) start = list[i].x;
+                    else if (before != 0 && winding == 0) span(start, list[i].x);
                 }
-                if (winding != 0) span(start, list[n - 1]->x);
+                if (winding != 0) span(start, list[n - 1].x);
             }
         }
         if (depth != 32 && acc.lo <= acc.hi) {
+            // Walk the marked pixels in order; between two marks the
+            // count of full sub-scanlines is constant and nothing partial
+            // happened, so the run gets one byte value.
             int32_t count = 0;
-            for (uint32_t px = acc.lo; px <= acc.hi; ++px) {
-                count += acc.diff[px];
-                acc.diff[px] = 0;
-                double v;
-                if (px < kExactFrom) {
-                    v = acc.low[px];
-                    acc.low[px] = 0.0;  // full pixels below 8 were added here, never counted
-                } else {
-                    int64_t units = acc.part[px];
-                    if (units == 0) {
-                        if (count != 0 && px < width) line[px] = full_byte[count];
-                        continue;
+            uint32_t pos = acc.lo;
+            auto fill = [&](uint32_t from, uint32_t to) {  // [from, to)
+                if (count == 0 || from >= width) return;
+                if (to > width) to = width;
+                if (to > from) std::memset(line + from, full_byte[count], to - from);
+            };
+            for (uint32_t k = acc.lo >> 6; k <= acc.hi >> 6; ++k) {
+                uint64_t bits = acc.marks[k];
+                acc.marks[k] = 0;
+                while (bits) {
+                    uint32_t px = k * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
+                    bits &= bits - 1;
+                    fill(pos, px);
+                    pos = px + 1;
+                    count += acc.diff[px];
+                    acc.diff[px] = 0;
+                    double v;
+                    if (px < kExactFrom) {
+                        v = acc.low[px];  // pixels below 8 never use the counts
+                        acc.low[px] = 0.0;
+                    } else {
+                        int64_t units = acc.part[px];
+                        acc.part[px] = 0;
+                        if (units == 0) {
+                            if (count != 0 && px < width) line[px] = full_byte[count];
+                            continue;
+                        }
+                        v = static_cast<double>(units + (static_cast<int64_t>(count) << 49)) * kInvUnit;
                     }
-                    acc.part[px] = 0;
-                    v = static_cast<double>(units + (static_cast<int64_t>(count) << 49)) * kInvUnit;
+                    if (v == 0.0 || px >= width) continue;
+                    line[px] = static_cast<uint8_t>(ToByte(v, w, spec.hard));
                 }
-                if (v == 0.0 || px >= width) continue;
-                line[px] = static_cast<uint8_t>(ToByte(v, w, spec.hard));
             }
-            acc.diff[acc.hi + 1] = 0;
             acc.lo = UINT32_MAX;
             acc.hi = 0;
         }
-        ++row;
     }
     return true;
 }
