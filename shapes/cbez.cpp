@@ -12,29 +12,18 @@
 #include "core/fixed.h"
 #include "core/memory.h"
 #include "core/path_record.h"
+#include "shapes/curve_vec.h"
 
 using vec::Vec2;
 
 namespace {
 
+using namespace curvevec;
+
 Vec2 Pos(const BezCtrl &c) { return Vec2{c.x, c.y}; }
 void SetPos(BezCtrl &c, Vec2 p) {
     c.x = p.x;
     c.y = p.y;
-}
-Vec2 Add(Vec2 a, Vec2 b) { return Vec2{a.x + b.x, a.y + b.y}; }
-Vec2 Diff(Vec2 a, Vec2 b) { return Vec2{a.x - b.x, a.y - b.y}; }
-Vec2 Mul(Vec2 a, double s) { return Vec2{a.x * s, a.y * s}; }
-
-// Length of v, taken as 0 when it is kSame or less.
-double LengthOrZero(Vec2 v) {
-    double len = vec::Length(&v);
-    return len > CBez::kSame ? len : 0.0;
-}
-// Unit vector of v; the zero vector when v is kSame long or shorter.
-Vec2 UnitOrZero(Vec2 v) {
-    double len = vec::Length(&v);
-    return len > CBez::kSame ? Vec2{v.x / len, v.y / len} : Vec2{0.0, 0.0};
 }
 
 bool Coincide(Vec2 a, Vec2 b) {
@@ -185,7 +174,7 @@ void CBez::ArrangeKnotWindow(int32_t a, int32_t b, bool leftTangent, bool rightT
         int32_t q = seg_of(p);
         if (loop && q == 0) q = m;
         Vec2 t = Diff(Pos(ctrls[3 * q]), Pos(ctrls[3 * q - 1]));
-        return type == kG1 ? UnitOrZero(t) : Mul(t, 3.0);
+        return SolvesSpline() ? Mul(t, 3.0) : UnitOrZero(t);
     };
 
     BezCtrl run[3 * kMaxWindowSegs + 1];
@@ -208,7 +197,7 @@ void CBez::ArrangeKnotWindow(int32_t a, int32_t b, bool leftTangent, bool rightT
 }
 
 void CBez::ArrangeRun(BezCtrl *run, int32_t n, bool closed, const Vec2 *left, const Vec2 *right) {
-    if (type == kC2 || type == kHybrid)
+    if (SolvesSpline())
         ArrangeSegmentsC2(run, n, closed, left, right);
     else
         ArrangeSegmentsG1(run, n, closed, left, right);
@@ -256,14 +245,8 @@ void CBez::ArrangeSegmentsG1(BezCtrl *run, int32_t n, bool closed, const Vec2 *l
         return;
     }
     Vec2 first = K(0), last = K(m);
-    if (left) {
-        Vec2 c = Diff(K(1), K(0));
-        first = Add(K(0), Mul(*left, vec::Length(&c) * s));
-    }
-    if (right) {
-        Vec2 c = Diff(K(m), K(m - 1));
-        last = Diff(K(m), Mul(*right, vec::Length(&c) * s));
-    }
+    if (left) first = Add(K(0), Mul(*left, Length(Diff(K(1), K(0))) * s));
+    if (right) last = Diff(K(m), Mul(*right, Length(Diff(K(m), K(m - 1))) * s));
     SetPos(run[1], first);
     SetPos(run[n - 2], last);
 }
@@ -275,7 +258,7 @@ bool CBez::SolveLinearSystem(double *aug, int32_t n, double *x) {
     for (int32_t k = 0; k < n; ++k) {
         double pivot = at(k, k);
         // Written so that a pivot that is not a number fails too.
-        if (!(std::fabs(pivot) >= kSame)) return false;
+        if (!(std::fabs(pivot) >= kMinPivot)) return false;
         for (int32_t r = k + 1; r < n; ++r) {
             double f = at(r, k) / pivot;
             if (f == 0.0) continue;
@@ -376,10 +359,7 @@ bool CBez::ArrangeSegmentsC2(BezCtrl *run, int32_t n, bool closed, const Vec2 *l
     for (int32_t i = 0; i <= m; ++i) dir[i] = UnitOrZero(D(i));
     const bool free_start = !closed && !left, free_end = !closed && !right;
     if (m == 1 && free_start && free_end) dir[0] = dir[1] = UnitOrZero(Diff(K(1), K(0)));
-    auto chord = [&](int32_t i) {
-        Vec2 c = Diff(K(i + 1), K(i));
-        return vec::Length(&c);
-    };
+    auto chord = [&](int32_t i) { return Length(Diff(K(i + 1), K(i))); };
     for (int32_t i = 0; i < m; ++i) {
         SetPos(run[3 * i + 1], Add(K(i), Mul(dir[i], chord(i) * s)));
         SetPos(run[3 * i + 2], Diff(K(i + 1), Mul(dir[i + 1], chord(i) * s)));

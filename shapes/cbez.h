@@ -50,9 +50,10 @@ class CBez {
     static constexpr int32_t kMaxSolvedKnots = 5;
     static constexpr double kDefaultTension = 0.375;
     static constexpr double kMaxTension = 0.5;
-    // Vectors this short count as no direction at all, and points this
-    // close count as one.
+    // Points this close (in x and in y) count as one.
     static constexpr double kSame = 0.0001;
+    // Smaller pivots make the elimination fail rather than amplify noise.
+    static constexpr double kMinPivot = 0.0001;
 
     CBez();
 
@@ -67,7 +68,8 @@ class CBez {
     bool IsClosed(const vec::Vec2 *pt = nullptr) const;
 
     // Moves knot `index` to `pos` and rearranges the handles of the `span`
-    // (1 or 2) knots on either side with continuity `type`. With
+    // (1 or 2) knots on either side with continuity `type` (a type other
+    // than C2 and HYBRID arranges as G1). With
     // closedAllowed, a closed curve is treated as a loop. Anything else
     // (index not a knot, span out of range) changes nothing.
     void Edit(int32_t type, int32_t index, vec::Vec2 pos, int32_t span, bool closedAllowed);
@@ -87,7 +89,7 @@ class CBez {
     // Solves the n x n system held as a dense row-major augmented matrix
     // (n rows of n + 1 values) by elimination in row order without row
     // exchanges, then back substitution. The matrix is destroyed. False,
-    // and x untouched, when a pivot is smaller than kSame in magnitude or
+    // and x untouched, when a pivot is smaller than kMinPivot in magnitude or
     // not a number, or a result is not finite.
     static bool SolveLinearSystem(double *aug, int32_t n, double *x);
 
@@ -115,6 +117,9 @@ class CBez {
     int32_t type;    // continuity of the last Edit
 
   private:
+    // C2 and HYBRID arrange through the spline system (and take end
+    // derivatives); every other type arranges as G1 (unit end tangents).
+    bool SolvesSpline() const { return type == kC2 || type == kHybrid; }
     // Rearranges the open run of knots a..b (knot positions; in a loop
     // they may run past either end of the curve).
     void ArrangeKnotWindow(int32_t a, int32_t b, bool leftTangent, bool rightTangent, bool loop);

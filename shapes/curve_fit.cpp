@@ -10,6 +10,7 @@
 #include "core/memory.h"
 #include "core/path_record.h"
 #include "core/view.h"
+#include "shapes/curve_vec.h"
 #include "y32path/shapes.h"
 
 namespace curvefit {
@@ -28,16 +29,9 @@ constexpr double kThird = 0.3333333333333333;
 constexpr double kReparamFactor = 4.0;
 constexpr int kReparamSteps = 4;
 
-Vec2 Add(Vec2 a, Vec2 b) { return Vec2{a.x + b.x, a.y + b.y}; }
-Vec2 Diff(Vec2 a, Vec2 b) { return Vec2{a.x - b.x, a.y - b.y}; }
-Vec2 Mul(Vec2 a, double s) { return Vec2{a.x * s, a.y * s}; }
-double Dot(Vec2 a, Vec2 b) { return a.x * b.x + a.y * b.y; }
-double Dist(Vec2 a, Vec2 b) { return vec::Distance(a.x, a.y, b.x, b.y); }
+using namespace curvevec;
 
-Vec2 UnitOrZero(Vec2 v) {
-    double len = vec::Length(&v);
-    return len > CBez::kSame ? Vec2{v.x / len, v.y / len} : Vec2{0.0, 0.0};
-}
+double Dist(Vec2 a, Vec2 b) { return vec::Distance(a.x, a.y, b.x, b.y); }
 
 bool Append(Output *out, const Cubic &c) {
     int32_t need = out->count == 0 ? 4 : 3;
