@@ -54,10 +54,12 @@ struct SubRange {
 };
 inline SubRange CrossedSubs(double ylo, double yhi, int32_t subs, int64_t g_min, int64_t g_max) {
     auto index = [&](double y) -> int64_t {
-        double g = std::ceil(y * subs - 0.5);
-        if (!(g > static_cast<double>(g_min))) return g_min;  // also NaN
-        if (g > static_cast<double>(g_max)) return g_max;
-        return static_cast<int64_t>(g);
+        double v = y * subs - 0.5;
+        if (!(v > static_cast<double>(g_min))) return g_min;  // also NaN
+        if (v > static_cast<double>(g_max)) return g_max;
+        // ceil(v) for v within the clamp range, without a library call.
+        int64_t g = static_cast<int64_t>(v);
+        return static_cast<double>(g) < v ? g + 1 : g;
     };
     return SubRange{index(ylo), index(yhi)};
 }

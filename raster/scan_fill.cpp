@@ -172,6 +172,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     if (depth == 32) ClearMask32(buf);
     if (width == 0 || height == 0) return true;
     const int64_t g_end = static_cast<int64_t>(height) * subs;
+    const int32_t shift = subs == 16 ? 4 : (subs == 4 ? 2 : 0);  // row of sub-scanline g: g >> shift
 
     Array<Edge> edges;
     bool ok = true;
@@ -194,14 +195,14 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     if (!order.Reserve(edges.size) || !active.Reserve(edges.size) || !bucket.Reserve(size_t{height} + 1))
         return false;
     std::memset(bucket.data, 0, (size_t{height} + 1) * sizeof(uint32_t));
-    for (size_t i = 0; i < edges.size; ++i) ++bucket.data[edges.data[i].g0 / subs];
+    for (size_t i = 0; i < edges.size; ++i) ++bucket.data[edges.data[i].g0 >> shift];
     uint32_t sum = 0;
     for (uint32_t r = 0; r <= height; ++r) {
         uint32_t n = bucket.data[r];
         bucket.data[r] = sum;
         sum += n;
     }
-    for (size_t i = 0; i < edges.size; ++i) order.data[bucket.data[edges.data[i].g0 / subs]++] = &edges.data[i];
+    for (size_t i = 0; i < edges.size; ++i) order.data[bucket.data[edges.data[i].g0 >> shift]++] = &edges.data[i];
     order.size = edges.size;
     if (subs > 1) {
         for (size_t i = 1; i < order.size; ++i) {
@@ -227,7 +228,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     int32_t counts[16];
 
     size_t next = 0;
-    int64_t row = order.data[0]->g0 / subs;
+    int64_t row = order.data[0]->g0 >> shift;
     const int64_t rows = height;
     for (; row < rows; ++row) {
         const int64_t r0 = row * subs, r1 = r0 + subs;
@@ -237,7 +238,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         active.size = kept;
         if (active.size == 0) {
             if (next == order.size) break;
-            int64_t first = order.data[next]->g0 / subs;
+            int64_t first = order.data[next]->g0 >> shift;
             if (first > row) {
                 row = first - 1;
                 continue;
