@@ -205,14 +205,22 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     for (size_t i = 0; i < edges.size; ++i) order.data[bucket.data[edges.data[i].g0 >> shift]++] = &edges.data[i];
     order.size = edges.size;
     if (subs > 1) {
-        for (size_t i = 1; i < order.size; ++i) {
-            Edge *e = order.data[i];
-            size_t j = i;
-            while (j > 0 && order.data[j - 1]->g0 > e->g0) {
-                order.data[j] = order.data[j - 1];
-                --j;
+        // Within a row, by sub-scanline: a second counting pass over the
+        // row's bucket (a text line starts hundreds of edges in one row, so
+        // an insertion sort here would go quadratic).
+        Array<Edge *> scratch;
+        size_t begin = 0;
+        for (uint32_t r = 0; r < height && begin < order.size; ++r) {
+            size_t end = bucket.data[r];  // after the scatter: one past the row's last edge
+            if (end - begin > 1) {
+                if (!scratch.Reserve(end - begin)) return false;
+                uint32_t at[17] = {};
+                for (size_t i = begin; i < end; ++i) ++at[(order.data[i]->g0 & (subs - 1)) + 1];
+                for (int32_t k = 1; k <= subs; ++k) at[k] += at[k - 1];
+                for (size_t i = begin; i < end; ++i) scratch.data[at[order.data[i]->g0 & (subs - 1)]++] = order.data[i];
+                std::memcpy(order.data + begin, scratch.data, (end - begin) * sizeof(Edge *));
             }
-            order.data[j] = e;
+            begin = end;
         }
     }
     RowAccumulator acc;
@@ -244,21 +252,29 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 continue;
             }
         }
+        // Active edges in x order, so each sub-scanline's list comes out
+        // nearly sorted and the insertion sorts below stay short. The edges
+        // carried over moved only a little since the last row (insertion
+        // sort); the new ones are sorted apart and merged in.
+        auto by_x = [](const Edge *a, const Edge *b) { return a->x < b->x; };
+        for (size_t i = 1; i < active.size; ++i) {
+            Edge *e = active.data[i];
+            size_t j = i;
+            while (j > 0 && by_x(e, active.data[j - 1])) {
+                active.data[j] = active.data[j - 1];
+                --j;
+            }
+            active.data[j] = e;
+        }
+        const size_t carried = active.size;
         while (next < order.size && order.data[next]->g0 < r1) {
             Edge *e = order.data[next++];
             e->x = e->dy > 0 ? e->x0 : e->x0 + e->dx;  // its upper end, until the first crossing
             active.data[active.size++] = e;
         }
-        // Active edges in x order, so each sub-scanline's list comes out
-        // nearly sorted and the insertion sorts below stay short.
-        for (size_t i = 1; i < active.size; ++i) {
-            Edge *e = active.data[i];
-            size_t j = i;
-            while (j > 0 && e->x < active.data[j - 1]->x) {
-                active.data[j] = active.data[j - 1];
-                --j;
-            }
-            active.data[j] = e;
+        if (active.size > carried) {
+            std::sort(active.data + carried, active.data + active.size, by_x);
+            std::inplace_merge(active.data, active.data + carried, active.data + active.size, by_x);
         }
         if (active.size > room) {
             room = active.size * 2;
