@@ -2,7 +2,8 @@
 //
 // Same coverage as the reference (scan_fill_reference.cpp), reached with
 // less work:
-//  - Edges are flattened once per group, not once per band; an active-edge
+//  - Edges are flattened once per group, not once per band, and chords
+//    that continue each other become one active edge; an active-edge
 //    list ordered by x replaces the per-sub-scanline crossing lists, and an
 //    insertion sort replaces qsort (from one sub-scanline to the next the
 //    order barely changes, so the sort is close to linear).
@@ -49,11 +50,24 @@ constexpr uint32_t kExactFrom = 8;                 // first pixel summed as inte
 constexpr double kUnit = 562949953421312.0;        // 2^49
 constexpr double kInvUnit = 1.0 / 562949953421312.0;
 
+// One flattened line, within a chain.
+struct Chord {
+    double x0, y0, dx, dy;  // start point and (x1 - x0, y1 - y0), in path direction
+    int64_t g1;             // one past its last sub-scanline
+};
+
+// A run of chords going the same way (down or up) whose sub-scanline
+// ranges join end to end. Curves flatten into chords shorter than a pixel;
+// handling the run as one active edge that steps from chord to chord
+// keeps the per-edge work (sorting, admitting, retiring) per run instead
+// of per chord. Each crossing still comes from the chord that holds its
+// sub-scanline, with the same expression as the reference.
 struct Edge {
-    double x0, y0, dx, dy;  // start point and (x1 - x0, y1 - y0)
-    double x;               // crossing on the current sub-scanline
+    const Chord *cur;       // chord of the current sub-scanline
+    double x;               // crossing on the latest sub-scanline
     int64_t g0, g1;         // crossed sub-scanlines [g0, g1)
     int32_t dir;
+    uint32_t first, last;   // its chords, in order of growing y
 };
 
 // A growable array on the run-time heap (the failure switch reaches it).
@@ -174,20 +188,42 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const int64_t g_end = static_cast<int64_t>(height) * subs;
     const int32_t shift = subs == 16 ? 4 : (subs == 4 ? 2 : 0);  // row of sub-scanline g: g >> shift
 
+    Array<Chord> chords;
     Array<Edge> edges;
     bool ok = true;
+    Edge run{};
+    bool open = false;
+    auto close = [&] {
+        if (!open) return;
+        open = false;
+        if (run.dir < 0) std::reverse(chords.data + run.first, chords.data + run.last + 1);
+        ok = ok && edges.Push(run);
+    };
     for (const KyPath *p = head; ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
         ForEachEdge(p, spec.map, [&](double x0, double y0, double x1, double y1, int32_t) {
             if (!ok || y0 == y1) return;
             double ylo = y0 < y1 ? y0 : y1, yhi = y0 < y1 ? y1 : y0;
             SubRange r = CrossedSubs(ylo, yhi, subs, 0, g_end);
-            if (r.first >= r.last) return;
-            ok = edges.Push(Edge{x0, y0, x1 - x0, y1 - y0, 0.0, r.first, r.last, y1 > y0 ? 1 : -1});
+            if (r.first >= r.last) return;  // crosses no sub-scanline: no part in any run
+            int32_t dir = y1 > y0 ? 1 : -1;
+            bool joins = open && dir == run.dir && (dir > 0 ? r.first == run.g1 : r.last == run.g0);
+            if (!joins) {
+                close();
+                if (!ok) return;
+                run = Edge{nullptr, 0.0, r.first, r.last, dir, static_cast<uint32_t>(chords.size), 0};
+                open = true;
+            }
+            if (dir > 0) run.g1 = r.last;
+            else run.g0 = r.first;
+            run.last = static_cast<uint32_t>(chords.size);
+            ok = chords.Push(Chord{x0, y0, x1 - x0, y1 - y0, r.last});
         });
+        close();
     }
     if (!ok) return false;
     if (edges.size == 0) return true;
+    for (size_t i = 0; i < edges.size; ++i) edges.data[i].cur = chords.data + edges.data[i].first;
     // Edges in order of their first sub-scanline: bucketed by row (counting
     // sort), then each row's few edges by sub-scanline.
     Array<Edge *> order, active;
@@ -269,7 +305,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         const size_t carried = active.size;
         while (next < order.size && order.data[next]->g0 < r1) {
             Edge *e = order.data[next++];
-            e->x = e->dy > 0 ? e->x0 : e->x0 + e->dx;  // its upper end, until the first crossing
+            const Chord *c = e->cur;
+            e->x = c->dy > 0 ? c->x0 : c->x0 + c->dx;  // its upper end, until the first crossing
             active.data[active.size++] = e;
         }
         if (active.size > carried) {
@@ -287,12 +324,15 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             Edge *e = active.data[i];
             int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
             double x = e->x;
+            const Chord *c = e->cur;
             for (int64_t g = gs; g < ge; ++g) {
-                x = e->x0 + (SubY(g, subs) - e->y0) * e->dx / e->dy;
+                while (c->g1 <= g) ++c;
+                x = c->x0 + (SubY(g, subs) - c->y0) * c->dx / c->dy;
                 int32_t sub = static_cast<int32_t>(g - r0);
                 cross.data[static_cast<size_t>(sub) * room + static_cast<size_t>(counts[sub]++)] = Crossing{x, e->dir};
             }
             e->x = x;
+            e->cur = c;
         }
         uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
         for (int32_t sub = 0; sub < subs; ++sub) {
