@@ -131,6 +131,115 @@ Y32_API int32_t KyPathTblRepaintNodes(HDC hdc, PathTable *table, CoordStruct *vi
  * or read; 0 for NULL arguments or a view without an overlay buffer. */
 Y32_API int32_t KyPathSelectedToView(CoordStruct *view, KyPath *path, POINT *points, int32_t direction);
 
+/* ==== Hit testing, selection and marquee selection ========================
+ * Selection has three levels: whole records (KPF_SELECTED, linked in the
+ * selection list), nodes (PT_SELECTED, on a record selected alone) and one
+ * picked segment (PT_SEGSELECTED on its start point, on a record selected
+ * alone without selected nodes). As soon as two records are selected node
+ * and segment selections are dropped. Whenever a record's selection
+ * changes its node squares are drawn again on hdc, so the window shows the
+ * nodes of exactly the selected records. */
+
+/* Mode flags of KyPathPtOn. */
+#define KYPATH_HIT_CLICK  4  /* select what is hit, deselect on a miss */
+#define KYPATH_HIT_ADD    8  /* add the hit path's group to the selection */
+#define KYPATH_HIT_QUERY  16 /* exactly 16: report only, change nothing */
+#define KYPATH_HIT_TOGGLE 32 /* select or deselect the hit path's group */
+/* Answers of KyPathPtOn. */
+#define KYPATH_HIT_UNSELECTED 1
+#define KYPATH_HIT_SELECTED   2
+#define KYPATH_HIT_NOTHING    3
+#define KYPATH_HIT_BADMODE    (-1)
+
+/* What lies under the window point (wx, wy) (relative to the client area):
+ * a node or segment of the list named by *holder (NULL: the current
+ * group's first path), within 4 window pixels. Selected records are tested
+ * first; when the list ends with a wrap baseline only the baseline is.
+ * Segments are tested only for points inside the client area. On return
+ * *holder is the hit record or NULL, *index the node hit or the start of
+ * the segment hit, *param 0 for a node or the position along the segment
+ * in 1/65535 of its parameter. Click and query modes first look for an
+ * outline pixel in the overlay around the point. Unless the mode is a
+ * query, the selection follows the mode and the current group's selected
+ * path is updated. Outputs may be NULL; a NULL or zero-zoom view or an
+ * empty list answers KYPATH_HIT_NOTHING without change. */
+Y32_API int32_t KyPathPtOn(int32_t wx, int32_t wy, int32_t mode, HDC hdc, CoordStruct *view, PathTable *table,
+                           KyPath **holder, int32_t *index, uint16_t *param);
+
+/* Picks segment `index` (count - 1 meaning segment 0) of a selected record
+ * without selected nodes or picked segment, and highlights it in the
+ * overlay when a view is given; *out (may be NULL) = the touched window
+ * rectangle, empty without drawing. 0 when refused: the record's state,
+ * an index out of range or one that starts no segment. */
+Y32_API int32_t KyPathPickSegment(CoordStruct *view, KyPath *path, int32_t index, Y32Rect *out);
+/* Drops the picked segment of the record, or with a NULL record of every
+ * record of the table's current group, removing the highlight when a view
+ * is given; *out (may be NULL) = the union of the touched rectangles.
+ * 1; 0 when both record and table are NULL. */
+Y32_API int32_t KyPathUnpickSegment(CoordStruct *view, PathTable *table, KyPath *path, Y32Rect *out);
+/* Kind of segment `index`: 1 line, 2 curve, 3 other; 0 for a NULL record
+ * or an index outside 0..count-2. */
+Y32_API int32_t KyPathGetSegmentType(KyPath *path, int32_t index);
+/* Kind of the one picked segment of a record selected alone and not
+ * grouped; 0 otherwise, or with none or several picked. */
+Y32_API int32_t KyPathGetSelectedSegmentType(KyPath *path);
+/* Clears the node selection of a record (not its picked segment); draws
+ * nothing. 0 when it had none. */
+Y32_API int32_t KyPathDeselectPts(KyPath *path);
+/* Deselects every record of the record's table list. With draw, hdc and
+ * view the node squares of the selected records are erased first; with a
+ * view a picked segment's highlight is removed. 1; 0 for NULL. */
+Y32_API int32_t KyPathDeSelectAll(HDC hdc, KyPath *path, CoordStruct *view, int32_t draw);
+/* Makes the group chain holding the record the whole selection of the
+ * table's current group, drawing its nodes when draw, hdc and view are
+ * given. 0 for NULL arguments, an empty group or a record not in it. */
+Y32_API int32_t KyPathSingleSelectPath(PathTable *table, KyPath *path, CoordStruct *view, HDC hdc, int32_t draw);
+/* Selects every record of the table list as one selection list, dropping
+ * node and segment selections. Draws nothing. 1; 0 for NULL. */
+Y32_API int32_t KyPathAllPathSelected(KyPath *path);
+
+/* Flags of KyPathRectClip. */
+#define KYPATH_RECT_SEGMENTS 0x01 /* caught when a segment touches the rectangle */
+#define KYPATH_RECT_NODES    0x02 /* caught when a node lies strictly inside (without 0x01) */
+#define KYPATH_RECT_REPLACE  0x04 /* deselect everything, select what is caught */
+#define KYPATH_RECT_ADD      0x08 /* select what is caught */
+#define KYPATH_RECT_REPORT   0x10 /* only tell whether the selection would change */
+#define KYPATH_RECT_TOGGLE   0x20 /* without 0x04 and 0x08: flip each caught group */
+
+/* Marquee selection with the window rectangle (x0, y0)-(x1, y1), corners in
+ * any order, over the table's current group (only its wrap baseline when
+ * the list ends with one). Whole group chains are selected or deselected;
+ * node squares follow on hdc. *changed (may be NULL) = 1 when the
+ * selection changed, or would with KYPATH_RECT_REPORT. 1 when a record was
+ * caught; 2 when none was, no mode bit is set, or there is nothing to
+ * examine. */
+Y32_API int32_t KyPathRectClip(int32_t x0, int32_t y0, int32_t x1, int32_t y1, PathTable *table, HDC hdc,
+                               CoordStruct *view, int32_t flags, int32_t *changed);
+
+/* ---- Edits that redraw ------------------------------------------------
+ * The selection of the table's current group is edited, erased from the
+ * overlay and drawn again; *changed receives the window rectangle to
+ * repaint (empty when nothing was drawn). */
+
+/* Aligns (18017, 18018, 18020 to 18023) or distributes (18024, 18025) the
+ * selected paths, a group moving as one; other modes move nothing but
+ * still redraw. `reserved` is not read. 0 for a NULL table or no selected
+ * path. */
+Y32_API int32_t KyPathAlign(int32_t reserved, int32_t mode, PathTable *table, CoordStruct *view, Y32Rect *changed);
+/* Copies the selected paths to the end of the list, 15 window pixels down
+ * and right, and makes the copies the selection; the sources' node squares
+ * are erased on dc and the copies drawn into the overlay. 0 (nothing
+ * changed) without a selected path or a usable view, or out of memory. */
+Y32_API int32_t KyPathDuplicate(HDC dc, PathTable *table, CoordStruct *view, Y32Rect *changed);
+/* Turns the picked segment of the selected path (selected alone, not
+ * grouped) from a line into a curve or back. 0 for a NULL view or table,
+ * no such segment, or a failure (reported). */
+Y32_API int32_t KyPathConvertSelectedSegment(CoordStruct *view, PathTable *table, Y32Rect *changed);
+/* Deletes the selected nodes of the selected path (when it has some and
+ * stays a valid subpath) or else every selected record. 0 without a
+ * selected path. */
+Y32_API int32_t KyPathDelete(PathTable *table, CoordStruct *view, Y32Rect *changed);
+
 Y32_END_C
 
 #endif
