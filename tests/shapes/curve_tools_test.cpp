@@ -71,6 +71,12 @@ class CurveToolTest : public PathTest {
     }
     bool Lit(int32_t x, int32_t y) const { return (GetPixel(hdc, x, y) & 0xFFFFFF) != 0; }
     PathGroup *Group() { return table::CurrentGroup(table); }
+    static CBez Curve(const KyPath *p) {
+        CBez c;
+        c.nCtrls = p->count;
+        for (int32_t i = 0; i < p->count; ++i) c.ctrls[i] = BezCtrl{X(p, i), Y(p, i), 0};
+        return c;
+    }
     static double X(const KyPath *p, int32_t i) { return fx::ToDouble(path::Points(p)[i].x); }
     static double Y(const KyPath *p, int32_t i) { return fx::ToDouble(path::Points(p)[i].y); }
 
@@ -112,6 +118,12 @@ TEST_F(CurveToolTest, SmoothToolDrawsOpenFiguresIntoTheTable) {
         EXPECT_EQ(Y(p, 3 * k), knots[k][1]) << k;
     }
     EXPECT_EQ(log.lines()[1], "- CBez: append segment, nCtrls=4, BC=clamp.\n");
+    // A range drawn twice is gone again, nodes and all.
+    CBez copy = Curve(p);
+    copy.Draw(hdc, &view, -5, 99, true);
+    EXPECT_TRUE(Lit(100, 20));
+    copy.Draw(hdc, &view, -5, 99, true);
+    EXPECT_TRUE(WindowClean());
     EXPECT_EQ(log.lines().back(), "- CBez: empty.\n");
 
     // The next figure deselects the first and is linked after it.
