@@ -65,6 +65,7 @@ struct Chord {
 struct Edge {
     const Chord *cur;       // chord of the current sub-scanline
     double x;               // crossing on the latest sub-scanline
+    double row_min, row_max;  // extent of its crossings in the current row
     int64_t g0, g1;         // crossed sub-scanlines [g0, g1)
     int32_t dir;
     uint32_t first, last;   // its chords, in order of growing y
@@ -134,6 +135,7 @@ struct RowAccumulator {
         if (part) mem::MemFree(part);
         if (diff) mem::MemFree(diff);
         if (marks) mem::MemFree(marks);
+        if (pend) mem::MemFree(pend);
     }
     void Mark(uint32_t px) { marks[px >> 6] |= uint64_t{1} << (px & 63); }
     void Partial(uint32_t px, double v) {
@@ -155,7 +157,22 @@ struct RowAccumulator {
         int32_t count = 0;
         int64_t units = 0;
     };
-    Cell pend[2];
+    // Pending cells, two per span position within a sub-scanline (span k's
+    // start and end): from one sub-scanline to the next, span k usually
+    // begins and ends in the same pixels as before.
+    Cell *pend = nullptr;
+    uint32_t pend_room = 0, pend_used = 0;
+    bool Room(size_t spans) {
+        if (spans * 2 <= pend_room) return true;
+        Settle();
+        size_t n = spans * 2 + 8;
+        auto *grown = static_cast<Cell *>(mem::MemReAlloc(pend, n * sizeof(Cell), 0));
+        if (!grown) return false;
+        pend = grown;
+        for (size_t i = pend_room; i < n; ++i) pend[i] = Cell{};
+        pend_room = static_cast<uint32_t>(n);
+        return true;
+    }
     void Commit(Cell &c) {
         if (c.px == UINT32_MAX) return;
         diff[c.px] += c.count;
@@ -176,20 +193,22 @@ struct RowAccumulator {
     }
     // Puts the pending cells where the row pass sees them.
     void Settle() {
-        Commit(pend[0]);
-        Commit(pend[1]);
+        for (uint32_t i = 0; i < pend_used; ++i) Commit(pend[i]);
+        pend_used = 0;
     }
 
-    // Span [a, b] with 0 <= a < b <= width.
-    void Span(double a, double b) {
+    // Span [a, b] with 0 <= a < b <= width, the k-th of its sub-scanline
+    // (k < the room asked for with Room).
+    void Span(double a, double b, uint32_t k) {
         // a and b lie in [0, width]: truncation is floor, and exact.
         uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
         double fa = a - static_cast<double>(pa), fb = b - static_cast<double>(pb);
         if (pa < lo) lo = pa;
         if (pb > hi) hi = pb;
         if (pa >= kExactFrom) {
-            Add(pend[0], pa, 1, -static_cast<int64_t>(fa * kUnit));
-            Add(pend[1], pb, -1, static_cast<int64_t>(fb * kUnit));
+            Add(pend[2 * k], pa, 1, -static_cast<int64_t>(fa * kUnit));
+            Add(pend[2 * k + 1], pb, -1, static_cast<int64_t>(fb * kUnit));
+            if (2 * k + 2 > pend_used) pend_used = 2 * k + 2;
             return;
         }
         // Near the left border: the reference's order, in doubles.
@@ -256,7 +275,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (!joins) {
                 close();
                 if (!ok) return;
-                run = Edge{nullptr, 0.0, r.first, r.last, dir, static_cast<uint32_t>(chords.size), 0};
+                run = Edge{nullptr, 0.0, 0.0, 0.0, r.first, r.last, dir, static_cast<uint32_t>(chords.size), 0};
                 open = true;
             }
             if (dir > 0) run.g1 = r.last;
@@ -361,35 +380,54 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         if (active.size > room) {
             room = active.size * 2;
             if (!cross.Reserve(room * static_cast<size_t>(subs))) return false;
+            if (depth != 32 && !acc.Room(room / 2 + 1)) return false;
         }
         for (int32_t sub = 0; sub < subs; ++sub) counts[sub] = 0;
+        // Two active edges never need sorting (see the n == 2 case below);
+        // with more, the row's extents tell whether any sort is needed.
+        const bool track = active.size > 2;
         // All crossings of the row, edge by edge: the divisions do not
         // depend on each other, so they overlap in the pipeline.
         for (size_t i = 0; i < active.size; ++i) {
             Edge *e = active.data[i];
             int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
-            double x = e->x;
+            double x = e->x, lo_x = HUGE_VAL, hi_x = -HUGE_VAL;
             const Chord *c = e->cur;
             for (int64_t g = gs; g < ge; ++g) {
                 while (c->g1 <= g) ++c;
                 x = c->x0 + (SubY(g, subs) - c->y0) * c->dx / c->dy;
+                if (track) {
+                    lo_x = x < lo_x ? x : lo_x;
+                    hi_x = x > hi_x ? x : hi_x;
+                }
                 int32_t sub = static_cast<int32_t>(g - r0);
                 cross.data[static_cast<size_t>(sub) * room + static_cast<size_t>(counts[sub]++)] = Crossing{x, e->dir};
             }
             e->x = x;
             e->cur = c;
+            e->row_min = lo_x;
+            e->row_max = hi_x;
         }
+        // When the active edges keep to separate x ranges within the row,
+        // every sub-scanline's list is already in order (it was filled in
+        // active order), and the sorts below can be skipped.
+        // (Every active edge has at least one crossing in the row: it was
+        // admitted before the row's end and retired only after its start.)
+        bool ordered = track;
+        for (size_t i = 1; ordered && i < active.size; ++i)
+            if (active.data[i]->row_min <= active.data[i - 1]->row_max) ordered = false;
         uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
         for (int32_t sub = 0; sub < subs; ++sub) {
             const size_t n = static_cast<size_t>(counts[sub]);
             if (n < 2) continue;
             Crossing *list = cross.data + static_cast<size_t>(sub) * room;
+            uint32_t k = 0;  // spans so far on this sub-scanline
             auto span = [&](double a, double b) __attribute__((always_inline)) {
                 a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
                 b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
                 if (!(a < b)) return;
                 if (depth != 32) {
-                    acc.Span(a, b);
+                    acc.Span(a, b, k++);
                     return;
                 }
                 uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
@@ -412,7 +450,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 span(a, b);
                 continue;
             }
-            for (size_t i = 1; i < n; ++i) {
+            for (size_t i = 1; !ordered && i < n; ++i) {
                 Crossing c = list[i];
                 size_t j = i;
                 while (j > 0 && Before(c, list[j - 1])) {
