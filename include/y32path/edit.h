@@ -6,6 +6,7 @@
 #include "platform.h"
 #include "table.h"
 #include "view.h"
+#include "gdi.h"
 
 Y32_BEGIN_C
 
@@ -161,6 +162,72 @@ Y32_API KyPath *KyPathR2VToKyPath(int32_t n, const KyPathTracedPoint *points);
 
 /* ======== End of transforms and structural edits ======================== */
 
+/* ======== Undo and redo journal ==========================================
+ * Each owner (a nonzero key the host chooses, one per document; at most 20
+ * owners at a time) has a journal of the actions it recorded before doing
+ * them, and a position: the number of records in the done state. A record
+ * holds only what its action needs (a selection snapshot, a moved node's
+ * place, an envelope's control points, nothing for join and disjoin).
+ * Undo and redo exchange: applying a record stores the current state in
+ * its place, so the same record serves the opposite step. Journals live
+ * until their records are removed with KyPathURFree, or the library is
+ * unloaded. */
+
+/* Undo action codes (the host's command numbers). */
+#define KYPATH_UR_SELECT1   18001 /* selection snapshots: 18001-18003, */
+#define KYPATH_UR_SELECT2   18002 /* 18026 and 18027 behave alike */
+#define KYPATH_UR_SELECT3   18003
+#define KYPATH_UR_NODEMOVE  18006 /* the selected path's first point and node */
+#define KYPATH_UR_JOIN      18007 /* undo disjoins, redo joins */
+#define KYPATH_UR_DISJOIN   18008 /* undo joins, redo disjoins */
+#define KYPATH_UR_ENVELOPE  18016 /* the attached envelope's control points */
+#define KYPATH_UR_SELECT26  18026
+#define KYPATH_UR_SELECT27  18027
+
+/* Records the state `code` needs from the table's current group before the
+ * host performs the action; other codes record nothing (1). 0 when nothing
+ * could be recorded: NULL or zero arguments, no memory, a new owner while
+ * 20 others hold journals, a node move or envelope code with nothing
+ * selected or attached. The journal is then unchanged. */
+Y32_API int32_t KyPathBackupAction(uint32_t owner, int32_t code, PathTable *table);
+/* Undoes record p (redo: re-applies record p + 1) on the table's current
+ * group, redrawing through view and dc (each may be NULL: nothing drawn);
+ * *changed (may be NULL) receives the window area that changed. 1 when a
+ * record was applied; 0 when there is none in that direction, for NULL or
+ * zero arguments, or when the record has nothing to act on or its exchange
+ * cannot be allocated (nothing changed then). */
+Y32_API int32_t KyPathUndo(uint32_t owner, PathTable *table, CoordStruct *view, Y32Rect *changed, HDC dc);
+Y32_API int32_t KyPathRedo(uint32_t owner, PathTable *table, CoordStruct *view, Y32Rect *changed, HDC dc);
+/* 1 when code is a selection code equal to record p's and the selection
+ * now is exactly the one that record holds; else 0. Changes nothing. */
+Y32_API int32_t KyPathSameUR(uint32_t owner, PathTable *table, int32_t code);
+/* Removes the oldest record (oldest != 0) or the newest one; the position
+ * follows. reserved is not read. 1; 0 for owner 0. */
+Y32_API int32_t KyPathURFree(uint32_t owner, int32_t reserved, int32_t oldest);
+/* Moves the current journal's position one record on (never past the
+ * newest). 1. */
+Y32_API int32_t KyPathGetURAction(void);
+/* Stores 0 in both (when given). 1. */
+Y32_API int32_t KyPathKyPathGetURInfo(int32_t *a, int32_t *b);
+/* Does nothing: hosts bound their journals with KyPathURFree. 1. The same
+ * do-nothing entry as KyPathBufUnlock1. */
+Y32_API int32_t KyPathSetUndoLimit(int32_t limit);
+
+/* ======== End of undo and redo journal ================================== */
+
 Y32_END_C
+
+#ifdef __cplusplus
+/* Three companions of KyPathBackupAction, exported with C++ linkage (hosts
+ * link them by their decorated names). They record into the journal of
+ * the owner the last owner-keyed undo call named: BackupSelectMove the
+ * selected path's first point, BackupSelected the selected path, and
+ * BackupDuplicate a selection snapshot, each under the host's code. Undo
+ * and redo only move the position over the first two kinds. 1; 0 for a
+ * NULL table, no memory, or no owner to record for. */
+Y32_API int BackupSelectMove(int code, void *table);
+Y32_API int BackupSelected(int code, void *table);
+Y32_API int BackupDuplicate(int code, void *table);
+#endif
 
 #endif

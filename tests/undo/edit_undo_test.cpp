@@ -1,0 +1,286 @@
+// Node moves, joins and envelopes: undo restores the exact records, redo
+// puts the edit back, and the overlay ends as a full redraw would leave it.
+#include "core/path_record.h"
+#include "deform/envelope.h"
+#include "undo/undo_support.h"
+
+namespace {
+
+using testing_support::MakePath;
+using namespace undo_test;
+
+class NodeMoveUndoTest : public UndoTest {
+  protected:
+    void SetUp() override {
+        UndoTest::SetUp();
+        r0 = MakePath({{PT_MOVETO, 10.5, 10}, {PT_LINETO, 50, 10}, {PT_LINETO, 50, 50.25}, {PT_LINETO, 10, 50}});
+        r1 = MakePath({{PT_MOVETO, 70, 10}, {PT_LINETO, 110, 10}, {PT_LINETO, 90, 40}});
+        testing_support::LinkList({r0, r1});
+        Adopt(r0);
+    }
+    void SelectNode(KyPath *r, int32_t i) {
+        PathPoint &pt = path::Points(r)[i];
+        pt.type = static_cast<uint16_t>(pt.type | PT_SELECTED);
+        r->flags |= KPF_SELECTED | KPF_HASSELPOINT;
+    }
+    void MoveSelection(FIXED dx, FIXED dy) { ASSERT_EQ(KyPathMovePathsByPtfx(Group().firstSelected, dx, dy), 1); }
+    KyPath *r0 = nullptr, *r1 = nullptr;
+};
+
+TEST_F(NodeMoveUndoTest, UndoMovesBackAndRestoresTheNode) {
+    MakeView();
+    Y32Rect r;
+    KyPathDraw(view, r0, &r);
+    SelectNode(r0, 2);
+    ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
+    const DocState a = Capture(Group());
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kNodeMove, t), 1);
+    EXPECT_EQ(JournalOf(kOwner).payloads[0],
+              (std::vector<uint32_t>{uint32_t(DbToFix(10.5)), uint32_t(DbToFix(10)), 2, 0xFFFFFFFFu}));
+    // The host drags: the path moves and the node under the mouse changes.
+    MoveSelection(DbToFix(12.5), DbToFix(-3.25));
+    path::Points(r0)[2].type &= 0x7FFF;
+    path::Points(r0)[3].type |= PT_SELECTED;
+    const DocState b = Capture(Group());
+
+    Y32Rect changed{0, 0, 0, 0};
+    ASSERT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 1);
+    EXPECT_EQ(Capture(Group()), a);
+    EXPECT_FALSE(edit::RectEmpty(changed));
+    std::vector<uint8_t> got = Overlay();
+    EXPECT_TRUE(got == FreshOverlay());
+    ASSERT_EQ(KyPathRedo(kOwner, t, view, &changed, dc), 1);
+    EXPECT_EQ(Capture(Group()), b);
+    ASSERT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 1);
+    EXPECT_EQ(Capture(Group()), a);
+    EXPECT_TRUE(Invariants(r0, t));
+}
+
+TEST_F(NodeMoveUndoTest, PickedSegmentAndTheWholeSelectionFollow) {
+    // Two selected records move together; the first has a picked segment.
+    r0->flags |= KPF_SELECTED | KPF_HASSELSEGMENT;
+    path::Points(r0)[1].type |= PT_SEGSELECTED;
+    edit_test::LinkSelection({r0, r1});
+    ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
+    const DocState a = Capture(Group());
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kNodeMove, t), 1);
+    EXPECT_EQ(JournalOf(kOwner).payloads[0][2], 0xFFFFFFFFu);
+    EXPECT_EQ(JournalOf(kOwner).payloads[0][3], 1u);
+    MoveSelection(DbToFix(-40.0), DbToFix(7.75));
+    path::Points(r0)[1].type &= 0xF7FF;
+    path::Points(r0)[2].type |= PT_SEGSELECTED;
+    const DocState b = Capture(Group());
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), a);
+    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), b);
+}
+
+TEST_F(NodeMoveUndoTest, NothingSelectedRecordsAndAppliesNothing) {
+    EXPECT_EQ(KyPathBackupAction(kOwner, undo::kNodeMove, t), 0);
+    EXPECT_EQ(undo::FindJournal(kOwner), nullptr);
+
+    SelectNode(r0, 3);
+    ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kNodeMove, t), 1);
+    MoveSelection(DbToFix(5), DbToFix(5));
+    PathClearSelection(r0);
+    KyPathAssignSelectedPath(t, nullptr);
+    const DocState now = Capture(Group());
+    const JournalState j = JournalOf(kOwner);
+    // Nothing to move back: the record keeps its state and its place.
+    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Capture(Group()), now);
+    EXPECT_EQ(JournalOf(kOwner), j);
+    // A recorded node index the record no longer has is dropped.
+    r0->flags |= KPF_SELECTED;
+    ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
+    ASSERT_EQ(KyPathDeleteLinkLastSegment(r0), 1);
+    ASSERT_EQ(KyPathDeleteLinkLastSegment(r0), 1);
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(r0->flags & KPF_HASSELPOINT, 0u);  // node 3 of 2 points is not kept
+    EXPECT_TRUE(Invariants(r0, t));
+}
+
+TEST_F(NodeMoveUndoTest, JoinAndDisjoinSwapDirections) {
+    edit_test::LinkSelection({r0, r1});
+    ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
+    const DocState apart = Capture(Group());
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kJoined, t), 1);
+    ASSERT_EQ(KyPathJoin(r0), 1);
+    const DocState joined = Capture(Group());
+    ASSERT_EQ(r0->groupNext, r1);
+
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), apart);
+    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), joined);
+
+    // The opposite action: recorded joined, split by the host.
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kDisjoined, t), 1);
+    ASSERT_EQ(KyPathDisjoin(r0), 1);
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), joined);
+    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), apart);
+    // Back two steps: joined, then apart again.
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), apart);
+    EXPECT_EQ(PositionOf(kOwner), 0);
+}
+
+// A closed path whose box is exactly 0..64 on both axes, with fractions in
+// its coordinates. Boxes and corners are powers of two, so mapping between
+// them is exact in doubles and a round trip must give the same bits.
+class EnvelopeUndoTest : public UndoTest {
+  protected:
+    void SetUp() override {
+        UndoTest::SetUp();
+        p = MakePath({{PT_MOVETO, 0, 0},
+                      {PT_LINETO, 64, 0},
+                      {PT_LINETO, 64, 40.5},
+                      {PT_BEZIERTO, 50.25, 64},
+                      {PT_BEZIERTO, 20.75, 64},
+                      {PT_BEZIERTO, 10, 33.125},
+                      {PT_LINETO, 0, 64},
+                      {PT_LINETO | PT_CLOSEFIGURE, 0, 0}});
+        Adopt(p);
+    }
+    static EnvelopeCorners Square(double side) {
+        const FIXED s = DbToFix(side);
+        return EnvelopeCorners{{{0, 0}, {s, 0}, {0, s}, {s, s}}};
+    }
+    // What the host does for a bilinear envelope: map, attach, select the
+    // outline.
+    void HostBilinear(const EnvelopeCorners &c) {
+        ASSERT_EQ(KyPathBiLinear(p, &c), 1);
+        ASSERT_EQ(KyPathAddBiLinearEnvelope(p, &c), 1);
+        ASSERT_EQ(KyPathAssignSelectedPathBlindly(t, p), 1);
+    }
+    void HostNet(const EnvelopeNet &n, bool vertical, bool map) {
+        if (map) {
+            ASSERT_EQ(vertical ? KyPathBiCubicV(p, &n, 0) : KyPathBiCubic(p, &n, 0), 1);
+        }
+        ASSERT_EQ(vertical ? KyPathAddBiBezierEnvelopeV(p, &n) : KyPathAddBiBezierEnvelope(p, &n), 1);
+        ASSERT_EQ(KyPathAssignSelectedPathBlindly(t, p), 1);
+    }
+    KyPath *Outline() { return PathLast(p); }
+    KyPath *p = nullptr;
+};
+
+TEST_F(EnvelopeUndoTest, BilinearRoundTripIsBitExact) {
+    MakeView();
+    HostBilinear(Square(64));
+    const DocState a = Capture(Group());
+    ASSERT_EQ(Group().firstSelected, Outline());
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
+    const JournalState j = JournalOf(kOwner);
+    ASSERT_EQ(j.payloads[0].size(), undo::kEnvelopeWords);
+    EXPECT_EQ(j.payloads[0][0], undo::kEnvelopeBilinear);
+    EXPECT_EQ(j.payloads[0][1], KPF_ENVELOPE1);
+
+    HostBilinear(Square(128));
+    const DocState b = Capture(Group());
+    ASSERT_NE(a, b);
+    Y32Rect r;
+    KyPathDraw(view, p, &r);
+
+    Y32Rect changed{0, 0, 0, 0};
+    ASSERT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 1);
+    EXPECT_EQ(Capture(Group()), a);
+    EXPECT_EQ(Group().firstSelected, Outline());
+    // Both the old and the new extent were reported, in window pixels.
+    EXPECT_LE(changed.left, 0);
+    EXPECT_GE(changed.right, 128);
+    EXPECT_GE(changed.bottom, 128);
+    std::vector<uint8_t> got = Overlay();
+    EXPECT_TRUE(got == FreshOverlay());
+
+    ASSERT_EQ(KyPathRedo(kOwner, t, view, &changed, dc), 1);
+    EXPECT_EQ(Capture(Group()), b);
+    ASSERT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 1);
+    EXPECT_EQ(Capture(Group()), a);
+    EXPECT_TRUE(Invariants(p, t));
+}
+
+TEST_F(EnvelopeUndoTest, KindAndVariantComeBackWithTheEnvelope) {
+    HostBilinear(Square(64));
+    const DocState bilinear = Capture(Group());
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
+    // A plain rectangle net: attached without mapping; the 5-point outline
+    // grows to 9 points.
+    const EnvelopeNet rect{{{0, 0}, {DbToFix(16), 0}, {DbToFix(48), 0}, {DbToFix(64), 0}},
+                           {{0, DbToFix(64)}, {DbToFix(16), DbToFix(64)}, {DbToFix(48), DbToFix(64)}, {DbToFix(64), DbToFix(64)}}};
+    HostNet(rect, false, false);
+    const DocState horizontal = Capture(Group());
+    ASSERT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BIBEZIER_RECT);
+
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), bilinear);
+    EXPECT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BILINEAR);
+    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), horizontal);
+
+    // The same net as a V envelope: the variant is restored, not guessed
+    // from whatever is attached at the time.
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
+    const EnvelopeNet vrect{{{0, 0}, {0, DbToFix(16)}, {0, DbToFix(48)}, {0, DbToFix(64)}},
+                            {{DbToFix(64), 0}, {DbToFix(64), DbToFix(16)}, {DbToFix(64), DbToFix(48)}, {DbToFix(64), DbToFix(64)}}};
+    HostNet(vrect, true, false);
+    const DocState vertical = Capture(Group());
+    ASSERT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BIBEZIER_V_RECT);
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), horizontal);
+    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), vertical);
+    EXPECT_EQ(Outline()->flags, KPF_ENVELOPE_VERTICAL);
+    EXPECT_TRUE(Invariants(p, t));
+}
+
+TEST_F(EnvelopeUndoTest, DeformedNetsAreMappedThroughTheirOwnVariant) {
+    const EnvelopeNet bent{{{0, 0}, {DbToFix(-10), DbToFix(20)}, {DbToFix(12), DbToFix(44)}, {0, DbToFix(64)}},
+                           {{DbToFix(64), 0}, {DbToFix(80), DbToFix(16)}, {DbToFix(60), DbToFix(40)}, {DbToFix(70), DbToFix(64)}}};
+    HostNet(bent, true, true);
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
+    const EnvelopeNet wavy{{{0, 0}, {DbToFix(20), DbToFix(-8)}, {DbToFix(44), DbToFix(8)}, {DbToFix(64), 0}},
+                           {{0, DbToFix(64)}, {DbToFix(20), DbToFix(70)}, {DbToFix(44), DbToFix(58)}, {DbToFix(64), DbToFix(64)}}};
+    HostNet(wavy, false, true);
+    // What the undo must do to the path: map it through the kept V net.
+    KyPath *expected = nullptr;
+    ASSERT_EQ(KyPathDuplicatePtr(p, &expected), 1);
+    ASSERT_EQ(KyPathBiCubicV(expected, &bent, 0), 1);
+    const std::vector<P> want = PointsOf(expected);
+    KyPathDeletePtr(expected, 0);
+
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(PointsOf(p), want);
+    EnvelopeNet back;
+    ASSERT_EQ(KyPathGetBiBezierEnvelopeV(Outline(), &back), 1);
+    EXPECT_EQ(std::memcmp(&back, &bent, sizeof back), 0);
+    EXPECT_EQ(Outline()->flags, KPF_ENVELOPE_VERTICAL);
+    // The record now holds the horizontal net it replaced.
+    const JournalState j = JournalOf(kOwner);
+    EXPECT_EQ(j.payloads[0][0], undo::kEnvelopeBezier);
+    EXPECT_EQ(j.payloads[0][1], KPF_ENVELOPE1);
+}
+
+TEST_F(EnvelopeUndoTest, WithoutAnAttachedOutlineNothingIsRecordedOrApplied) {
+    EXPECT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 0);
+    EXPECT_EQ(undo::FindJournal(kOwner), nullptr);
+
+    HostBilinear(Square(64));
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
+    HostBilinear(Square(128));
+    // The host takes the outline away without recording it.
+    KyPath *head = p;
+    KyPathDeleteNodeFromList(&head, Outline());
+    KyPathAssignSelectedPath(t, nullptr);
+    const DocState now = Capture(Group());
+    const JournalState j = JournalOf(kOwner);
+    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Capture(Group()), now);
+    EXPECT_EQ(JournalOf(kOwner), j);
+}
+
+}  // namespace
