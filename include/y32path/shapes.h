@@ -149,6 +149,72 @@ Y32_API int32_t KyPathCreateRichEditText(RichTextHeader *header, int32_t scaleMo
 
 /* ---- End of text outlines ---- */
 
+/* ---- Primitive shapes and arrowheads ------------------------------------
+ *
+ * The shape tools turn a drag on the window into a new selected path: an
+ * ellipse, a rectangle, a rounded or segmented rectangle, a diamond, or a
+ * supplied path scaled into the dragged frame. A drag is a window RECT
+ * whose left/top is where it began and right/bottom where it is now (in
+ * any direction). fromCentre: the first corner is the centre. The record's
+ * shape field keeps the shape code (KYSHAPE_*; 300 + n is a rounded
+ * rectangle with corners of n percent of its short half side; every other
+ * code a diamond that keeps it). */
+
+#define KYSHAPE_FREEFORM  0
+#define KYSHAPE_ELLIPSE   1
+#define KYSHAPE_RECTANGLE 2
+#define KYSHAPE_ROUNDED   3 /* radius chosen from the proportions */
+#define KYSHAPE_SEGMENTED 5
+#define KYSHAPE_ROUNDED_PERCENT(n) (300 + (n))
+
+/* Adds the shape to the end of the table's current group as its only
+ * selection (the previous selection is cleared and its node squares erased
+ * on dc). shape: NULL for a primitive of `kind`, else a path whose copy is
+ * scaled into the frame (keepAspect: one factor for both axes). 1; 0 for a
+ * NULL table or view, an empty drag or when out of memory (nothing added). */
+Y32_API int32_t KyPathAddPrimitive(HDC dc, int32_t kind, KyPath *shape, PathTable *table, CoordStruct *view,
+                                   int32_t fromCentre, int32_t keepAspect, const Y32Rect *drag);
+/* Builds the shape as KyPathAddPrimitive does into *out (a new selected
+ * path the caller owns). 1; 0 and *out NULL for a NULL view, out or drag,
+ * a zero width or height, a view without a positive zoom, or no memory. */
+Y32_API int32_t KyPathGetPrimitive(int32_t kind, KyPath *shape, KyPath **out, CoordStruct *view,
+                                   int32_t fromCentre, int32_t keepAspect, const Y32Rect *drag);
+/* Stores `code` in the shape field of *holder. 1; 0 when there is none. */
+Y32_API int32_t KyPathPrimitive(KyPath **holder, int32_t code);
+/* Nonzero when the record is a primitive still as built: a shape code,
+ * that shape's number of points, a rounded rectangle's first corner arc
+ * still round, and no record after it but an envelope outline. */
+Y32_API int32_t IsOnlyPrimitive(KyPath *path);
+/* Roundness of a rounded rectangle (codes 3 and 300..400): *percent (1..99
+ * for code 3, else code - 300) and *radius in whole pixels, each optional.
+ * 1; 0 for NULL; 0 with percent 50 and radius 0 for other records. */
+Y32_API int32_t KyPathGetRectangleRoundness(KyPath *path, int32_t *percent, int32_t *radius);
+/* Rebuilds a rounded rectangle in its current frame with corners of
+ * `percent` (clamped to 1..99) of its short half side; its code becomes
+ * 300 + percent. *bounds (optional) receives the frame on whole pixels.
+ * 1; 0 and no change for other records. */
+Y32_API int32_t KyPathSetRectangleRoundness(KyPath *path, int32_t percent, Y32Rect *bounds);
+
+/* Arrowheads. A template is a path drawn pointing in +x with its
+ * attachment side (its two leftmost points) on the left; a stroked path
+ * names its templates and pen width in its OutlineInfo.
+ *
+ * With path NULL: a query. The first non-NULL template's extent along a
+ * path for a pen width of 99 pixels (99 x length / half the attachment
+ * side, truncated); 0 when both are NULL or the template is unusable.
+ *
+ * Otherwise draws one arrowhead of `path` (the start template when given
+ * and the path's start arrowhead fits, else the end template when its end
+ * arrowhead fits), scaled to penWidth, into the depth-8 `mask` whose pixel
+ * (0,0) lies at (originX, originY) in image pixels; antialias as for
+ * KyPathToBuf; even-odd fill. 0 for both templates NULL, a NULL mask, a
+ * mask that is not 8 bits deep, or when out of memory; else 1, also when
+ * nothing was to be drawn. */
+Y32_API int32_t KyPathRenderArrowHead(KyPath *path, KyPath *startTemplate, KyPath *endTemplate, int32_t penWidth,
+                                      int32_t originX, int32_t originY, PathBuf mask, int32_t antialias);
+
+/* ---- End of primitive shapes and arrowheads ---- */
+
 Y32_END_C
 
 #endif
