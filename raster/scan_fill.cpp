@@ -3,14 +3,25 @@
 // Same coverage as the reference (scan_fill_reference.cpp), reached with
 // less work:
 //  - Edges are flattened once per group, not once per band, and chords
-//    that continue each other become one active edge; an active-edge
-//    list ordered by x replaces the per-sub-scanline crossing lists, and an
-//    insertion sort replaces qsort (from one sub-scanline to the next the
-//    order barely changes, so the sort is close to linear).
-//  - Interior pixels of a span are not touched one by one: a difference
-//    array counts them, and the row pass visits only the pixels where
-//    something other than whole coverage happened, filling the runs in
-//    between with memset.
+//    that continue each other (the many sub-pixel chords of a curve) become
+//    one active edge. Edges are ordered by first sub-scanline with two
+//    counting passes instead of a comparison sort.
+//  - Row by row, every active edge's crossings with the row's sub-scanlines
+//    are computed in one tight loop (independent divisions overlap), into
+//    per-sub-scanline lists filled in active-edge x order. Those lists are
+//    already sorted when the edges keep apart within the row, and nearly
+//    sorted otherwise (an insertion sort finishes them); two crossings need
+//    no sort at all.
+//  - Interior pixels of a span are not touched one by one: span ends are
+//    cell updates (a count of full pixels from here on, and a fractional
+//    correction at this pixel), kept in registers while they stay on one
+//    pixel, and the row pass visits only the marked pixels, filling the
+//    runs between them with memset.
+//
+// Every crossing is still computed with the reference's expression, one
+// division each: anything incremental would round differently. That, the
+// 16 sub-scanlines and the sub-pixel chords of the flattener are what the
+// time goes to (bench/raster_bench.cpp).
 //
 // Why the bytes stay identical. The reference adds, per pixel, the
 // contributions 1 - frac(a), frac(b), frac(b) - frac(a) and 1.0 in
