@@ -220,7 +220,11 @@ void StepCubic(Plotter &pl, const double *px, const double *py) {
     // Right after a halving D1 is small by construction; doubling straight
     // back would undo the halving and the two would alternate for ever. So
     // a D1 exactly equal to what the last halving produced is not doubled.
-    bool halved = false;
+    // In exact arithmetic that also means no doubling between a halving and
+    // the next advance; just_halved says so explicitly, because a 32-bit
+    // x87 build may compare a register's extended value with the stored
+    // double and find them different, and must not loop for that.
+    bool halved = false, just_halved = false;
     double halved_x = 0, halved_y = 0;
     while (t < kParamEnd) {
         if (std::fabs(ax.d1) > kHalveAbove || std::fabs(ay.d1) > kHalveAbove) {
@@ -228,12 +232,12 @@ void StepCubic(Plotter &pl, const double *px, const double *py) {
             if (step == 0) return;
             ax.Halve();
             ay.Halve();
-            halved = true;
+            halved = just_halved = true;
             halved_x = ax.d1;
             halved_y = ay.d1;
             continue;
         }
-        if (std::fabs(ax.d1) < kDoubleBelow && std::fabs(ay.d1) < kDoubleBelow &&
+        if (!just_halved && std::fabs(ax.d1) < kDoubleBelow && std::fabs(ay.d1) < kDoubleBelow &&
             !(halved && ax.d1 == halved_x && ay.d1 == halved_y)) {
             if (step * 2 > 0xFFFF) break;
             step *= 2;
@@ -249,6 +253,7 @@ void StepCubic(Plotter &pl, const double *px, const double *py) {
         t += step;
         ax.Step();
         ay.Step();
+        just_halved = false;
     }
 }
 
