@@ -160,6 +160,12 @@ TEST_F(PtOnTest, ClickingPointZeroOfAClosedSubpathSelectsTheClosingPoint) {
     EXPECT_FALSE(TypeAt(sq, 0) & PT_SELECTED);
     EXPECT_TRUE(TypeAt(sq, 4) & PT_SELECTED);
     EXPECT_EQ(Window(), ExpectedWindow(sq));
+    // Toggling the path off erases its squares as they were drawn, the
+    // active one included.
+    EXPECT_EQ(PtOn(21, 19, KYPATH_HIT_TOGGLE), KYPATH_HIT_SELECTED);
+    EXPECT_FALSE(sq->flags & (KPF_SELECTED | KPF_HASSELPOINT));
+    EXPECT_FALSE(TypeAt(sq, 4) & PT_SELECTED);
+    EXPECT_TRUE(WindowBlank());
     // Point 0 itself, as a hit on a record whose closing point lies
     // elsewhere would name it, also stands for the closing point.
     PathClearPointSelection(sq);

@@ -59,8 +59,9 @@ class WindowTest : public OverlayTest {
         return px;
     }
     bool WindowBlank() const {
-        for (uint8_t b : Window())
-            if (b) return false;
+        const std::vector<uint8_t> px = Window();
+        for (size_t i = 0; i < px.size(); ++i)
+            if (px[i]) return false;
         return true;
     }
 
