@@ -56,6 +56,14 @@ inline bool IsSelectionCode(int32_t code) {
     return code == kSelect1 || code == kSelect2 || code == kSelect3 || code == kSelect26 || code == kSelect27;
 }
 
+// Every code undo and redo act on. The companion recorders take codes the
+// host picks outside these (their records only move the position); a
+// companion record under one of these would be applied as something it
+// does not hold, so they refuse them.
+inline bool IsJournalCode(int32_t code) {
+    return IsSelectionCode(code) || code == kNodeMove || code == kJoined || code == kDisjoined || code == kEnvelope;
+}
+
 constexpr int32_t kOwnerSlots = 20;
 
 // One record: a header and n 32-bit payload words right after it.

@@ -54,10 +54,7 @@ int32_t KyPathBackupAction(uint32_t owner, int32_t code, PathTable *table) {
     PathGroup *g = table::CurrentGroup(table);
     if (!owner || !g) return 0;
     undo::Load(owner);
-    const bool envelope = code == undo::kEnvelope;
-    const bool known = undo::IsSelectionCode(code) || code == undo::kNodeMove || code == undo::kJoined ||
-                       code == undo::kDisjoined || envelope;
-    if (!known) return 1;  // nothing to record for other actions
+    if (!undo::IsJournalCode(code)) return 1;  // nothing to record for other actions
     // A new owner when every slot is taken keeps nothing: say so before
     // anything is allocated.
     if (!undo::CurrentIsKeepable()) return 0;
@@ -66,7 +63,7 @@ int32_t KyPathBackupAction(uint32_t owner, int32_t code, PathTable *table) {
         r = undo::TakeSnapshot(g, code);
     } else if (code == undo::kNodeMove) {
         r = undo::TakeNodeMove(g, code);  // null too when nothing is selected
-    } else if (envelope) {
+    } else if (code == undo::kEnvelope) {
         if (KyPath *outline = undo::EnvelopeOutline(g)) r = undo::TakeEnvelope(outline, code);
     } else {
         r = undo::NewRecord(code, 0);
@@ -127,7 +124,7 @@ Y32_END_C
 
 int BackupSelectMove(int code, void *table) {
     PathGroup *g = GroupOf(table);
-    if (!g || !undo::CurrentIsKeepable()) return 0;
+    if (!g || undo::IsJournalCode(code) || !undo::CurrentIsKeepable()) return 0;
     undo::Record *r = undo::NewRecord(code, 2);
     if (!r) return 0;
     // Nothing reads this payload back; without a selected path it stays 0.
@@ -141,7 +138,7 @@ int BackupSelectMove(int code, void *table) {
 
 int BackupSelected(int code, void *table) {
     PathGroup *g = GroupOf(table);
-    if (!g || !undo::CurrentIsKeepable()) return 0;
+    if (!g || undo::IsJournalCode(code) || !undo::CurrentIsKeepable()) return 0;
     undo::Record *r = undo::NewRecord(code, undo::kPointerWords);
     if (!r) return 0;
     KyPath *sel = g->firstSelected;
@@ -151,6 +148,10 @@ int BackupSelected(int code, void *table) {
 
 int BackupDuplicate(int code, void *table) {
     PathGroup *g = GroupOf(table);
-    if (!g || !undo::CurrentIsKeepable()) return 0;
+    // A snapshot under a selection code is restored by undo; under a code
+    // outside the journal's it only holds a place. Under the move, join or
+    // envelope codes it would be read as a record it is not.
+    const bool usable = undo::IsSelectionCode(code) || !undo::IsJournalCode(code);
+    if (!g || !usable || !undo::CurrentIsKeepable()) return 0;
     return Keep(undo::TakeSnapshot(g, code));
 }

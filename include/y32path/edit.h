@@ -223,8 +223,11 @@ Y32_END_C
  * the owner the last owner-keyed undo call named: BackupSelectMove the
  * selected path's first point, BackupSelected the selected path, and
  * BackupDuplicate a selection snapshot, each under the host's code. Undo
- * and redo only move the position over the first two kinds. 1; 0 for a
- * NULL table, no memory, or no owner to record for. */
+ * and redo only move the position over the first two kinds. Codes the
+ * journal acts on are refused (KYPATH_UR_... codes; BackupDuplicate takes
+ * the selection codes, and codes outside the journal's as place holders).
+ * 1; 0 for a NULL table, a refused code, no memory, or no owner to record
+ * for. */
 Y32_API int BackupSelectMove(int code, void *table);
 Y32_API int BackupSelected(int code, void *table);
 Y32_API int BackupDuplicate(int code, void *table);

@@ -212,6 +212,27 @@ TEST_F(JournalTest, CompanionRecordsOnlyMoveThePosition) {
     EXPECT_EQ(BackupSelectMove(5005, nullptr), 0);
 }
 
+TEST_F(JournalTest, CompanionsRefuseCodesTheJournalActsOn) {
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kSelect1, t), 1);
+    const size_t before = LiveBlocks();
+    // Under these codes undo would read a point or a pointer as a snapshot,
+    // a move or an envelope copy.
+    for (int32_t code : {undo::kSelect1, undo::kNodeMove, undo::kJoined, undo::kEnvelope, undo::kSelect27}) {
+        EXPECT_EQ(BackupSelectMove(code, t), 0) << code;
+        EXPECT_EQ(BackupSelected(code, t), 0) << code;
+    }
+    for (int32_t code : {undo::kNodeMove, undo::kJoined, undo::kDisjoined, undo::kEnvelope})
+        EXPECT_EQ(BackupDuplicate(code, t), 0) << code;
+    EXPECT_EQ(LiveBlocks(), before);
+    EXPECT_EQ(LengthOf(kOwner), 1);
+    // A snapshot under a code of the host's own only holds a place.
+    ASSERT_EQ(BackupDuplicate(5000, t), 1);
+    const DocState doc = Capture(Group());
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Capture(Group()), doc);
+    EXPECT_EQ(PositionOf(kOwner), 1);
+}
+
 TEST_F(JournalTest, CompanionsRecordForTheOwnerTheLastCallNamed) {
     Record(1, 1);
     Record(2, 1);

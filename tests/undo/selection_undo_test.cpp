@@ -106,10 +106,12 @@ TEST_F(SelectionUndoTest, UndoAndRedoExchangeTheSelectionOnScreenToo) {
     MakeView();
     Y32Rect r;
     KyPathDraw(view, r0, &r);
-    HostSelect({{r0, 1}});
+    // r0 stays selected in both, with and without its node: its squares
+    // must be redrawn, not just left or drawn twice.
+    HostSelect({{r0, 1}, {r1}});
     const Scene a = Now();
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kSelect1, t), 1);
-    HostSelect({{r1}, {r2}, {r3}});
+    HostSelect({{r0}, {r2}, {r3, 0}});
     const Scene b = Now();
     ASSERT_NE(a.doc, b.doc);
 
@@ -119,7 +121,7 @@ TEST_F(SelectionUndoTest, UndoAndRedoExchangeTheSelectionOnScreenToo) {
     EXPECT_TRUE(edit::RectEmpty(changed));  // no highlight came or went
     EXPECT_EQ(PositionOf(kOwner), 0);
     // The record now holds what the undo replaced.
-    EXPECT_EQ(JournalOf(kOwner).payloads[0], (std::vector<uint32_t>{1, 2, 3}));
+    EXPECT_EQ(JournalOf(kOwner).payloads[0], (std::vector<uint32_t>{0, 2, 3, undo::kNodeTag | 0}));
     EXPECT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 0);
 
     ASSERT_EQ(KyPathRedo(kOwner, t, view, &changed, dc), 1);
