@@ -157,7 +157,12 @@ void WriteDiamond(PathPoint *pts, const Frame &f) {
 // Top and bottom edges as straight runs of four curves each, every point
 // on its edge; the side edges are one line and the closing line.
 void WriteSegmented(PathPoint *pts, const Frame &f) {
-    const double s = (f.hw + f.hw) * kTwelfth;
+    // The step is stored as a double before use. x87 code would otherwise
+    // keep the product in 80 bits, where 120 * 0.0833... is just below 10
+    // rather than 10, and every point of a 120-pixel edge would land
+    // 1/65536 pixel short of where every other build puts it.
+    volatile double step = (f.hw + f.hw) * kTwelfth;
+    const double s = step;
     const double left = f.Left(), right = f.Right(), top = f.Top(), bottom = f.Bottom();
     Writer w{pts};
     w.Put(kMove, left, top);
