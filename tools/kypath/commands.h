@@ -16,5 +16,6 @@ using Registration = void (*)(CLI::App &app);
 
 void AddMaskCommand(CLI::App &app);
 void AddTextCommand(CLI::App &app);
+void AddShapeCommand(CLI::App &app);
 
 }  // namespace kypath

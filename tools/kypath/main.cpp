@@ -21,6 +21,7 @@ int main(int argc, char **argv) {
     const kypath::Registration registrations[] = {
         kypath::AddMaskCommand,
         kypath::AddTextCommand,
+        kypath::AddShapeCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)
