@@ -164,6 +164,12 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
     if (!path || !rects_out || !buffers_out) return 0;
 
     FIXED scale = opt.scale;
+    if (scale < 0) {
+        // A mirrored scale turns every box inside out; there is no buffer
+        // to make for it.
+        Y32_REPORT(diag::kErrUnsuitable, 1, diag::kUnitPixelBuffers);
+        return 0;
+    }
     if (opt.format == 16 && opt.mode != 0 && scale > fx::kOne) scale = fx::kOne;
 
     KyPath *chain = nullptr;
