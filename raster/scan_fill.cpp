@@ -271,7 +271,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     auto close = [&] {
         if (!open) return;
         open = false;
-        if (run.dir < 0) std::reverse(chords.data + run.first, chords.data + run.last + 1);
+        // After a failed push run.last names a chord that was never stored.
+        if (ok && run.dir < 0) std::reverse(chords.data + run.first, chords.data + run.last + 1);
         ok = ok && edges.Push(run);
     };
     for (const KyPath *p = head; ok && p; p = path::GroupNext(p)) {
