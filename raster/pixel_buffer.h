@@ -21,6 +21,9 @@ struct Header {
 };
 constexpr size_t kHeaderBytes = sizeof(Header);
 static_assert(kHeaderBytes == 12, "the hidden header is three 32-bit words");
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(PathBufLock) == 8, "32-bit lock record: handle and row width");
+#endif
 
 // 1 for depth 8, 3 for 24, 4 for 32, 8 for every other value.
 inline uint32_t BytesPerPixel(int32_t depth) {
