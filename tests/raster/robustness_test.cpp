@@ -82,4 +82,41 @@ TEST_F(RasterRobustnessTest, SizesNoBufferCanHoldAndMirroredScales) {
     KyPathDeletePtr(p, 0);
 }
 
+TEST_F(RasterRobustnessTest, ScratchFailuresWhileCurvesAreFlattened) {
+    // A large circle: thousands of chords, runs going up and down, so the
+    // chord and run arrays grow several times during flattening. Each
+    // allocation in turn fails; the result is a failure or a mask, never a
+    // stray write (the sanitizer build checks that).
+    const double k = 0.5522847498, c = 600, r = 590;
+    KyPath *p = testing_support::MakePath({{PT_MOVETO, c + r, c},
+                                           {PT_BEZIERTO, c + r, c + k * r},
+                                           {PT_BEZIERTO, c + k * r, c + r},
+                                           {PT_BEZIERTO, c, c + r},
+                                           {PT_BEZIERTO, c - k * r, c + r},
+                                           {PT_BEZIERTO, c - r, c + k * r},
+                                           {PT_BEZIERTO, c - r, c},
+                                           {PT_BEZIERTO, c - r, c - k * r},
+                                           {PT_BEZIERTO, c - k * r, c - r},
+                                           {PT_BEZIERTO, c, c - r},
+                                           {PT_BEZIERTO, c + k * r, c - r},
+                                           {PT_BEZIERTO, c + r, c - k * r},
+                                           {PT_BEZIERTO | PT_CLOSEFIGURE, c + r, c}});
+    int64_t before = plat::AllocationRequests();
+    std::vector<Mask> full = Render(p, Options(0, 0, 1));
+    int64_t requests = plat::AllocationRequests() - before;
+    ASSERT_EQ(full.size(), 1u);
+    ASSERT_GT(requests, 6);
+    int partial = 0;
+    for (int64_t i = 0; i < requests; ++i) {
+        std::vector<Mask> m;
+        {
+            plat::ScopedAllocFailure fail(i);
+            m = Render(p, Options(0, 0, 1));
+        }
+        if (!m.empty() && m[0].bytes != full[0].bytes) ++partial;
+    }
+    EXPECT_GT(partial, 0) << "scratch failures leave the mask unfilled, not the call failed";
+    KyPathDeletePtr(p, 0);
+}
+
 }  // namespace
