@@ -217,4 +217,27 @@ inline Cubic ThroughThirds(Vec2 e0, Vec2 e1, Vec2 e2, Vec2 e3) {
     return Cubic{{e0, {3 * a.x - 1.5 * b.x, 3 * a.y - 1.5 * b.y}, {3 * b.x - 1.5 * a.x, 3 * b.y - 1.5 * a.y}, e3}};
 }
 
+// ---------------------------------------------------------------------------
+// Nearest points.
+
+// The point of a straight segment nearest to a query point (for curves see
+// core/bezier_nearest.h).
+struct Nearest {
+    double t;      // parameter on the segment, 0..1
+    Vec2 point;
+    double dist2;  // squared distance from the query point
+};
+
+// Exact: the projection onto the line a-b, clamped to the segment. A
+// segment of zero length answers with a.
+inline Nearest NearestOnLine(Vec2 a, Vec2 b, Vec2 p) {
+    double dx = b.x - a.x, dy = b.y - a.y;
+    double len2 = dx * dx + dy * dy;
+    double t = len2 > 0.0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0;
+    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+    Vec2 q = t == 1.0 ? b : Vec2{a.x + t * dx, a.y + t * dy};
+    double ex = q.x - p.x, ey = q.y - p.y;
+    return Nearest{t, q, ex * ex + ey * ey};
+}
+
 }  // namespace bez

@@ -98,6 +98,33 @@ void ForEachEdge(const KyPath *p, const Mapping &m, Fn &&fn) {
     });
 }
 
+// The same edges with, in addition, the parameter of the segment (0 to 1)
+// at each end of the edge: fn(x0, y0, x1, y1, first_point, t0, t1). A line
+// runs from 0 to 1; a curve's chords carry the flattener's parameters. The
+// relief builders use them to find which part of a segment an edge
+// crossing belongs to.
+template <class Fn>
+void ForEachEdgeWithParams(const KyPath *p, const Mapping &m, Fn &&fn) {
+    const afd::Params prm = afd::RasterParams();
+    path::ForEachSegment(p, [&](const path::Segment &s) {
+        double x0 = m.X(s.x[0]), y0 = m.Y(s.y[0]);
+        if (s.kind == path::Segment::kLine) {
+            fn(x0, y0, m.X(s.x[1]), m.Y(s.y[1]), s.start, 0.0, 1.0);
+            return;
+        }
+        double px[4] = {x0, m.X(s.x[1]), m.X(s.x[2]), m.X(s.x[3])};
+        double py[4] = {y0, m.Y(s.y[1]), m.Y(s.y[2]), m.Y(s.y[3])};
+        double cx = x0, cy = y0, ct = 0.0;
+        afd::Flatten(px, py, prm, [&](double x, double y, int32_t t, bool) {
+            double tt = t * (1.0 / afd::kEnd);
+            fn(cx, cy, x, y, s.start, ct, tt);
+            cx = x;
+            cy = y;
+            ct = tt;
+        });
+    });
+}
+
 // Records with text attribute bit 28 are drawn as outlines, even inside a
 // fill.
 constexpr uint32_t kOutlineOnlyFlag = 0x10000000u;

@@ -1,0 +1,392 @@
+// relief/mask_relief.cpp - chords from a field and the outline, and exact
+// distances to them within reach.
+#include "relief/mask_relief.h"
+
+#include <cmath>
+#include <limits>
+
+#include "core/afd.h"
+#include "core/bezier.h"
+#include "core/diag.h"
+#include "core/path_record.h"
+#include "raster/scan_fill.h"
+#include "relief/shape_queries.h"
+
+namespace relief {
+
+namespace {
+
+constexpr uint8_t kLevel = 128;       // inside from this coverage up
+constexpr uint8_t kFull = 250;        // "full" and "empty" for the outline test,
+constexpr uint8_t kEmpty = 5;         // with room for anti-aliasing noise
+constexpr double kSideStep = 0.75;    // where the outline test samples the field
+
+Status Fail(MapSet &maps, Status s, int32_t unit) {
+    maps.Free();
+    Y32_REPORT(s == Status::kCancelled ? diag::kErrCancelled : diag::kErrNoMemory, 0, unit);
+    return s;
+}
+
+// Coverage at a point of sample space (the pixel holding it; points off
+// the map read the nearest border pixel, so the map's edge is no border).
+inline uint8_t CoverageAt(const uint8_t *field, uint32_t w, uint32_t h, double x, double y) {
+    int64_t c = x < 0 ? 0 : (x >= w ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(x));
+    int64_t r = y < 0 ? 0 : (y >= h ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(y));
+    if (!(x == x) || !(y == y)) c = r = 0;
+    return field[static_cast<size_t>(r) * w + static_cast<size_t>(c)];
+}
+
+// The unit normal of a chord turned towards lower coverage: the outward
+// direction at a point lying on it.
+Vec2 OutwardOf(const Chord &ch, const uint8_t *field, uint32_t w, uint32_t h, Vec2 at) {
+    double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y, len = std::sqrt(ex * ex + ey * ey);
+    if (!(len > 0)) return Vec2{0, 0};
+    Vec2 n{-ey / len, ex / len};
+    uint8_t plus = CoverageAt(field, w, h, at.x + n.x * kSideStep, at.y + n.y * kSideStep);
+    uint8_t minus = CoverageAt(field, w, h, at.x - n.x * kSideStep, at.y - n.y * kSideStep);
+    return plus > minus ? Vec2{-n.x, -n.y} : n;
+}
+
+// The afd walk of the mask builders.
+afd::Params OutlineParams() {
+    afd::Params p{40000.0};
+    p.double_below = 20000.0;
+    p.arith = afd::Arith::kDouble;
+    return p;
+}
+
+// Calls fn(ax, ay, bx, by, segment) for every line and chord of the chain
+// in sample space; returns the number of points walked.
+template <class Fn>
+void ForEachOutlineChord(const KyPath *head, const raster::Mapping &frame, Fn &&fn) {
+    const afd::Params prm = OutlineParams();
+    int32_t base = 0;
+    for (const KyPath *p = head; p; p = path::GroupNext(p)) {
+        path::ForEachSegment(p, [&](const path::Segment &s) {
+            double x0 = frame.X(s.x[0]), y0 = frame.Y(s.y[0]);
+            const int32_t seg = base + s.start;
+            if (s.kind == path::Segment::kLine) {
+                fn(x0, y0, frame.X(s.x[1]), frame.Y(s.y[1]), seg);
+                return;
+            }
+            double px[4] = {x0, frame.X(s.x[1]), frame.X(s.x[2]), frame.X(s.x[3])};
+            double py[4] = {y0, frame.Y(s.y[1]), frame.Y(s.y[2]), frame.Y(s.y[3])};
+            double cx = x0, cy = y0;
+            afd::Flatten(px, py, prm, [&](double x, double y, int32_t, bool) {
+                fn(cx, cy, x, y, seg);
+                cx = x;
+                cy = y;
+            });
+        });
+        base += p->count > 0 ? p->count : 0;
+    }
+}
+
+// Marks every pixel within about a pixel of the chord.
+void MarkNear(uint8_t *mark, uint32_t w, uint32_t h, const Chord &ch) {
+    double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y;
+    double len = std::sqrt(ex * ex + ey * ey);
+    int64_t steps = static_cast<int64_t>(len * 2.0) + 1;
+    for (int64_t i = 0; i <= steps; ++i) {
+        double t = static_cast<double>(i) / steps;
+        double x = ch.a.x + ex * t, y = ch.a.y + ey * t;
+        if (!(x > -2 && y > -2 && x < w + 2.0 && y < h + 2.0)) continue;
+        int64_t c = static_cast<int64_t>(std::floor(x)), r = static_cast<int64_t>(std::floor(y));
+        for (int64_t yy = r - 1; yy <= r + 1; ++yy)
+            for (int64_t xx = c - 1; xx <= c + 1; ++xx)
+                if (xx >= 0 && yy >= 0 && xx < w && yy < h) mark[static_cast<size_t>(yy) * w + static_cast<size_t>(xx)] = 1;
+    }
+}
+
+// The level line of one marching-squares cell whose corners are the
+// centres of pixels (c, r), (c + 1, r), (c + 1, r + 1), (c, r + 1).
+template <class Emit>
+void CellLevelLine(const uint8_t *field, uint32_t w, uint32_t c, uint32_t r, Emit &&emit) {
+    const size_t i = static_cast<size_t>(r) * w + c;
+    const double v[4] = {static_cast<double>(field[i]), static_cast<double>(field[i + 1]),
+                         static_cast<double>(field[i + w + 1]), static_cast<double>(field[i + w])};
+    const Vec2 corner[4] = {{c + 0.5, r + 0.5}, {c + 1.5, r + 0.5}, {c + 1.5, r + 1.5}, {c + 0.5, r + 1.5}};
+    int code = 0;
+    for (int k = 0; k < 4; ++k)
+        if (v[k] >= kLevel) code |= 1 << k;
+    if (code == 0 || code == 15) return;
+    // Crossing on the cell edge from corner k to corner k + 1.
+    auto cross = [&](int k) {
+        int j = (k + 1) & 3;
+        double t = (127.5 - v[k]) / (v[j] - v[k]);
+        return Vec2{corner[k].x + (corner[j].x - corner[k].x) * t, corner[k].y + (corner[j].y - corner[k].y) * t};
+    };
+    // Edges whose two corners differ, in order 0..3; two or four of them.
+    int edges[4], n = 0;
+    for (int k = 0; k < 4; ++k)
+        if (((code >> k) & 1) != ((code >> ((k + 1) & 3)) & 1)) edges[n++] = k;
+    if (n == 2) {
+        emit(cross(edges[0]), cross(edges[1]));
+        return;
+    }
+    // A saddle: the cell's mean decides whether the two inside corners are
+    // joined through the middle.
+    double mean = (v[0] + v[1] + v[2] + v[3]) * 0.25;
+    bool joined = mean >= 127.5;
+    bool corner0_inside = (code & 1) != 0;
+    if (joined == corner0_inside) {
+        // Cut off corners 1 and 3.
+        emit(cross(0), cross(1));
+        emit(cross(2), cross(3));
+    } else {
+        // Cut off corners 0 and 2.
+        emit(cross(3), cross(0));
+        emit(cross(1), cross(2));
+    }
+}
+
+struct Nearest {
+    double d2 = std::numeric_limits<double>::infinity();
+    int32_t chord = -1;
+};
+
+}  // namespace
+
+Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &progress) {
+    const uint32_t w = maps.width, h = maps.height;
+    const size_t n = maps.Pixels();
+    out->chords.Clear();
+    out->has_exclusion = false;
+    if (!out->field.Allocate(n, false)) return Fail(maps, Status::kNoMemory, in.unit);
+    uint8_t *field = out->field.Data();
+    if (in.mask) {
+        std::memcpy(field, in.mask, n);
+    } else {
+        PathBuf fill = pbuf::AllocQuiet(8, w, h);
+        if (!fill) return Fail(maps, Status::kNoMemory, in.unit);
+        raster::FillSpec spec{maps.frame, 16, in.even_odd, false};
+        bool filled = !in.path || raster::ScanFill(in.path, spec, fill);
+        std::memcpy(field, fill, n);
+        KyPathBufFree(fill);
+        if (!filled) return Fail(maps, Status::kNoMemory, in.unit);
+    }
+    if (in.invert)
+        for (size_t i = 0; i < n; ++i) field[i] = static_cast<uint8_t>(255 - field[i]);
+
+    if (in.path) {
+        if (!out->exclude.Allocate(n, true)) return Fail(maps, Status::kNoMemory, in.unit);
+        bool any = false;
+        if (!MarkStrokeArrowheads(in.path, maps.frame, w, h, out->exclude.Data(), &any))
+            return Fail(maps, Status::kNoMemory, in.unit);
+        out->has_exclusion = any;
+        if (!any) out->exclude.Reset();
+    }
+
+    // The outline, in pieces of at most a pixel, kept where the field
+    // changes across it; neighbouring kept pieces of one segment join up.
+    int64_t points = 0;
+    ForEachOutlineChord(in.path, maps.frame, [&](double, double, double, double, int32_t) { ++points; });
+    const int64_t total = points + (h > 1 ? h - 1 : 0);
+    int64_t done = 0;
+    bool ok = true, cancelled = false;
+    ForEachOutlineChord(in.path, maps.frame, [&](double ax, double ay, double bx, double by, int32_t seg) {
+        if (!ok || cancelled) return;
+        if (!progress.Step(done++, total)) {
+            cancelled = true;
+            return;
+        }
+        double ex = bx - ax, ey = by - ay, len = std::sqrt(ex * ex + ey * ey);
+        if (!(len > 0)) return;
+        Vec2 nrm{-ey / len, ex / len};
+        int64_t pieces = static_cast<int64_t>(std::ceil(len));
+        if (pieces > (int64_t{1} << 24)) pieces = int64_t{1} << 24;  // coordinates far off the map
+        bool open = false;
+        Vec2 from{ax, ay};
+        for (int64_t k = 0; k < pieces && ok; ++k) {
+            double t0 = static_cast<double>(k) / pieces, t1 = static_cast<double>(k + 1) / pieces;
+            double mx = ax + ex * (t0 + t1) * 0.5, my = ay + ey * (t0 + t1) * 0.5;
+            uint8_t c1 = CoverageAt(field, w, h, mx + nrm.x * kSideStep, my + nrm.y * kSideStep);
+            uint8_t c2 = CoverageAt(field, w, h, mx - nrm.x * kSideStep, my - nrm.y * kSideStep);
+            bool visible = !(c1 >= kFull && c2 >= kFull) && !(c1 <= kEmpty && c2 <= kEmpty);
+            Vec2 p0{ax + ex * t0, ay + ey * t0};
+            if (visible && !open) {
+                from = p0;
+                open = true;
+            } else if (!visible && open) {
+                ok = out->chords.Push(Chord{from, p0, seg});
+                open = false;
+            }
+        }
+        if (open && ok) ok = out->chords.Push(Chord{from, Vec2{bx, by}, seg});
+    });
+    if (cancelled) return Fail(maps, Status::kCancelled, in.unit);
+    if (!ok) return Fail(maps, Status::kNoMemory, in.unit);
+
+    // Borders of the field that no kept outline piece explains.
+    Scratch<uint8_t> mark;
+    if (!mark.Allocate(n, true)) return Fail(maps, Status::kNoMemory, in.unit);
+    for (size_t i = 0; i < out->chords.Size(); ++i) MarkNear(mark.Data(), w, h, out->chords[i]);
+    for (uint32_t r = 0; r + 1 < h && ok; ++r) {
+        if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, in.unit);
+        for (uint32_t c = 0; c + 1 < w && ok; ++c) {
+            const size_t i = static_cast<size_t>(r) * w + c;
+            if (mark[i] || mark[i + 1] || mark[i + w] || mark[i + w + 1]) continue;
+            CellLevelLine(field, w, c, r, [&](Vec2 a, Vec2 b) {
+                if (ok) ok = out->chords.Push(Chord{a, b, -1});
+            });
+        }
+    }
+    if (!ok) return Fail(maps, Status::kNoMemory, in.unit);
+    return Status::kDone;
+}
+
+bool MergeState::Init(MapSet &maps) {
+    const size_t n = maps.Pixels();
+    if (!own.Allocate(n, false)) return false;
+    for (size_t i = 0; i < n; ++i) own[i] = std::numeric_limits<float>::infinity();
+    dist = own.Data();
+    return true;
+}
+
+Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, double shift, MergeState &merge,
+                         int32_t unit, Progress &progress) {
+    const uint32_t w = maps.width, h = maps.height;
+    const size_t n = maps.Pixels();
+    const uint8_t *field = stage.field.Data();
+    const uint8_t *exclude = stage.has_exclusion ? stage.exclude.Data() : nullptr;
+    const double reach = SearchReach(width + 1.0 + shift, maps);
+    const double reach2 = reach * reach;
+    const bool want_second = maps.vec && !maps.float_vectors && shift == 0.0;
+    const size_t nch = stage.chords.Size();
+    const int64_t total = static_cast<int64_t>(nch) * (want_second ? 2 : 1);
+    int64_t done = 0;
+
+    Scratch<Nearest> best;
+    if (!best.Allocate(n, false)) return Fail(maps, Status::kNoMemory, unit);
+    for (size_t i = 0; i < n; ++i) best[i] = Nearest{};
+
+    // Visits the pixels whose centres lie within reach of the chord's box,
+    // piece by piece so a long slanted chord does not sweep its whole box.
+    auto visit = [&](const Chord &ch, auto &&fn) {
+        double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y, len = std::sqrt(ex * ex + ey * ey);
+        double piece = reach > 1.0 ? reach : 1.0;
+        int64_t pieces = len > piece ? static_cast<int64_t>(std::ceil(len / piece)) : 1;
+        for (int64_t k = 0; k < pieces; ++k) {
+            Vec2 a{ch.a.x + ex * k / pieces, ch.a.y + ey * k / pieces};
+            Vec2 b = k + 1 == pieces ? ch.b : Vec2{ch.a.x + ex * (k + 1) / pieces, ch.a.y + ey * (k + 1) / pieces};
+            double x0 = std::fmin(a.x, b.x) - reach - 0.5, x1 = std::fmax(a.x, b.x) + reach - 0.5;
+            double y0 = std::fmin(a.y, b.y) - reach - 0.5, y1 = std::fmax(a.y, b.y) + reach - 0.5;
+            if (!(x1 >= 0 && y1 >= 0 && x0 < w && y0 < h)) continue;
+            int64_t c0 = x0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(x0));
+            int64_t r0 = y0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(y0));
+            int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(std::floor(x1));
+            int64_t r1 = y1 >= h - 1.0 ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(std::floor(y1));
+            for (int64_t r = r0; r <= r1; ++r) {
+                size_t row = static_cast<size_t>(r) * w;
+                for (int64_t c = c0; c <= c1; ++c) {
+                    size_t i = row + static_cast<size_t>(c);
+                    if (exclude && exclude[i]) continue;
+                    Vec2 p{c + 0.5, r + 0.5};
+                    bez::Nearest q = bez::NearestOnLine(a, b, p);
+                    if (q.dist2 <= reach2) fn(i, p, q);
+                }
+            }
+        }
+    };
+
+    for (size_t k = 0; k < nch; ++k) {
+        if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
+        const int32_t id = static_cast<int32_t>(k);
+        visit(stage.chords[k], [&](size_t i, Vec2, const bez::Nearest &q) {
+            if (q.dist2 < best[i].d2) best[i] = Nearest{q.dist2, id};
+        });
+    }
+
+    // The first vectors, then the nearest chord in a clearly different
+    // direction (integer layout only).
+    Scratch<Vec2> first;
+    Scratch<Nearest> second;
+    if (want_second) {
+        if (!first.Allocate(n, false) || !second.Allocate(n, false)) return Fail(maps, Status::kNoMemory, unit);
+        for (size_t i = 0; i < n; ++i) {
+            second[i] = Nearest{};
+            first[i] = Vec2{0, 0};
+            if (best[i].chord < 0) continue;
+            const Chord &ch = stage.chords[static_cast<size_t>(best[i].chord)];
+            Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
+            bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
+            first[i] = Vec2{q.point.x - p.x, q.point.y - p.y};
+        }
+        for (size_t k = 0; k < nch; ++k) {
+            if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
+            const int32_t id = static_cast<int32_t>(k);
+            visit(stage.chords[k], [&](size_t i, Vec2 p, const bez::Nearest &q) {
+                if (best[i].chord < 0 || best[i].chord == id || field[i] < kLevel) return;
+                if (q.dist2 >= second[i].d2) return;
+                double len0 = std::sqrt(best[i].d2), len = std::sqrt(q.dist2);
+                if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) return;
+                Vec2 v{q.point.x - p.x, q.point.y - p.y};
+                double cosine = (v.x * first[i].x + v.y * first[i].y) / (len0 * len);
+                if (cosine < 0.34) second[i] = Nearest{q.dist2, id};
+            });
+        }
+    }
+
+    for (size_t i = 0; i < n; ++i) {
+        if (exclude && exclude[i]) continue;
+        const bool inside = field[i] >= kLevel;
+        if (best[i].chord < 0) {
+            if (inside && maps.dist && merge.dist[i] == std::numeric_limits<float>::infinity() && shift == 0.0)
+                StoreDistance(maps, i, kInsideUnreached);
+            continue;
+        }
+        if (shift > 0.0 && !inside) continue;
+        const Chord &ch = stage.chords[static_cast<size_t>(best[i].chord)];
+        Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
+        bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
+        Vec2 v{q.point.x - p.x, q.point.y - p.y};
+        double value;
+        Vec2 normal{0, 0};
+        if (shift == 0.0) {
+            value = inside ? q.dist2 : -q.dist2;
+            if (std::fabs(v.x) < kOnOutline && std::fabs(v.y) < kOnOutline) normal = OutwardOf(ch, field, w, h, p);
+        } else {
+            double d = std::sqrt(q.dist2), s = d - shift;
+            Vec2 dir = d > 0 ? Vec2{v.x / d, v.y / d} : OutwardOf(ch, field, w, h, p);
+            v = Vec2{dir.x * s, dir.y * s};
+            if (s == 0.0) normal = dir;
+            value = s * s;
+        }
+        const float mag = static_cast<float>(std::fabs(value));
+        if (!(mag < merge.dist[i])) continue;
+        merge.dist[i] = mag;
+        if (maps.dist) StoreDistance(maps, i, static_cast<float>(value));
+        if (!maps.vec) continue;
+        Vec2 sv{0, 0};
+        if (want_second && second[i].chord >= 0) {
+            const Chord &c2 = stage.chords[static_cast<size_t>(second[i].chord)];
+            bez::Nearest q2 = bez::NearestOnLine(c2.a, c2.b, p);
+            sv = Vec2{q2.point.x - p.x, q2.point.y - p.y};
+        }
+        StoreVectors(maps, i, v, normal, sv, Vec2{0, 0});
+    }
+    return Status::kDone;
+}
+
+Status ObjectBuild(MapSet &maps, KyPath *object, double width, Progress &progress) {
+    constexpr int32_t kUnit = diag::kUnitRelief21;
+    // The object filled with the winding rule, anti-aliased, straight into
+    // the map's frame: the pixels KyPathToBuf would give it in its own
+    // rectangle, already where they lie in the map, and a failure of the
+    // filler's memory is seen (KyPathToBuf would hand back a partly
+    // filled mask as if nothing had happened).
+    MaskInput in;
+    in.path = object;
+    in.width = width;
+    in.unit = kUnit;
+    MaskStage stage;
+    MergeState merge;
+    progress.SetRange(0, 20);
+    Status s = MaskBuild(maps, in, &stage, progress);
+    if (s != Status::kDone) return s;
+    if (!merge.Init(maps)) return Fail(maps, Status::kNoMemory, kUnit);
+    progress.SetRange(20, 100);
+    return MaskDistanceBuild(maps, stage, width, 0.0, merge, kUnit, progress);
+}
+
+}  // namespace relief
