@@ -140,6 +140,59 @@ void CellLevelLine(const uint8_t *field, uint32_t w, uint32_t c, uint32_t r, Emi
     }
 }
 
+// The chords spanning each pixel row, for winding numbers: a horizontal
+// ray at height y meets only chords whose y-range holds y.
+class RowIndex {
+  public:
+    bool Build(const Scratch<Chord> &chords, uint32_t rows) {
+        rows_ = rows;
+        if (!start_.Allocate(static_cast<size_t>(rows) + 2, true)) return false;
+        auto range = [&](const Chord &c, int64_t *r0, int64_t *r1) {
+            double lo = std::fmin(c.a.y, c.b.y), hi = std::fmax(c.a.y, c.b.y);
+            if (!(hi >= 0.0) || !(lo < rows)) return false;
+            *r0 = lo <= 0.0 ? 0 : static_cast<int64_t>(lo);
+            *r1 = hi >= rows - 1.0 ? static_cast<int64_t>(rows) - 1 : static_cast<int64_t>(hi);
+            return true;
+        };
+        int64_t r0, r1;
+        uint64_t total = 0;
+        for (size_t i = 0; i < chords.Size(); ++i)
+            if (range(chords[i], &r0, &r1)) {
+                for (int64_t r = r0; r <= r1; ++r) ++start_[static_cast<size_t>(r) + 1];
+                total += static_cast<uint64_t>(r1 - r0 + 1);
+            }
+        if (total > UINT32_MAX) return false;
+        for (uint32_t r = 0; r < rows; ++r) start_[r + 1] += start_[r];
+        Scratch<uint32_t> fill;
+        if (!items_.Allocate(static_cast<size_t>(total), false) || !fill.Allocate(static_cast<size_t>(rows) + 1, false))
+            return false;
+        for (uint32_t r = 0; r <= rows; ++r) fill[r] = start_[r];
+        for (size_t i = 0; i < chords.Size(); ++i)
+            if (range(chords[i], &r0, &r1))
+                for (int64_t r = r0; r <= r1; ++r) items_[fill[static_cast<size_t>(r)]++] = static_cast<uint32_t>(i);
+        return true;
+    }
+    // Signed crossings of the ray from (x, y) towards +x; false when y lies
+    // off the rows.
+    bool Winding(const Scratch<Chord> &chords, double x, double y, int32_t *out) const {
+        if (!(y >= 0.0 && y < rows_)) return false;
+        const uint32_t r = static_cast<uint32_t>(y);
+        int32_t wn = 0;
+        for (uint32_t k = start_[r]; k < start_[r + 1]; ++k) {
+            const Chord &c = chords[items_[k]];
+            if ((c.a.y <= y) == (c.b.y <= y)) continue;
+            double cx = c.a.x + (y - c.a.y) * (c.b.x - c.a.x) / (c.b.y - c.a.y);
+            if (cx > x) wn += c.b.y > c.a.y ? 1 : -1;
+        }
+        *out = wn;
+        return true;
+    }
+
+  private:
+    uint32_t rows_ = 0;
+    Scratch<uint32_t> start_, items_;
+};
+
 struct Nearest {
     double d2 = std::numeric_limits<double>::infinity();
     int32_t chord = -1;
@@ -177,44 +230,73 @@ Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &pr
         if (!any) out->exclude.Reset();
     }
 
+    // The outline's chords, and per pixel row the chords that span it, for
+    // the winding number at any point.
+    Scratch<Chord> all;
+    bool ok = true;
+    ForEachOutlineChord(in.path, maps.frame, [&](double ax, double ay, double bx, double by, int32_t seg) {
+        if (ok) ok = all.Push(Chord{Vec2{ax, ay}, Vec2{bx, by}, seg});
+    });
+    if (!ok) return Fail(maps, Status::kNoMemory, in.unit);
+    RowIndex rows;
+    if (!rows.Build(all, h)) return Fail(maps, Status::kNoMemory, in.unit);
+    // Whether the fill changes across the point (x, y) with unit normal n:
+    // false where the path runs buried in its own fill (nonzero rule).
+    auto fill_changes = [&](double x, double y, Vec2 dir) {
+        constexpr double kEps = 1.0 / 128;
+        int32_t w1, w2;
+        if (!rows.Winding(all, x + dir.x * kEps, y + dir.y * kEps, &w1) || !rows.Winding(all, x - dir.x * kEps, y - dir.y * kEps, &w2))
+            return true;  // off the map's rows: the coverage decides alone
+        return in.even_odd ? ((w1 ^ w2) & 1) != 0 : (w1 != 0) != (w2 != 0);
+    };
+
     // The outline, in pieces of at most a pixel, kept where the field
     // changes across it; neighbouring kept pieces of one segment join up.
-    int64_t points = 0;
-    ForEachOutlineChord(in.path, maps.frame, [&](double, double, double, double, int32_t) { ++points; });
-    const int64_t total = points + (h > 1 ? h - 1 : 0);
+    // Where the fill stops changing (an edge going under another subpath)
+    // the point is found by halving between the two pieces' middles.
+    const int64_t total = static_cast<int64_t>(all.Size()) + (h > 1 ? h - 1 : 0);
     int64_t done = 0;
-    bool ok = true, cancelled = false;
-    ForEachOutlineChord(in.path, maps.frame, [&](double ax, double ay, double bx, double by, int32_t seg) {
-        if (!ok || cancelled) return;
-        if (!progress.Step(done++, total)) {
-            cancelled = true;
-            return;
-        }
-        double ex = bx - ax, ey = by - ay, len = std::sqrt(ex * ex + ey * ey);
-        if (!(len > 0)) return;
-        Vec2 nrm{-ey / len, ex / len};
+    for (size_t ci = 0; ci < all.Size() && ok; ++ci) {
+        if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, in.unit);
+        const Chord ch = all[ci];
+        const double ax = ch.a.x, ay = ch.a.y, ex = ch.b.x - ax, ey = ch.b.y - ay;
+        const double len = std::sqrt(ex * ex + ey * ey);
+        if (!(len > 0)) continue;
+        const Vec2 nrm{-ey / len, ex / len};
         int64_t pieces = static_cast<int64_t>(std::ceil(len));
         if (pieces > (int64_t{1} << 24)) pieces = int64_t{1} << 24;  // coordinates far off the map
-        bool open = false;
-        Vec2 from{ax, ay};
+        bool open = false, prev_fill = false;
+        double from = 0.0, prev_mid = 0.0;
         for (int64_t k = 0; k < pieces && ok; ++k) {
-            double t0 = static_cast<double>(k) / pieces, t1 = static_cast<double>(k + 1) / pieces;
-            double mx = ax + ex * (t0 + t1) * 0.5, my = ay + ey * (t0 + t1) * 0.5;
+            const double t0 = static_cast<double>(k) / pieces, t1 = static_cast<double>(k + 1) / pieces;
+            const double tm = (t0 + t1) * 0.5, mx = ax + ex * tm, my = ay + ey * tm;
+            const bool fill = fill_changes(mx, my, nrm);
             uint8_t c1 = CoverageAt(field, w, h, mx + nrm.x * kSideStep, my + nrm.y * kSideStep);
             uint8_t c2 = CoverageAt(field, w, h, mx - nrm.x * kSideStep, my - nrm.y * kSideStep);
-            bool visible = !(c1 >= kFull && c2 >= kFull) && !(c1 <= kEmpty && c2 <= kEmpty);
-            Vec2 p0{ax + ex * t0, ay + ey * t0};
-            if (visible && !open) {
-                from = p0;
-                open = true;
-            } else if (!visible && open) {
-                ok = out->chords.Push(Chord{from, p0, seg});
-                open = false;
+            const bool visible = fill && !(c1 >= kFull && c2 >= kFull) && !(c1 <= kEmpty && c2 <= kEmpty);
+            if (visible != open) {
+                double at = t0;
+                if (k > 0 && fill != prev_fill) {
+                    double lo = prev_mid, hi = tm;
+                    for (int it = 0; it < 24; ++it) {
+                        double mid = 0.5 * (lo + hi);
+                        if (fill_changes(ax + ex * mid, ay + ey * mid, nrm) == prev_fill) lo = mid;
+                        else hi = mid;
+                    }
+                    at = 0.5 * (lo + hi);
+                }
+                if (visible) {
+                    from = at;
+                } else {
+                    ok = out->chords.Push(Chord{Vec2{ax + ex * from, ay + ey * from}, Vec2{ax + ex * at, ay + ey * at}, ch.segment});
+                }
+                open = visible;
             }
+            prev_fill = fill;
+            prev_mid = tm;
         }
-        if (open && ok) ok = out->chords.Push(Chord{from, Vec2{bx, by}, seg});
-    });
-    if (cancelled) return Fail(maps, Status::kCancelled, in.unit);
+        if (open && ok) ok = out->chords.Push(Chord{Vec2{ax + ex * from, ay + ey * from}, ch.b, ch.segment});
+    }
     if (!ok) return Fail(maps, Status::kNoMemory, in.unit);
 
     // Borders of the field that no kept outline piece explains.

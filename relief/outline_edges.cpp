@@ -95,6 +95,13 @@ bez::Nearest NearestOnWhole(const OutlineSegment &s, Vec2 p) {
 
 }  // namespace
 
+bool EndVisible(const Outline &o, int32_t seg, bool last) {
+    const OutlineSegment &s = o.segments[static_cast<size_t>(seg)];
+    if (s.visible_count == 0) return true;
+    const Stretch *v = o.visible.Data() + s.visible_first;
+    return last ? v[s.visible_count - 1].t1 >= 1.0 : v[0].t0 <= 0.0;
+}
+
 bez::Nearest NearestOnSegment(const Outline &o, int32_t seg, Vec2 p) {
     const OutlineSegment &s = o.segments[static_cast<size_t>(seg)];
     bez::Nearest whole = NearestOnWhole(s, p);

@@ -54,6 +54,10 @@ bool BuildOutline(const KyPath *head, const raster::Mapping &frame, Outline *out
 // that are partly buried. False when out of memory.
 bool FindVisibleStretches(const raster::CrossingLists &rows, const raster::CrossingLists &cols, Outline *out);
 
+// Whether the start (or, with `last`, the end) point of a segment lies on
+// one of its visible stretches.
+bool EndVisible(const Outline &o, int32_t seg, bool last);
+
 // The nearest point of segment `seg` to p, over its visible stretches.
 bez::Nearest NearestOnSegment(const Outline &o, int32_t seg, Vec2 p);
 

@@ -212,6 +212,10 @@ Status RowScanBuild(MapSet &maps, const RowScanInput &in, Progress &progress) {
                             for (int b = 0; b < 2; ++b) {
                                 Vec2 ea = EndPoint(si, a == 1), eb = EndPoint(sj, b == 1);
                                 if (ea.x != eb.x || ea.y != eb.y) continue;
+                                // A corner buried in the fill is no outline point.
+                                if (!EndVisible(*in.outline, cs[i].seg, a == 1) ||
+                                    !EndVisible(*in.outline, cs[j].seg, b == 1))
+                                    continue;
                                 double e2 = (ea.x - px) * (ea.x - px) + (ea.y - py) * (ea.y - py);
                                 for (Candidate *cc : {&cs[i], &cs[j]}) {
                                     if (e2 < cc->d2) {

@@ -24,8 +24,8 @@
 // distance; the nearest gives the distance value and the first vector.
 //
 // Corners (skipped in fast mode). Where two candidates within 1 pixel of
-// the nearest share an end point, that corner is measured exactly and
-// replaces either answer it beats, so the numeric curve search cannot leave
+// the nearest share an end point that is not buried in the fill, that
+// corner is measured exactly and replaces either answer it beats, so the numeric curve search cannot leave
 // a corner pixel a hair off its true vector; the candidates are re-sorted.
 //
 // Second vector (integer layout, inside pixels). Candidates after the first
