@@ -48,7 +48,7 @@ int CrossingCount(const Vec2 w[kDegree + 1]) {
 // a x + b y + c = 0, each point's offset is d_i = a x_i + b y_i + c (0 at
 // both ends); the band's edges are the chord moved by the largest and the
 // smallest d_i, which cross y = 0 (d_max - d_min) / |a| apart.
-bool FlatEnough(const Vec2 w[kDegree + 1]) {
+bool FlatEnough(const Vec2 w[kDegree + 1], double flat_width) {
     const double a = w[0].y - w[kDegree].y;
     const double b = w[kDegree].x - w[0].x;
     const double c = w[0].x * w[kDegree].y - w[kDegree].x * w[0].y;
@@ -59,7 +59,7 @@ bool FlatEnough(const Vec2 w[kDegree + 1]) {
         if (d > d_max) d_max = d;
         if (d < d_min) d_min = d;
     }
-    return (d_max - d_min) / std::fabs(a) < kFlatWidth;
+    return (d_max - d_min) / std::fabs(a) < flat_width;
 }
 
 // Where the chord from the first to the last control point meets the axis.
@@ -81,7 +81,7 @@ void Halve(const Vec2 w[kDegree + 1], Vec2 left[kDegree + 1], Vec2 right[kDegree
     }
 }
 
-void Isolate(const Vec2 w[kDegree + 1], int depth, double *roots, int max_roots, int *found) {
+void Isolate(const Vec2 w[kDegree + 1], int depth, double *roots, int max_roots, int *found, double flat_width) {
     if (*found >= max_roots) return;
     const int crossings = CrossingCount(w);
     if (crossings == 0) return;
@@ -90,14 +90,14 @@ void Isolate(const Vec2 w[kDegree + 1], int depth, double *roots, int max_roots,
         roots[(*found)++] = 0.5 * (w[0].x + w[kDegree].x);
         return;
     }
-    if (crossings == 1 && FlatEnough(w)) {
+    if (crossings == 1 && FlatEnough(w, flat_width)) {
         roots[(*found)++] = ChordRoot(w);
         return;
     }
     Vec2 left[kDegree + 1], right[kDegree + 1];
     Halve(w, left, right);
-    Isolate(left, depth + 1, roots, max_roots, found);
-    Isolate(right, depth + 1, roots, max_roots, found);
+    Isolate(left, depth + 1, roots, max_roots, found, flat_width);
+    Isolate(right, depth + 1, roots, max_roots, found, flat_width);
 }
 
 }  // namespace
@@ -113,17 +113,30 @@ void DistanceConditionForm(const Cubic &c, Vec2 p, Vec2 w[6]) {
 
 int FindBernsteinRoots(const Vec2 w[6], double *roots, int max_roots) {
     int found = 0;
-    if (roots && max_roots > 0) Isolate(w, 0, roots, max_roots, &found);
+    if (roots && max_roots > 0) Isolate(w, 0, roots, max_roots, &found, kFlatWidth);
     return found;
 }
 
-NearestPoint NearestPointOnCubic(const Cubic &c, Vec2 p) {
+NearestPoint NearestPointOnCubic(const Cubic &c, Vec2 p) { return NearestPointOnCubic(c, p, 0.0); }
+
+NearestPoint NearestPointOnCubic(const Cubic &c, Vec2 p, double tolerance) {
     Vec2 w[kDegree + 1];
     DistanceConditionForm(c, p, w);
     // A degree-5 polynomial has at most five roots, and the sign changes of
     // the subdivided polygons never add up to more than the first polygon's.
     double roots[kDegree];
-    const int n = FindBernsteinRoots(w, roots, kDegree);
+    // A root known to within dt moves the point by at most dt times the
+    // curve's speed, which the control polygon bounds by 3 x its longest
+    // leg; the band is never made narrower than the exact setting.
+    double flat_width = kFlatWidth;
+    if (tolerance > 0.0) {
+        double leg = 0.0;
+        for (int i = 0; i < 3; ++i) leg = std::fmax(leg, std::hypot(c.p[i + 1].x - c.p[i].x, c.p[i + 1].y - c.p[i].y));
+        double width = leg > 0.0 ? tolerance / (3.0 * leg) : 1.0;
+        if (width > flat_width) flat_width = width;
+    }
+    int n = 0;
+    Isolate(w, 0, roots, kDegree, &n, flat_width);
 
     auto dist_sq = [&](double t) {
         Vec2 q = PointAt(c, t);

@@ -45,5 +45,9 @@ struct NearestPoint {
 // The nearest point of the cubic to p among t = 0, the inner roots of the
 // distance condition and t = 1; the earlier candidate wins a tie.
 NearestPoint NearestPointOnCubic(const Cubic &c, Vec2 p);
+// The same with the nearest point's position needed only to within
+// `tolerance` (units of the points; 0 for the exact setting above): the
+// subdivision stops once a root's piece is that short on the curve.
+NearestPoint NearestPointOnCubic(const Cubic &c, Vec2 p, double tolerance);
 
 }  // namespace bez

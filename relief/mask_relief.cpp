@@ -344,38 +344,55 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
 
     // Visits the pixels whose centres lie within reach of the chord's box,
     // piece by piece so a long slanted chord does not sweep its whole box.
-    auto visit = [&](const Chord &ch, auto &&fn) {
+    // Calls fn(a, b, r, c0, c1) for the pieces of the chord (no longer
+    // than the reach, so a long slanted chord does not sweep its whole box)
+    // and each pixel row r whose pixels c0..c1 may lie within reach of the
+    // piece: the row's part of the piece's box grown by the reach, trimmed
+    // to where the row passes within reach of the piece's y range.
+    auto rows_of = [&](const Chord &ch, auto &&fn) {
         double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y, len = std::sqrt(ex * ex + ey * ey);
         double piece = reach > 1.0 ? reach : 1.0;
         int64_t pieces = len > piece ? static_cast<int64_t>(std::ceil(len / piece)) : 1;
         for (int64_t k = 0; k < pieces; ++k) {
             Vec2 a{ch.a.x + ex * k / pieces, ch.a.y + ey * k / pieces};
             Vec2 b = k + 1 == pieces ? ch.b : Vec2{ch.a.x + ex * (k + 1) / pieces, ch.a.y + ey * (k + 1) / pieces};
-            double x0 = std::fmin(a.x, b.x) - reach - 0.5, x1 = std::fmax(a.x, b.x) + reach - 0.5;
-            double y0 = std::fmin(a.y, b.y) - reach - 0.5, y1 = std::fmax(a.y, b.y) + reach - 0.5;
-            if (!(x1 >= 0 && y1 >= 0 && x0 < w && y0 < h)) continue;
-            int64_t c0 = x0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(x0));
+            const double lo_x = std::fmin(a.x, b.x), hi_x = std::fmax(a.x, b.x);
+            const double lo_y = std::fmin(a.y, b.y), hi_y = std::fmax(a.y, b.y);
+            double y0 = lo_y - reach - 0.5, y1 = hi_y + reach - 0.5;
+            if (!(y1 >= 0 && y0 < h && hi_x + reach - 0.5 >= 0 && lo_x - reach - 0.5 < w)) continue;
             int64_t r0 = y0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(y0));
-            int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(std::floor(x1));
             int64_t r1 = y1 >= h - 1.0 ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(std::floor(y1));
             for (int64_t r = r0; r <= r1; ++r) {
-                size_t row = static_cast<size_t>(r) * w;
-                for (int64_t c = c0; c <= c1; ++c) {
-                    size_t i = row + static_cast<size_t>(c);
-                    if (exclude && exclude[i]) continue;
-                    Vec2 p{c + 0.5, r + 0.5};
-                    bez::Nearest q = bez::NearestOnLine(a, b, p);
-                    if (q.dist2 <= reach2) fn(i, p, q);
-                }
+                const double py = r + 0.5;
+                const double gap = py < lo_y ? lo_y - py : (py > hi_y ? py - hi_y : 0.0);
+                const double half = std::sqrt(std::fmax(reach2 - gap * gap, 0.0));
+                double x0 = lo_x - half - 0.5, x1 = hi_x + half - 0.5;
+                if (!(x1 >= 0 && x0 < w)) continue;
+                int64_t c0 = x0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(x0));
+                int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(std::floor(x1));
+                fn(a, b, r, c0, c1);
             }
         }
     };
-
+    // The nearest chord of every pixel: only the squared distance is
+    // needed here, with the projection's division taken out of the loop.
     for (size_t k = 0; k < nch; ++k) {
         if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
         const int32_t id = static_cast<int32_t>(k);
-        visit(stage.chords[k], [&](size_t i, Vec2, const bez::Nearest &q) {
-            if (q.dist2 < best[i].d2) best[i] = Nearest{q.dist2, id};
+        rows_of(stage.chords[k], [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
+            const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+            const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+            const double ry = r + 0.5 - a.y;
+            Nearest *row = best.Data() + static_cast<size_t>(r) * w;
+            const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
+            for (int64_t c = c0; c <= c1; ++c) {
+                const double rx = c + 0.5 - a.x;
+                double t = (rx * dx + ry * dy) * inv;
+                t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+                const double qx = t * dx - rx, qy = t * dy - ry;
+                const double d2 = qx * qx + qy * qy;
+                if (d2 <= reach2 && d2 < row[c].d2 && !(ex_row && ex_row[c])) row[c] = Nearest{d2, id};
+            }
         });
     }
 
@@ -397,14 +414,27 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
         for (size_t k = 0; k < nch; ++k) {
             if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
             const int32_t id = static_cast<int32_t>(k);
-            visit(stage.chords[k], [&](size_t i, Vec2 p, const bez::Nearest &q) {
-                if (best[i].chord < 0 || best[i].chord == id || field[i] < kLevel) return;
-                if (q.dist2 >= second[i].d2) return;
-                double len0 = std::sqrt(best[i].d2), len = std::sqrt(q.dist2);
-                if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) return;
-                Vec2 v{q.point.x - p.x, q.point.y - p.y};
-                double cosine = (v.x * first[i].x + v.y * first[i].y) / (len0 * len);
-                if (cosine < 0.34) second[i] = Nearest{q.dist2, id};
+            rows_of(stage.chords[k], [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
+                const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+                const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+                const double ry = r + 0.5 - a.y;
+                const size_t row = static_cast<size_t>(r) * w;
+                for (int64_t c = c0; c <= c1; ++c) {
+                    const size_t i = row + static_cast<size_t>(c);
+                    // Second vectors belong to inside pixels that have a
+                    // first one (excluded pixels have none).
+                    if (best[i].chord < 0 || best[i].chord == id || field[i] < kLevel) continue;
+                    const double rx = c + 0.5 - a.x;
+                    double t = (rx * dx + ry * dy) * inv;
+                    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+                    const Vec2 v{t * dx - rx, t * dy - ry};
+                    const double d2 = v.x * v.x + v.y * v.y;
+                    if (d2 > reach2 || d2 >= second[i].d2) continue;
+                    double len0 = std::sqrt(best[i].d2), len = std::sqrt(d2);
+                    if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) continue;
+                    double cosine = (v.x * first[i].x + v.y * first[i].y) / (len0 * len);
+                    if (cosine < 0.34) second[i] = Nearest{d2, id};
+                }
             });
         }
     }

@@ -87,9 +87,14 @@ bool FindVisibleStretches(const raster::CrossingLists &rows, const raster::Cross
 
 namespace {
 
+// How exactly a curve's nearest point is placed: a thousandth of a pixel,
+// ten times finer than a relief needs, and far coarser than the root
+// finder's own limit (which would cost twice as much for nothing seen).
+constexpr double kCurveTolerance = 0.001;
+
 bez::Nearest NearestOnWhole(const OutlineSegment &s, Vec2 p) {
     if (s.kind == 1) return bez::NearestOnLine(s.c.p[0], s.c.p[1], p);
-    bez::NearestPoint n = bez::NearestPointOnCubic(s.c, p);
+    bez::NearestPoint n = bez::NearestPointOnCubic(s.c, p, kCurveTolerance);
     return bez::Nearest{n.t, n.point, n.distance * n.distance};
 }
 
@@ -122,7 +127,7 @@ bez::Nearest NearestOnSegment(const Outline &o, int32_t seg, Vec2 p) {
             bez::Split(s.c, t1, &left, nullptr);
             if (t1 > 0.0) bez::Split(left, t0 / t1, nullptr, &piece);
             else piece = left;
-            bez::NearestPoint q = bez::NearestPointOnCubic(piece, p);
+            bez::NearestPoint q = bez::NearestPointOnCubic(piece, p, kCurveTolerance);
             n = bez::Nearest{q.t, q.point, q.distance * q.distance};
         }
         n.t = t0 + n.t * (t1 - t0);

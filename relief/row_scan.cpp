@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/diag.h"
 
@@ -14,22 +15,35 @@ using raster::CrossingLists;
 using raster::TaggedCrossing;
 
 struct Candidate {
-    double d2;
-    Vec2 q;  // nearest point
-    Vec2 v;  // q - pixel centre
+    double d2;  // squared distance; for a curve not measured yet, a lower bound of it
+    Vec2 q;     // nearest point
+    Vec2 v;     // q - pixel centre
     double t;
     int32_t seg;
+    bool pending;  // a curve whose nearest point is still to be found
 };
+
+// Squared distance from p to the control box of a curve (the curve lies in
+// it, so no point of the curve is nearer).
+double BoxDistance2(const bez::Cubic &c, Vec2 p) {
+    bez::Box b = bez::ControlBox(c);
+    double dx = p.x < b.min_x ? b.min_x - p.x : (p.x > b.max_x ? p.x - b.max_x : 0.0);
+    double dy = p.y < b.min_y ? b.min_y - p.y : (p.y > b.max_y ? p.y - b.max_y : 0.0);
+    return dx * dx + dy * dy;
+}
 
 inline bool Nearer(const Candidate &a, const Candidate &b) { return a.d2 < b.d2 || (a.d2 == b.d2 && a.seg < b.seg); }
 
-const TaggedCrossing *FirstAtOrAfter(const TaggedCrossing *b, const TaggedCrossing *e, double value) {
-    while (b < e) {
-        const TaggedCrossing *m = b + (e - b) / 2;
-        if (m->x < value) b = m + 1;
-        else e = m;
-    }
-    return b;
+// The first crossing of the line at or after `value`, walked to from where
+// the line's cursor stands (neighbouring pixels ask for nearly the same
+// place, so the walk is a step or two), and the cursor left there.
+const TaggedCrossing *Seek(const CrossingLists &lists, uint32_t line, uint32_t *cursor, double value) {
+    const TaggedCrossing *b = lists.Begin(line), *e = lists.End(line);
+    const TaggedCrossing *x = b + *cursor;
+    while (x > b && x[-1].x >= value) --x;
+    while (x < e && x->x < value) ++x;
+    *cursor = static_cast<uint32_t>(x - b);
+    return x;
 }
 
 // Visible crossings per pixel cell, summed: Count() tells in constant time
@@ -131,7 +145,9 @@ Status RowScanBuild(MapSet &maps, const RowScanInput &in, Progress &progress) {
     Scratch<Candidate> cand;
     size_t nseg = in.outline->segments.Size();
     size_t room = std::max<size_t>(100, static_cast<size_t>(reach) * static_cast<size_t>(reach));
-    if (!cells.Build(*in.rows, *in.cols, w, h) || !stamp.Allocate(nseg, true) || !cand.Allocate(room, false))
+    Scratch<uint32_t> row_cursor, col_cursor;
+    if (!cells.Build(*in.rows, *in.cols, w, h) || !stamp.Allocate(nseg, true) || !cand.Allocate(room, false) ||
+        !row_cursor.Allocate(in.rows->lines, true) || !col_cursor.Allocate(in.cols->lines, true))
         return fail(Status::kNoMemory);
     uint32_t serial = 0;
 
@@ -170,29 +186,63 @@ Status RowScanBuild(MapSet &maps, const RowScanInput &in, Progress &progress) {
                     const int32_t seg = x.segment;
                     if (x.hidden || stamp[static_cast<size_t>(seg)] == serial) return;
                     stamp[static_cast<size_t>(seg)] = serial;
+                    const OutlineSegment &sg = in.outline->segments[static_cast<size_t>(seg)];
+                    if (sg.kind == 2) {
+                        if (ok) ok = cand.Push(Candidate{BoxDistance2(sg.c, p), {0, 0}, {0, 0}, 0.0, seg, true});
+                        return;
+                    }
                     bez::Nearest n = NearestOnSegment(*in.outline, seg, p);
-                    if (ok) ok = cand.Push(Candidate{n.dist2, n.point, Vec2{n.point.x - px, n.point.y - py}, n.t, seg});
+                    if (ok) ok = cand.Push(Candidate{n.dist2, n.point, Vec2{n.point.x - px, n.point.y - py}, n.t, seg, false});
                 };
+                // Lines whose strip of the window holds no crossing at all
+                // are skipped without a search; the others are entered
+                // where the line's cursor was left by the previous pixel,
+                // which is usually where this pixel's window starts too.
+                const int64_t cx0 = static_cast<int64_t>(std::floor(px - half)), cx1 = static_cast<int64_t>(std::floor(px + half));
+                const int64_t cy0 = static_cast<int64_t>(std::floor(py - half)), cy1 = static_cast<int64_t>(std::floor(py + half));
                 int64_t k0 = std::max<int64_t>(0, static_cast<int64_t>(r) - span);
                 int64_t k1 = std::min<int64_t>(static_cast<int64_t>(in.rows->lines) - 1, static_cast<int64_t>(r) + span);
                 for (int64_t k = k0; k <= k1; ++k) {
-                    const TaggedCrossing *e = in.rows->End(static_cast<uint32_t>(k));
-                    for (const TaggedCrossing *x = FirstAtOrAfter(in.rows->Begin(static_cast<uint32_t>(k)), e, px - half);
-                         x < e && x->x <= px + half; ++x)
+                    if (cells.Count(cx0, k, cx1, k) == 0) continue;
+                    const uint32_t line = static_cast<uint32_t>(k);
+                    const TaggedCrossing *e = in.rows->End(line);
+                    for (const TaggedCrossing *x = Seek(*in.rows, line, &row_cursor[line], px - half); x < e && x->x <= px + half; ++x)
                         consider(*x);
                 }
                 k0 = std::max<int64_t>(0, static_cast<int64_t>(c) - span);
                 k1 = std::min<int64_t>(static_cast<int64_t>(in.cols->lines) - 1, static_cast<int64_t>(c) + span);
                 for (int64_t k = k0; k <= k1; ++k) {
-                    const TaggedCrossing *e = in.cols->End(static_cast<uint32_t>(k));
-                    for (const TaggedCrossing *x = FirstAtOrAfter(in.cols->Begin(static_cast<uint32_t>(k)), e, py - half);
-                         x < e && x->x <= py + half; ++x)
+                    if (cells.Count(k, cy0, k, cy1) == 0) continue;
+                    const uint32_t line = static_cast<uint32_t>(k);
+                    const TaggedCrossing *e = in.cols->End(line);
+                    for (const TaggedCrossing *x = Seek(*in.cols, line, &col_cursor[line], py - half); x < e && x->x <= py + half; ++x)
                         consider(*x);
                 }
                 if (!ok) return fail(Status::kNoMemory);
             }
-            const size_t n = cand.Size();
+            // Curves are measured nearest box first, and only while they
+            // can still come within a pixel of the nearest point found:
+            // nothing farther takes part in the corner and second-vector
+            // rules below, so leaving them out changes no result.
+            size_t n = cand.Size();
             Candidate *cs = cand.Data();
+            std::sort(cs, cs + n, Nearer);
+            double nearest = std::numeric_limits<double>::infinity();
+            for (size_t i = 0; i < n; ++i)
+                if (!cs[i].pending && cs[i].d2 < nearest) nearest = cs[i].d2;
+            size_t kept = 0;
+            for (size_t i = 0; i < n; ++i) {
+                Candidate cd = cs[i];
+                if (cd.pending) {
+                    double within = std::sqrt(nearest) + 1.0;
+                    if (cd.d2 > within * within) continue;
+                    bez::Nearest m = NearestOnSegment(*in.outline, cd.seg, p);
+                    cd = Candidate{m.dist2, m.point, Vec2{m.point.x - px, m.point.y - py}, m.t, cd.seg, false};
+                    if (cd.d2 < nearest) nearest = cd.d2;
+                }
+                cs[kept++] = cd;
+            }
+            n = kept;
             std::sort(cs, cs + n, Nearer);
 
             // A pixel a hair left of where the fill starts, whose nearest
