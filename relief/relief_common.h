@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -26,6 +27,13 @@
 #include "raster/edges.h"
 #include "raster/pixel_buffer.h"
 #include "y32path/relief.h"
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(ReliefProgress) == 20, "the progress record is five 32-bit words");
+static_assert(offsetof(ReliefProgress, callback) == 4 && offsetof(ReliefProgress, userData) == 8 &&
+                  offsetof(ReliefProgress, rangeStart) == 12 && offsetof(ReliefProgress, rangeEnd) == 16,
+              "progress record layout");
+#endif
 
 namespace relief {
 
