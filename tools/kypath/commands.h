@@ -17,5 +17,6 @@ using Registration = void (*)(CLI::App &app);
 void AddMaskCommand(CLI::App &app);
 void AddTextCommand(CLI::App &app);
 void AddShapeCommand(CLI::App &app);
+void AddReliefCommand(CLI::App &app);
 
 }  // namespace kypath

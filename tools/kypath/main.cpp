@@ -22,6 +22,7 @@ int main(int argc, char **argv) {
         kypath::AddMaskCommand,
         kypath::AddTextCommand,
         kypath::AddShapeCommand,
+        kypath::AddReliefCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)

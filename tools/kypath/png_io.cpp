@@ -26,6 +26,25 @@ bool WritePngGray(const std::string &file, const uint8_t *pixels, uint32_t width
     return true;
 }
 
+bool WritePngRgb(const std::string &file, const uint8_t *pixels, uint32_t width, uint32_t height,
+                 size_t stride_bytes, std::string *error) {
+    if (width == 0 || height == 0) {
+        if (error) *error = "an empty image cannot be written as PNG";
+        return false;
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_file(&image, file.c_str(), 0, pixels, static_cast<png_int_32>(stride_bytes), nullptr)) {
+        if (error) *error = file + ": " + image.message;
+        return false;
+    }
+    return true;
+}
+
 bool ReadPngGray(const std::string &file, std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height,
                  std::string *error) {
     png_image image;

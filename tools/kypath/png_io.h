@@ -15,6 +15,11 @@ namespace kypath {
 bool WritePngGray(const std::string &file, const uint8_t *pixels, uint32_t width, uint32_t height,
                   size_t stride_bytes, std::string *error);
 
+// Writes width x height RGB pixels (three bytes each), rows stride_bytes
+// apart.
+bool WritePngRgb(const std::string &file, const uint8_t *pixels, uint32_t width, uint32_t height,
+                 size_t stride_bytes, std::string *error);
+
 // Reads any PNG as 8-bit grey (colour images are converted by libpng).
 bool ReadPngGray(const std::string &file, std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height,
                  std::string *error);
