@@ -167,4 +167,133 @@ Y32_API int32_t KyPath3DWireFrame(HDC hdc, KyPath *path, int32_t halfWidth, int3
 
 Y32_END_C
 
+/* ---- Wrap presets and the wrap baseline -----------------------------------
+ *
+ * A wrapped figure keeps its baseline as the last record of its table list,
+ * flagged KPF_LASTMARK (a wrap baseline) and KPF_SELECTED, so that the user
+ * can edit it; the "selected path" of a table below is that of its current
+ * group. */
+
+Y32_BEGIN_C
+
+/* Appends a one-point placeholder (PT_MOVETO | PT_CLOSEFIGURE at 0, 0,
+ * flags KPF_SELECTED | KPF_LASTMARK) after the last record of the table
+ * list. 1; 0 for NULL or when out of memory (error 1001 recorded). */
+Y32_API int32_t KyPathAppendEmptySubpath(KyPath *path);
+/* 1 when the record is a wrap baseline (KPF_LASTMARK); 0 otherwise or NULL. */
+Y32_API int32_t KyPathIsWrapBaseline(KyPath *path);
+/* On the last record of the table list, when it is a baseline: deselects
+ * it, selects it, and marks node nodeIndex (when >= 0) or else the segment
+ * starting at handleIndex (when >= 0). 1; 0 for NULL, a tail that is no
+ * baseline, or an index past its points (the baseline is then selected
+ * without a mark). */
+Y32_API int32_t KyPathSelectWrapBaseline(KyPath *path, int32_t nodeIndex, int32_t handleIndex);
+/* An unlinked copy of the table's selected path when it is a baseline;
+ * NULL otherwise or when out of memory (error 1001 recorded). */
+Y32_API KyPath *KyPathMakeACopyOfBaseline(PathTable *table);
+/* Takes the table's selected path out of its list when it is a baseline
+ * with no next record, and returns it deselected; the caller owns it.
+ * *nodeIndexOut receives the index of its first selected node or -1,
+ * *handleIndexOut (when no node was selected) that of its picked segment
+ * or -1; either may be NULL. NULL (nothing changed) otherwise. */
+Y32_API KyPath *KyPathSeparateBaselineFromTable(PathTable *table, int32_t *nodeIndexOut,
+                                                int32_t *handleIndexOut);
+/* 1 when both records have the same count, flags, shape code and point
+ * bytes, or both are NULL. */
+Y32_API int32_t IsSameSubpath(const KyPath *a, const KyPath *b);
+/* x and y (either may be NULL) receive point `index` in image units. 1;
+ * 0 for NULL or an index outside 0..count-1. */
+Y32_API int32_t KyPathGetPointPosition(KyPath *path, int32_t index, double *x, double *y);
+
+Y32_END_C
+
+/* ---- Wrap along a path ------------------------------------------------------
+ *
+ * A figure (usually text outlines) is bent along a baseline path: its x
+ * axis is laid along the baseline's arc length and its y axis along the
+ * baseline's normal. The host describes the wrap with a WrapInfo and calls
+ * KyPathWrap.
+ *
+ * WrapInfo layout. On a 32-bit target the record is the host's, 112 bytes,
+ * doubles on 8-byte boundaries (4 bytes of padding after closedLoop and
+ * after text):
+ *     0 baseline        4 fitToLength     8 repeatCount    12 (unused)
+ *    16 spacing        24 orientation    28 option7       32 option8
+ *    36 startHeight    40 endHeight      44 smoothCorners 48 closedLoop
+ *    56 startOffset    64 positionX      68 positionY     72 text
+ *    80 baselineLevel  88 amplitude      92 shape         96 ascentDescent
+ *   100 version       104 recentre      108 truncateRule
+ * On 64-bit the fields keep this order with natural alignment (the
+ * baseline pointer takes 8 bytes, so everything after it moves). */
+#if defined(__GNUC__)
+#define Y32_DOUBLE8 __attribute__((aligned(8)))
+#else
+#define Y32_DOUBLE8
+#endif
+
+typedef struct WrapInfo {
+    KyPath *baseline;      /* a single path; NULL for the built-in circles (types 300-307) */
+    int32_t fitToLength;   /* 1: the figure is stretched over the usable baseline length */
+    int32_t repeatCount;   /* copies along the baseline: 0 as many as fit, n = n; < 0 read as 0 */
+    int32_t unused;        /* not read */
+    double spacing Y32_DOUBLE8; /* gap between copies, fraction of the figure width; -1 read as 0 */
+    int32_t orientation;   /* 1: the figure is first turned by -90 degrees */
+    int32_t option7;       /* with option8: corner smoothing; nonzero: no trimmed ribbon */
+    int32_t option8;       /* nonzero: every point is bent; 0: characters are placed rigidly */
+    int32_t startHeight;   /* vertical scale at the figure's start, percent */
+    int32_t endHeight;     /* vertical scale at its end, percent (linear in between) */
+    int32_t smoothCorners; /* 1: baseline corners sharper than 5 degrees get averaged tangents */
+    int32_t closedLoop;    /* written by KyPathWrap: 1 when the baseline is closed */
+    double startOffset Y32_DOUBLE8; /* start, fraction of the baseline length (wrapped into [0, 0.999]) */
+    int32_t positionX, positionY; /* image pixels: where a recentred baseline's centre goes */
+    int32_t text;          /* 1: the figure is text */
+    double baselineLevel Y32_DOUBLE8; /* 0..1 from the bottom; for text the low 16 bits hold the font height */
+    int32_t amplitude;     /* percent, built-in circles */
+    int32_t shape;         /* 0, 1 or 2, built-in circles */
+    int32_t ascentDescent; /* text: ascent << 16 | descent; 0: derived from the font height */
+    int32_t version;       /* 1 from the predefined builder */
+    int32_t recentre;      /* 1: move the baseline's box centre onto (positionX, positionY) first */
+    int32_t truncateRule;  /* how repeated copies are counted and characters grouped */
+} WrapInfo;
+
+Y32_BEGIN_C
+
+/* Bends the figure held in *targetRef (its whole table list) along
+ * info->baseline. On success *targetRef receives the head of the wrapped
+ * figure, one group chain, and the old records are freed; 1. On failure the
+ * figure is left as it was and 0 is returned, with the error recorded:
+ * 3200 for a NULL argument, a figure carrying an OutlineInfo or a baseline
+ * with a next path, 5404 for a baseline shorter than 4 pixels, 1001 when
+ * memory runs out. info->closedLoop (and a derived ascentDescent) are
+ * written. */
+Y32_API int32_t KyPathWrap(KyPath **targetRef, WrapInfo *info);
+
+/* Cuts the chain held in *pathRef at the vertical line x (a window x
+ * converted through view when view is given, else an image x). Pieces at
+ * or right of the line come first in the new chain, then the pieces left
+ * of it; closed outlines are closed again along the line. All selection
+ * marks and group links are cleared. 1; 0 for a NULL holder or path, or
+ * when memory runs out (the chain is then left as it was). reserved is not
+ * read. */
+Y32_API int32_t KyPathCutWithLineX(CoordStruct *view, KyPath **pathRef, int32_t x, int32_t reserved);
+
+/* *out receives a duplicate of the chain in which the horizontal band
+ * [min(srcA, srcB) + 5, max + 5] is stretched onto [min(dstA, dstB) + 5,
+ * max + 5]; what lies left or right of the band moves with its edge. With
+ * keepSmooth, smooth curve joins stay smooth. 1; 0 (with *out NULL) for a
+ * NULL argument, a non-finite bound or no memory. */
+Y32_API int32_t KyPathStretch(KyPath *path, KyPath **out, const double *srcA, const double *srcB,
+                              const double *dstA, const double *dstB, int32_t keepSmooth);
+
+Y32_END_C
+
+#ifdef __cplusplus
+/* The trimmed-ribbon switch (0 at load). While it is on, a wrap with
+ * option7 0 and option8 nonzero sorts its result into two group chains: the
+ * copies facing the viewer and those behind, split at the baseline's
+ * vertical extremes. Exported with C++ linkage. */
+Y32_API void KyPathDoTrimmedRibbon(int on);
+Y32_API int KyPathIsTrimmedRibbonEnabled();
+#endif
+
 #endif
