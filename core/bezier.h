@@ -240,4 +240,93 @@ inline Nearest NearestOnLine(Vec2 a, Vec2 b, Vec2 p) {
     return Nearest{t, q, ex * ex + ey * ey};
 }
 
+// ---------------------------------------------------------------------------
+// Roots: where a cubic meets a vertical (or horizontal) line.
+
+namespace detail {
+// One coordinate of the cubic minus v, in Bernstein form (no cancellation
+// between large power-form coefficients).
+inline double CoordMinus(const double q[4], double v, double t) {
+    double u = 1.0 - t;
+    return u * u * u * q[0] + 3 * u * u * t * q[1] + 3 * u * t * t * q[2] + t * t * t * q[3] - v;
+}
+}  // namespace detail
+
+// The parameters t in [0, 1] at which the coordinate q0..q3 of a cubic
+// equals v, ascending, at most three; the count is returned.
+//
+// The coordinate is split at its turning points (the roots of its
+// derivative, a quadratic) into monotone pieces, and every piece whose ends
+// lie on both sides of v is bisected down to the last bit of t. Bisection
+// on monotone pieces cannot miss a root, report one twice or wander off
+// [0, 1], which closed-form cubic formulas do near double and tangent
+// roots. A piece that only touches v at its turning point gives that point
+// as one root. Roots closer than 1e-12 are merged.
+inline int RootsOfCoordinate(const double q[4], double v, double roots[3]) {
+    double a = ((-q[0] + 3 * q[1]) - 3 * q[2]) + q[3];
+    double b = (3 * q[0] - 6 * q[1]) + 3 * q[2];
+    double c = 3 * (q[1] - q[0]);
+    // Derivative 3a t^2 + 2b t + c.
+    double qa = 3 * a, qb = 2 * b, qc = c;
+    double breaks[4] = {0.0, 0.0, 0.0, 1.0};
+    int nb = 1;
+    double scale = std::fabs(qa) + std::fabs(qb) + std::fabs(qc);
+    auto add_break = [&](double t) {
+        if (t > 0.0 && t < 1.0) breaks[nb++] = t;
+    };
+    if (scale > 0.0) {
+        if (std::fabs(qa) <= 1e-12 * scale) {
+            if (qb != 0.0) add_break(-qc / qb);
+        } else {
+            double disc = qb * qb - 4 * qa * qc;
+            if (disc >= 0.0) {
+                double sq = std::sqrt(disc);
+                double k = -0.5 * (qb + (qb < 0 ? -sq : sq));
+                double r1 = k / qa, r2 = k != 0.0 ? qc / k : r1;
+                if (r1 > r2) std::swap(r1, r2);
+                add_break(r1);
+                if (r2 != r1) add_break(r2);
+            }
+        }
+    }
+    breaks[nb++] = 1.0;
+    int n = 0;
+    auto push = [&](double t) {
+        if (n > 0 && std::fabs(t - roots[n - 1]) < 1e-12) return;
+        if (n < 3) roots[n++] = t;
+    };
+    for (int i = 0; i + 1 < nb; ++i) {
+        double lo = breaks[i], hi = breaks[i + 1];
+        double flo = detail::CoordMinus(q, v, lo), fhi = detail::CoordMinus(q, v, hi);
+        if (flo == 0.0) {
+            push(lo);
+            continue;
+        }
+        if (fhi == 0.0 || (flo < 0.0) == (fhi < 0.0)) continue;  // an exact end root is the next piece's start
+        for (int it = 0; it < 80 && hi - lo > 1e-16; ++it) {
+            double mid = 0.5 * (lo + hi);
+            double fm = detail::CoordMinus(q, v, mid);
+            if (fm == 0.0) {
+                lo = hi = mid;
+                break;
+            }
+            if ((fm < 0.0) == (flo < 0.0)) {
+                lo = mid;
+                flo = fm;
+            } else {
+                hi = mid;
+            }
+        }
+        push(0.5 * (lo + hi));
+    }
+    if (detail::CoordMinus(q, v, 1.0) == 0.0) push(1.0);
+    return n;
+}
+
+// Where the cubic's x equals X (see RootsOfCoordinate).
+inline int RootsAtX(const Cubic &c, double X, double roots[3]) {
+    double q[4] = {c.p[0].x, c.p[1].x, c.p[2].x, c.p[3].x};
+    return RootsOfCoordinate(q, X, roots);
+}
+
 }  // namespace bez
