@@ -240,6 +240,65 @@ Y32_API int32_t KyPathConvertSelectedSegment(CoordStruct *view, PathTable *table
  * selected path. */
 Y32_API int32_t KyPathDelete(PathTable *table, CoordStruct *view, Y32Rect *changed);
 
+/* ==== The pen tool ========================================================
+ * The host forwards the messages of its document window while the pen tool
+ * is active. A click adds a corner node, a press and drag a smooth node
+ * whose handle follows the mouse (its curve end carries PT_DRAGGED). The
+ * subpath is the selected path of the table's current group, appended to
+ * its list (or starting an empty group). Rubber bands and node squares
+ * are drawn in exclusive-or on hdc; when the drawing ends the window shows
+ * the finished path's node squares as KyPathDrawNodes draws them.
+ *
+ * The host captures the mouse after the first button-down and keeps it
+ * while the drawing runs: a drawing whose capture is gone is given up. */
+
+/* Messages and key codes the pen tool reads (platform values). */
+#ifndef WM_KEYDOWN
+#define WM_KEYDOWN       0x0100
+#endif
+#ifndef WM_MOUSEMOVE
+#define WM_MOUSEMOVE     0x0200
+#endif
+#ifndef WM_LBUTTONDOWN
+#define WM_LBUTTONDOWN   0x0201
+#endif
+#ifndef WM_LBUTTONUP
+#define WM_LBUTTONUP     0x0202
+#endif
+#ifndef WM_LBUTTONDBLCLK
+#define WM_LBUTTONDBLCLK 0x0203
+#endif
+/* Key-state flags of mouse messages (the pen tool asks GetKeyState). */
+#ifndef MK_LBUTTON
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT   0x0004
+#define MK_CONTROL 0x0008
+#endif
+#ifndef VK_BACK
+#define VK_BACK 0x08
+#endif
+
+/* Tool kinds: what a double-click does. */
+#define KYPATH_PEN_CLOSE        0 /* closes (adding the double-click's point when away from the start) */
+#define KYPATH_PEN_OPEN         1 /* finishes open */
+#define KYPATH_PEN_CLOSE_NEAR   2 /* closes near the start, else finishes open */
+#define KYPATH_PEN_CLOSE_SNAP   3 /* as 0 */
+#define KYPATH_PEN_OPEN_SNAP    4 /* as 1; handles shorter than 5 image units snap onto their node */
+#define KYPATH_PEN_NEAR_SNAP    5 /* as 2 */
+#define KYPATH_PEN_LINE         6 /* a two-point line: the second click finishes it (also any other kind) */
+
+/* One message: x, y are window client coordinates; key is the key code of
+ * WM_KEYDOWN (VK_ESCAPE ends the drawing, keeping what was built; VK_BACK
+ * takes the last segment back). reserved1 and reserved2 are not read.
+ * With Shift held the pointer keeps to the horizontal, vertical or
+ * diagonal through the last point. Returns 1 when this message finished
+ * the subpath (the capture is then released), else 0. A first press with
+ * a NULL table, a table whose state word is 0 or a view without zoom
+ * beeps and starts nothing. */
+Y32_API int32_t KyPathMouseProcDraw(HDC hdc, PathTable *table, CoordStruct *view, uint32_t message, uint32_t key,
+                                    int32_t x, int32_t y, int32_t reserved1, int32_t reserved2, int32_t kind);
+
 Y32_END_C
 
 #endif
