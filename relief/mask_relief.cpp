@@ -254,7 +254,7 @@ Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &pr
     // changes across it; neighbouring kept pieces of one segment join up.
     // Where the fill stops changing (an edge going under another subpath)
     // the point is found by halving between the two pieces' middles.
-    const int64_t total = static_cast<int64_t>(all.Size()) + (h > 1 ? h - 1 : 0);
+    const int64_t total = static_cast<int64_t>(all.Size()) + (in.trace_borders && h > 1 ? h - 1 : 0);
     int64_t done = 0;
     for (size_t ci = 0; ci < all.Size() && ok; ++ci) {
         if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, in.unit);
@@ -287,7 +287,7 @@ Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &pr
                 }
                 if (visible) {
                     from = at;
-                } else {
+                } else if (ch.segment != in.skip_segment) {
                     ok = out->chords.Push(Chord{Vec2{ax + ex * from, ay + ey * from}, Vec2{ax + ex * at, ay + ey * at}, ch.segment});
                 }
                 open = visible;
@@ -295,10 +295,11 @@ Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &pr
             prev_fill = fill;
             prev_mid = tm;
         }
-        if (open && ok) ok = out->chords.Push(Chord{Vec2{ax + ex * from, ay + ey * from}, ch.b, ch.segment});
+        if (open && ok && ch.segment != in.skip_segment) ok = out->chords.Push(Chord{Vec2{ax + ex * from, ay + ey * from}, ch.b, ch.segment});
     }
     if (!ok) return Fail(maps, Status::kNoMemory, in.unit);
 
+    if (!in.trace_borders) return Status::kDone;
     // Borders of the field that no kept outline piece explains.
     Scratch<uint8_t> mark;
     if (!mark.Allocate(n, true)) return Fail(maps, Status::kNoMemory, in.unit);
@@ -331,6 +332,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     const size_t n = maps.Pixels();
     const uint8_t *field = stage.field.Data();
     const uint8_t *exclude = stage.has_exclusion ? stage.exclude.Data() : nullptr;
+    const uint8_t *only = stage.only;
     const double reach = SearchReach(width + 1.0 + shift, maps);
     const double reach2 = reach * reach;
     const bool want_second = maps.vec && !maps.float_vectors && shift == 0.0;
@@ -385,7 +387,9 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             const double ry = r + 0.5 - a.y;
             Nearest *row = best.Data() + static_cast<size_t>(r) * w;
             const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
+            const uint8_t *only_row = only ? only + static_cast<size_t>(r) * w : nullptr;
             for (int64_t c = c0; c <= c1; ++c) {
+                if (only_row && !only_row[c]) continue;
                 const double rx = c + 0.5 - a.x;
                 double t = (rx * dx + ry * dy) * inv;
                 t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
@@ -440,7 +444,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     }
 
     for (size_t i = 0; i < n; ++i) {
-        if (exclude && exclude[i]) continue;
+        if ((exclude && exclude[i]) || (only && !only[i])) continue;
         const bool inside = field[i] >= kLevel;
         if (best[i].chord < 0) {
             if (inside && maps.dist && merge.dist[i] == std::numeric_limits<float>::infinity() && shift == 0.0)

@@ -65,6 +65,10 @@ struct MaskStage {
     Scratch<uint8_t> exclude;  // 255 where an arrowhead sits; empty when none
     Scratch<Chord> chords;
     bool has_exclusion = false;
+    // When set (map size, owned by the caller): only the pixels where it is
+    // nonzero are measured and written. The arrowhead relief uses it to
+    // touch nothing but the arrowhead's own pixels.
+    const uint8_t *only = nullptr;
 };
 
 struct MaskInput {
@@ -74,6 +78,13 @@ struct MaskInput {
     bool even_odd = false;
     double width = 0;              // W
     int32_t unit = 20;             // unit for reports (20, or 21 for objects)
+    // Outline segment left out of the chords (the attachment side of an
+    // arrowhead, where it meets its stroke); -1: none. It still counts for
+    // the winding numbers.
+    int32_t skip_segment = -1;
+    // False: the field's borders that no outline piece explains are not
+    // traced, so only the outline itself gives distances.
+    bool trace_borders = true;
 };
 
 // Stage 1. Cancelling frees the maps and reports 5200 with the input's unit.

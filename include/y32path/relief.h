@@ -85,6 +85,31 @@ Y32_API int32_t KyPathVMap(KyPath *path, ReliefDistanceMap *distanceMap, ReliefV
                            int32_t fastMode, double *bevelWidth, int32_t vectorFormat, int32_t useMask,
                            PathBuf mask, ReliefProgress *progress, FIXED scale);
 
+/* Arrowhead relief. Writes the relief of a stroked path's arrowheads into
+ * the stroke's vector map (made by KyPathVMap from the stroke's mask, which
+ * leaves the arrowheads' pixels to this call). Each arrowhead its
+ * OutlineInfo names and that fits the path is placed as
+ * KyPathRenderArrowHead places it, scaled for `penWidth`; its pixels get
+ * vectors towards its outline, leaving out the attachment side where it
+ * meets the stroke. Nothing else in the map changes.
+ *
+ *   mask            8-bit mask of the stroke and its arrowheads, the size
+ *                   of vectorMap.
+ *   distanceRequest must be nonzero; no distance map is made.
+ *   vectorMap       64-bit map, integer layout (vector format 0).
+ *   origin          two int32: the image position of the maps' pixel (0,0).
+ *   progress        as for KyPathVMap (the Escape key cancels as well).
+ *   extra           not used by these builders.
+ *
+ * 1 when the arrowheads were written or there was nothing to do. 0 for a
+ * null argument, maps of another depth or size than described (3200),
+ * an OutlineInfo naming an arrowhead without holding either template,
+ * running out of memory (1001) or cancellation (5200); vectorMap is then
+ * left as it was and stays the caller's. */
+Y32_API int32_t KyPathArrowHeadVMap(KyPath *path, double penWidth, PathBuf mask, int32_t distanceRequest,
+                                    ReliefVectorMap vectorMap, const int32_t *origin, ReliefProgress *progress,
+                                    int32_t extra);
+
 Y32_END_C
 
 #endif
