@@ -12,11 +12,13 @@
 // goes wrong as soon as the state it was drawn from has changed (a
 // Backspace, a node placed, a band whose anchor moved), so the tool
 // remembers what it has on the window: one inactive square per placed
-// node (in node order, in their own buffer) and a few marks (straight
-// bands with their end square, curve bands, the square of the node being
+// node (in node order, in their own buffer) and a few other pieces (band
+// lines with their end squares, curve bands, the square of the node being
 // pressed). After every message it works out what the window should show
-// and draws only the differences. Whatever the sequence of messages, the
-// window then shows exactly the current band and squares. When a drawing
+// and draws only the differences; a piece whose drawing failed (the node
+// drawers make a pen per square) is recorded as it really is and mended by
+// the next message. Whatever the sequence of messages, the window then
+// shows exactly the current band and squares. When a drawing
 // ends the tool's squares are replaced by the record's node squares as the
 // node layer draws them, which is what the selection tools expect to find
 // on the window for a selected path.
