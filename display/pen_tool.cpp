@@ -615,7 +615,7 @@ int32_t MouseMove(HDC hdc, KyPath *rec, POINT m) {
     return 0;
 }
 
-int32_t ButtonUp(HDC hdc, PathTable *t, const CoordStruct *v, KyPath *rec) {
+int32_t ButtonUp(HDC hdc, PathTable *t, const CoordStruct *v) {
     if (!g.button) return 0;
     // The release point is the last position the moves reported; the
     // button-up message's own position does not count.
@@ -624,7 +624,6 @@ int32_t ButtonUp(HDC hdc, PathTable *t, const CoordStruct *v, KyPath *rec) {
     g.button = false;
     g.band_end = g.last;
     Refresh(hdc, g.record);
-    (void)rec;
     return 0;
 }
 
@@ -691,7 +690,7 @@ int32_t Procedure(HDC hdc, PathTable *t, CoordStruct *v, uint32_t message, uint3
     switch (message) {
         case kButtonDown: return ButtonDown(hdc, t, v, rec, m, kind);
         case kMouseMove: return MouseMove(hdc, rec, m);
-        case kButtonUp: return ButtonUp(hdc, t, v, rec);
+        case kButtonUp: return ButtonUp(hdc, t, v);
         case kDoubleClick: return DoubleClick(hdc, t, v, rec, kind);
         default: return KeyDown(hdc, v, rec, key);
     }
