@@ -163,4 +163,65 @@ Y32_API int32_t KyPathGetHighlightMask(uint8_t *out, int32_t width, int32_t heig
 
 Y32_END_C
 
+/* ---- A-buffer rendering ---------------------------------------------------
+ *
+ * KyPathABufRender draws a path as a bevelled solid seen in perspective:
+ * the outline stands on the image plane, the bevel (W, depth, kind, invert
+ * as for the shaders) rises inwards to a flat face, the solid is turned
+ * about the camera centre, shifted and projected from the eye at
+ * (centreX, centreY, distance / tan(fieldOfView / 2)) onto the plane. Every
+ * surface piece is kept per pixel with an 8 x 4 sub-pixel coverage mask and
+ * resolved nearest first, so edges are anti-aliased and a transparent
+ * (glass) object shows what lies behind its front surface.
+ *
+ * The output gets, where the object covers a pixel at all, the covered
+ * colour (blue, green, red) without the coverage; the mask gets the covered
+ * fraction (times the opacity for glass) for every output pixel that falls
+ * on it, 0 where nothing covers. With a second mask, only pixels where it
+ * is nonzero are written (output and mask). The renderer has its own light
+ * (direction (-0.5773502, -0.5773502, 0.5773502), ambient 0.2, diffuse
+ * 0.75, specular 0.8, exponent 28 at load), separate from the shaders'. */
+
+/* The camera, 104 bytes on 32-bit hosts. */
+typedef struct ABufCamera {
+    FIXED centreX, centreY; /* centre of rotation, image space */
+    FIXED offsetX, offsetY; /* added after the rotation */
+    double distance;        /* base distance of the viewer */
+    double fieldOfView;     /* full viewing angle, degrees (0: parallel view) */
+    double rotation[9];     /* row by row, points as row vectors (p * M) */
+} ABufCamera;
+
+Y32_BEGIN_C
+
+/* Renders path (every record of its table list) into output (depth 24;
+ * its size is the picture size) in strips of at most 500 rows.
+ *   required      must be non-NULL; not otherwise read.
+ *   maskOrigin    image position of pixel (0, 0) of mask and mask2 (two
+ *                 int32; NULL: (0, 0)).
+ *   origin        image position of the output's pixel (0, 0) (NULL:
+ *                 (0, 0)).
+ *   colour        object colour 0x00BBGGRR.
+ *   mask          depth-8 coverage output, required; mask2 depth 8 or
+ *                 NULL.
+ *   alpha         0: opaque; nonzero: glass, each surface's opacity from
+ *                 the angle it is seen at (more opaque at grazing angles)
+ *                 scaled by alpha / 255, highlights more opaque.
+ *   W, depth, kind, invert  the bevel (W <= 0: a flat slab).
+ *   light         three doubles: the renderer light's new direction
+ *                 (normalised); NULL, zero or non-finite: left as it is.
+ * The reserved arguments are not read. 1; 0 when path, camera, output,
+ * required or mask is NULL, when the renderer's heap cannot be created, for
+ * an output that is not depth 24 or masks that are not depth 8 (3200), a
+ * camera whose eye is not in front of the picture plane or has non-finite
+ * values (3200), or when memory runs out (1001; strips already finished
+ * stay drawn). */
+Y32_API int32_t KyPathABufRender(KyPath *path, const ABufCamera *camera, PathBuf output, const void *required,
+                                 int32_t reserved5, const int32_t *maskOrigin, const int32_t *origin, uint32_t colour,
+                                 PathBuf mask, PathBuf mask2, int32_t reserved11, int32_t reserved12,
+                                 int32_t reserved13, int32_t reserved14, int32_t reserved15, int32_t reserved16,
+                                 int32_t reserved17, int32_t alpha, int32_t reserved19, int32_t W, int32_t depth,
+                                 int32_t kind, int32_t invert, const double *light, int32_t reserved25);
+
+Y32_END_C
+
 #endif
