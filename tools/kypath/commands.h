@@ -18,6 +18,7 @@ void AddMaskCommand(CLI::App &app);
 void AddTextCommand(CLI::App &app);
 void AddShapeCommand(CLI::App &app);
 void AddReliefCommand(CLI::App &app);
+void AddWrapCommand(CLI::App &app);
 void AddEnvelopeCommand(CLI::App &app);
 
 }  // namespace kypath

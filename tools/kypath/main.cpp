@@ -23,6 +23,7 @@ int main(int argc, char **argv) {
         kypath::AddTextCommand,
         kypath::AddShapeCommand,
         kypath::AddReliefCommand,
+        kypath::AddWrapCommand,
         kypath::AddEnvelopeCommand,
         nullptr,
     };
