@@ -20,5 +20,7 @@ void AddShapeCommand(CLI::App &app);
 void AddReliefCommand(CLI::App &app);
 void AddWrapCommand(CLI::App &app);
 void AddEnvelopeCommand(CLI::App &app);
+void AddShadeCommand(CLI::App &app);
+void AddRender3dCommand(CLI::App &app);
 
 }  // namespace kypath

@@ -25,6 +25,8 @@ int main(int argc, char **argv) {
         kypath::AddReliefCommand,
         kypath::AddWrapCommand,
         kypath::AddEnvelopeCommand,
+        kypath::AddShadeCommand,
+        kypath::AddRender3dCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)

@@ -66,4 +66,26 @@ bool ReadPngGray(const std::string &file, std::vector<uint8_t> *pixels, uint32_t
     return true;
 }
 
+bool ReadPngRgb(const std::string &file, std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height,
+                std::string *error) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) {
+        if (error) *error = file + ": " + image.message;
+        return false;
+    }
+    image.format = PNG_FORMAT_RGB;
+    pixels->assign(PNG_IMAGE_SIZE(image), 0);
+    png_color black{0, 0, 0};
+    if (!png_image_finish_read(&image, &black, pixels->data(), 0, nullptr)) {
+        if (error) *error = file + ": " + image.message;
+        png_image_free(&image);
+        return false;
+    }
+    *width = image.width;
+    *height = image.height;
+    return true;
+}
+
 }  // namespace kypath

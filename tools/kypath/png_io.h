@@ -24,4 +24,9 @@ bool WritePngRgb(const std::string &file, const uint8_t *pixels, uint32_t width,
 bool ReadPngGray(const std::string &file, std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height,
                  std::string *error);
 
+// Reads any PNG as 8-bit RGB, three bytes per pixel, rows packed (grey
+// and palette images are expanded, alpha is composed onto black).
+bool ReadPngRgb(const std::string &file, std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height,
+                std::string *error);
+
 }  // namespace kypath
