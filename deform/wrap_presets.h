@@ -44,4 +44,16 @@ KyPath *MakeWave(int32_t cx, int32_t cy, double r);
 // Index of the first point of p whose type has `bit`, or -1.
 int32_t FirstPointWith(const KyPath *p, uint16_t bit);
 
+// Puts a baseline record (unlinked, the caller's until now) at the end of
+// the table list holding p: a one-point placeholder at the tail is freed
+// first, the list is deselected and made one group chain, and the baseline
+// is appended with the flags KPF_SELECTED | KPF_LASTMARK (not in the group
+// chain). Cannot fail.
+void AttachBaseline(KyPath *p, KyPath *baseline);
+
+// Fills the predefined wrap `type` about (x, y) with size `size`. False for
+// a type outside the table (the record then holds only the common fields)
+// or when its baseline cannot be built.
+bool Predefined(WrapInfo *info, int32_t type, int32_t x, int32_t y, int32_t size);
+
 }  // namespace wrap_preset

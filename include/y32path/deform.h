@@ -167,46 +167,6 @@ Y32_API int32_t KyPath3DWireFrame(HDC hdc, KyPath *path, int32_t halfWidth, int3
 
 Y32_END_C
 
-/* ---- Wrap presets and the wrap baseline -----------------------------------
- *
- * A wrapped figure keeps its baseline as the last record of its table list,
- * flagged KPF_LASTMARK (a wrap baseline) and KPF_SELECTED, so that the user
- * can edit it; the "selected path" of a table below is that of its current
- * group. */
-
-Y32_BEGIN_C
-
-/* Appends a one-point placeholder (PT_MOVETO | PT_CLOSEFIGURE at 0, 0,
- * flags KPF_SELECTED | KPF_LASTMARK) after the last record of the table
- * list. 1; 0 for NULL or when out of memory (error 1001 recorded). */
-Y32_API int32_t KyPathAppendEmptySubpath(KyPath *path);
-/* 1 when the record is a wrap baseline (KPF_LASTMARK); 0 otherwise or NULL. */
-Y32_API int32_t KyPathIsWrapBaseline(KyPath *path);
-/* On the last record of the table list, when it is a baseline: deselects
- * it, selects it, and marks node nodeIndex (when >= 0) or else the segment
- * starting at handleIndex (when >= 0). 1; 0 for NULL, a tail that is no
- * baseline, or an index past its points (the baseline is then selected
- * without a mark). */
-Y32_API int32_t KyPathSelectWrapBaseline(KyPath *path, int32_t nodeIndex, int32_t handleIndex);
-/* An unlinked copy of the table's selected path when it is a baseline;
- * NULL otherwise or when out of memory (error 1001 recorded). */
-Y32_API KyPath *KyPathMakeACopyOfBaseline(PathTable *table);
-/* Takes the table's selected path out of its list when it is a baseline
- * with no next record, and returns it deselected; the caller owns it.
- * *nodeIndexOut receives the index of its first selected node or -1,
- * *handleIndexOut (when no node was selected) that of its picked segment
- * or -1; either may be NULL. NULL (nothing changed) otherwise. */
-Y32_API KyPath *KyPathSeparateBaselineFromTable(PathTable *table, int32_t *nodeIndexOut,
-                                                int32_t *handleIndexOut);
-/* 1 when both records have the same count, flags, shape code and point
- * bytes, or both are NULL. */
-Y32_API int32_t IsSameSubpath(const KyPath *a, const KyPath *b);
-/* x and y (either may be NULL) receive point `index` in image units. 1;
- * 0 for NULL or an index outside 0..count-1. */
-Y32_API int32_t KyPathGetPointPosition(KyPath *path, int32_t index, double *x, double *y);
-
-Y32_END_C
-
 /* ---- Wrap along a path ------------------------------------------------------
  *
  * A figure (usually text outlines) is bent along a baseline path: its x
@@ -284,6 +244,87 @@ Y32_API int32_t KyPathCutWithLineX(CoordStruct *view, KyPath **pathRef, int32_t 
  * NULL argument, a non-finite bound or no memory. */
 Y32_API int32_t KyPathStretch(KyPath *path, KyPath **out, const double *srcA, const double *srcB,
                               const double *dstA, const double *dstB, int32_t keepSmooth);
+
+Y32_END_C
+
+/* ---- Wrap presets and the wrap baseline -----------------------------------
+ *
+ * A wrapped figure keeps its baseline as the last record of its table list,
+ * flagged KPF_LASTMARK (a wrap baseline) and KPF_SELECTED, so that the user
+ * can edit it; the "selected path" of a table below is that of its current
+ * group. */
+
+Y32_BEGIN_C
+
+/* Fills *info with the predefined wrap `type` placed at (x, y) image
+ * pixels, size being the circle's radius or the wave's half-wave:
+ *   100-107 (figure, not text)  101..103 circle, 104..107 wave, all bent
+ *                               except 100 and 104 (characters rigid)
+ *   200-207 (text)              200..203 circle, 204..207 wave, one copy
+ *   300-307 (text)              no baseline: set on generated circles,
+ *                               amplitude 100 (full circle), 50 or -50
+ *                               (half circles above or below), shape
+ *                               0 start-aligned, 1 end-aligned, 2 centred
+ * The record is zero-filled first (smoothCorners 1, version 1, the
+ * position; 1xx: baselineLevel 0.5). The baseline is a new record the
+ * caller owns (free it with KyPathDeletePtr) and any earlier one in *info
+ * is not freed. 108-199 and 208-299 set only those common fields (1).
+ * 0 (record unchanged) for NULL, any other type, or when the baseline
+ * cannot be allocated (error 1001). */
+Y32_API int32_t KyPathGetPredefinedWrapInfo(WrapInfo *info, int32_t type, int32_t x, int32_t y, int32_t size);
+
+/* Re-wraps: a duplicate of the figure in *targetRef (which stays the
+ * caller's and is not changed) is wrapped along a copy of `baseline`,
+ * which replaces info->baseline (the earlier one is freed unless it is
+ * `baseline` itself). The wrapped figure becomes the current group's list
+ * with a copy of the baseline attached at its end and selected, its picked
+ * segment (when one was picked) marked again; the group's earlier list is
+ * freed, except when it is the figure in *targetRef. 1; 0 for a NULL
+ * argument, or when the wrap fails or memory runs out (errors 1001 at
+ * 5526 and 5534, or the wrap's own): the table, the figure and *info are
+ * then unchanged. */
+Y32_API int32_t KyPathWrapAndUpdate(PathTable *table, KyPath **targetRef, KyPath *baseline, WrapInfo *info);
+/* Attaches a copy of info->baseline after the last record of the table
+ * list holding path (replacing a one-point placeholder there); the list
+ * is deselected and made one group chain first, the baseline flagged
+ * KPF_SELECTED | KPF_LASTMARK. 1; 0 for NULL arguments, a NULL baseline,
+ * a list whose head carries an OutlineInfo (3200) or no memory (1001). */
+Y32_API int32_t KyPathAddWrapPath(KyPath *path, WrapInfo *info);
+/* 1 when both are NULL or they describe the same wrap: equal baselines
+ * (IsSameSubpath; two NULL baselines need equal amplitudes), fitToLength,
+ * repeatCount, option7, option8, heights, smoothCorners, closedLoop and
+ * version; spacing and startOffset within 0.0001; baselineLevel within
+ * 0.0001 unless one is text. */
+Y32_API int32_t IsSameWrapInfo(const WrapInfo *a, const WrapInfo *b);
+
+/* Appends a one-point placeholder (PT_MOVETO | PT_CLOSEFIGURE at 0, 0,
+ * flags KPF_SELECTED | KPF_LASTMARK) after the last record of the table
+ * list. 1; 0 for NULL or when out of memory (error 1001 recorded). */
+Y32_API int32_t KyPathAppendEmptySubpath(KyPath *path);
+/* 1 when the record is a wrap baseline (KPF_LASTMARK); 0 otherwise or NULL. */
+Y32_API int32_t KyPathIsWrapBaseline(KyPath *path);
+/* On the last record of the table list, when it is a baseline: deselects
+ * it, selects it, and marks node nodeIndex (when >= 0) or else the segment
+ * starting at handleIndex (when >= 0). 1; 0 for NULL, a tail that is no
+ * baseline, or an index past its points (the baseline is then selected
+ * without a mark). */
+Y32_API int32_t KyPathSelectWrapBaseline(KyPath *path, int32_t nodeIndex, int32_t handleIndex);
+/* An unlinked copy of the table's selected path when it is a baseline;
+ * NULL otherwise or when out of memory (error 1001 recorded). */
+Y32_API KyPath *KyPathMakeACopyOfBaseline(PathTable *table);
+/* Takes the table's selected path out of its list when it is a baseline
+ * with no next record, and returns it deselected; the caller owns it.
+ * *nodeIndexOut receives the index of its first selected node or -1,
+ * *handleIndexOut (when no node was selected) that of its picked segment
+ * or -1; either may be NULL. NULL (nothing changed) otherwise. */
+Y32_API KyPath *KyPathSeparateBaselineFromTable(PathTable *table, int32_t *nodeIndexOut,
+                                                int32_t *handleIndexOut);
+/* 1 when both records have the same count, flags, shape code and point
+ * bytes, or both are NULL. */
+Y32_API int32_t IsSameSubpath(const KyPath *a, const KyPath *b);
+/* x and y (either may be NULL) receive point `index` in image units. 1;
+ * 0 for NULL or an index outside 0..count-1. */
+Y32_API int32_t KyPathGetPointPosition(KyPath *path, int32_t index, double *x, double *y);
 
 Y32_END_C
 

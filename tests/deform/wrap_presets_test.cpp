@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "core/bezier.h"
@@ -254,6 +255,362 @@ TEST_F(PathTest, SameSubpathComparesCountFlagsShapeAndPointBytes) {
     EXPECT_EQ(IsSameSubpath(a, b), 0);
     KyPathDeletePtr(a, 0);
     KyPathDeletePtr(b, 0);
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::MakePath;
+using testing_support::PathTest;
+
+TEST_F(PathTest, PredefinedWrapsFromTheTable) {
+    WrapInfo w{};
+    // 101: a circle about the position, every point bent, six copies.
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 101, 200, 150, 60), 1);
+    ASSERT_NE(w.baseline, nullptr);
+    EXPECT_EQ(w.baseline->shape, 1);
+    EXPECT_TRUE(path::IsClosed(w.baseline));
+    EXPECT_DOUBLE_EQ(At(w.baseline, 0).y, 210.0);  // starts at the bottom point
+    EXPECT_EQ(w.fitToLength, 1);
+    EXPECT_EQ(w.repeatCount, 6);
+    EXPECT_EQ(w.closedLoop, 1);
+    EXPECT_EQ(w.text, 0);
+    EXPECT_DOUBLE_EQ(w.baselineLevel, 0.5);
+    EXPECT_EQ(w.smoothCorners, 1);
+    EXPECT_EQ(w.version, 1);
+    EXPECT_EQ(w.positionX, 200);
+    KyPathDeletePtr(w.baseline, 0);
+
+    // 106: a wave, option8 100.
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 106, 200, 150, 20), 1);
+    ASSERT_NE(w.baseline, nullptr);
+    EXPECT_FALSE(path::IsClosed(w.baseline));
+    EXPECT_EQ(w.option8, 100);
+    EXPECT_EQ(w.repeatCount, 10);
+    EXPECT_EQ(w.closedLoop, 0);
+    KyPathDeletePtr(w.baseline, 0);
+
+    // 207 (text on a wave) and 307 (text under generated circles).
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 207, 0, 0, 20), 1);
+    EXPECT_EQ(w.text, 1);
+    EXPECT_EQ(w.fitToLength, 0);
+    KyPathDeletePtr(w.baseline, 0);
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 307, 5, 6, 20), 1);
+    EXPECT_EQ(w.baseline, nullptr);
+    EXPECT_EQ(w.amplitude, -50);
+    EXPECT_EQ(w.shape, 2);
+    EXPECT_EQ(w.text, 1);
+
+    // Between the listed types only the common fields.
+    for (int32_t type : {150, 250}) {
+        w.repeatCount = 99;
+        ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, type, 7, 8, 20), 1) << type;
+        EXPECT_EQ(w.baseline, nullptr);
+        EXPECT_EQ(w.repeatCount, 0);
+        EXPECT_EQ(w.startHeight, 0);
+        EXPECT_EQ(w.text, type == 250 ? 1 : 0);
+        EXPECT_EQ(w.positionY, 8);
+        EXPECT_EQ(w.version, 1);
+    }
+    // Outside the table: 0 and nothing written.
+    for (int32_t type : {308, 99, 400, -1}) {
+        w.repeatCount = 42;
+        EXPECT_EQ(KyPathGetPredefinedWrapInfo(&w, type, 0, 0, 20), 0) << type;
+        EXPECT_EQ(w.repeatCount, 42);
+    }
+    EXPECT_EQ(KyPathGetPredefinedWrapInfo(nullptr, 101, 0, 0, 20), 0);
+    // A baseline that cannot be built: 0, record as it was.
+    for (auto c : {std::make_pair(103, 3430), std::make_pair(205, 3350)}) {
+        plat::ScopedAllocFailure fail(0);
+        c32ClearDLLErrInfo();
+        EXPECT_EQ(KyPathGetPredefinedWrapInfo(&w, c.first, 0, 0, 20), 0);
+        EXPECT_EQ(w.repeatCount, 42);
+        EXPECT_EQ(LastError().line, c.second);
+    }
+}
+
+// A row of rectangles standing for characters (a figure 20 high), each its
+// own record; with `lines` > 1 the rows are stacked 30 apart and each row's
+// first record carries the line-start bit.
+KyPath *Characters(int32_t per_line, int32_t lines = 1, uint32_t text_bits = 0x40000000u) {
+    KyPath *head = nullptr, *tail = nullptr;
+    for (int32_t l = 0; l < lines; ++l) {
+        for (int32_t i = 0; i < per_line; ++i) {
+            double x = 10 + 12 * i, y = 10 + 30 * l;
+            KyPath *r = MakePath({{PT_MOVETO, x, y},
+                                  {PT_LINETO, x + 10, y},
+                                  {PT_LINETO, x + 10, y + 20},
+                                  {PT_LINETO, x, y + 20},
+                                  {PT_LINETO | PT_CLOSEFIGURE, x, y}});
+            r->flags = text_bits | (i == 0 && lines > 1 ? 0x20000000u : 0u);
+            if (tail) {
+                tail->next = r;
+                r->prev = tail;
+            } else {
+                head = r;
+            }
+            tail = r;
+        }
+    }
+    return head;
+}
+
+struct Polar {
+    double min_r = 1e9, max_r = 0, min_y = 1e9, max_y = -1e9;
+    bool quadrant[4] = {false, false, false, false};
+};
+
+// Distances and directions of every point of records first..(before stop)
+// from (cx, cy).
+Polar Measure(const KyPath *first, const KyPath *stop, double cx, double cy) {
+    Polar p;
+    for (const KyPath *r = first; r && r != stop; r = r->next) {
+        for (int32_t i = 0; i < r->count; ++i) {
+            XY v = At(r, i);
+            double d = std::hypot(v.x - cx, v.y - cy);
+            p.min_r = std::min(p.min_r, d);
+            p.max_r = std::max(p.max_r, d);
+            p.min_y = std::min(p.min_y, v.y);
+            p.max_y = std::max(p.max_y, v.y);
+            p.quadrant[(v.x >= cx ? 0 : 1) + (v.y >= cy ? 0 : 2)] = true;
+        }
+    }
+    return p;
+}
+
+WrapInfo CirclePreset(int32_t type, int32_t font_height) {
+    WrapInfo w{};
+    EXPECT_EQ(KyPathGetPredefinedWrapInfo(&w, type, 300, 200, 0), 1);
+    uint64_t bits = static_cast<uint64_t>(font_height);
+    double level;
+    std::memcpy(&level, &bits, sizeof level);
+    w.baselineLevel = level;
+    return w;
+}
+
+// Text on generated circles: one line of 30 characters 12 apart (width
+// 358) takes a whole circle of radius 358 / 2 pi at amplitude 100, the
+// upper half of a circle twice that size at 50 and the lower half at -50.
+TEST_F(PathTest, TextOnGeneratedCircles) {
+    const double width = 358.0;
+    struct Case {
+        int32_t type;
+        double radius;
+        int upper;  // 1 above the centre, -1 below, 0 all round
+    } cases[] = {{300, width / (2 * M_PI), 0}, {306, width / M_PI, 1}, {307, width / M_PI, -1}};
+    for (const Case &c : cases) {
+        WrapInfo w = CirclePreset(c.type, 30);
+        KyPath *fig = Characters(30);
+        ASSERT_EQ(KyPathWrap(&fig, &w), 1) << c.type;
+        // Ascent 20 of 30: the baseline lies 1/6 of the height below the
+        // middle, which the circle carries; the position is on line 0's
+        // baseline.
+        const double mid = 200 - 20.0 / 6.0;
+        const double cy = c.type == 307 ? mid - c.radius : mid + c.radius;
+        Polar p = Measure(fig, nullptr, 300, cy);
+        EXPECT_GT(p.min_r, c.radius - 11.5) << c.type;
+        EXPECT_LT(p.max_r, c.radius + 11.5) << c.type;
+        if (c.upper == 0) {
+            for (bool q : p.quadrant) EXPECT_TRUE(q) << c.type;
+        } else if (c.upper > 0) {
+            EXPECT_LT(p.max_y, cy + 1.0);
+            EXPECT_LT(p.min_y, cy - c.radius + 1.0);
+        } else {
+            EXPECT_GT(p.min_y, cy - 1.0);
+            EXPECT_GT(p.max_y, cy + c.radius - 1.0);
+        }
+        EXPECT_EQ(w.closedLoop, 1);
+        KyPathDeletePtr(fig, 0);
+    }
+}
+
+// Two lines on circles about one centre: the upper line on the outer
+// circle, 30 pixels (the line distance) further out, when the text stands
+// on the circles; the other way round when it hangs inside them.
+TEST_F(PathTest, StackedLinesOnConcentricCircles) {
+    for (int32_t type : {306, 307}) {
+        WrapInfo w = CirclePreset(type, 30);
+        KyPath *fig = Characters(20, 2);
+        ASSERT_EQ(KyPathWrap(&fig, &w), 1);
+        // Line 0 (width 238) is the reference: radius 238 / pi.
+        const double r0 = 238.0 / M_PI, mid = 200 - 20.0 / 6.0;
+        const double cy = type == 306 ? mid + r0 : mid - r0;
+        KyPath *line1 = fig;
+        for (int i = 0; i < 20; ++i) line1 = line1->next;
+        Polar a = Measure(fig, line1, 300, cy), b = Measure(line1, nullptr, 300, cy);
+        const double step = type == 306 ? -30.0 : 30.0;
+        EXPECT_NEAR(0.5 * (b.min_r + b.max_r) - 0.5 * (a.min_r + a.max_r), step, 1.5) << type;
+        KyPathDeletePtr(fig, 0);
+    }
+    // Amplitude 0: the figure is only centred on the position.
+    WrapInfo w = CirclePreset(300, 30);
+    w.amplitude = 0;
+    KyPath *fig = Characters(5);
+    ASSERT_EQ(KyPathWrap(&fig, &w), 1);
+    Polar p = Measure(fig, nullptr, 0, 0);
+    EXPECT_NEAR(p.min_y, 190, 1.0);
+    EXPECT_NEAR(p.max_y, 210, 1.0);
+    XY first = At(fig, 0);
+    EXPECT_NEAR(first.x, 300 - 29, 1.0);  // 58 wide
+    KyPathDeletePtr(fig, 0);
+}
+
+TEST_F(PathTest, CircleWrapFailuresLeaveTheFigure) {
+    for (int64_t i = 0; i < 60; ++i) {
+        WrapInfo w = CirclePreset(301, 30);
+        KyPath *fig = Characters(6, 2);
+        KyPath *before = fig;
+        plat::FailAllocationAt(i);
+        int32_t ok = KyPathWrap(&fig, &w);
+        plat::FailAllocationAt(-1);
+        if (!ok) {
+            EXPECT_EQ(fig, before);
+            EXPECT_DOUBLE_EQ(At(fig, 0).x, 10.0);
+        }
+        KyPathDeletePtr(fig, 0);
+    }
+}
+
+TEST_F(PathTest, SameWrapInfoTolerancesAndBaselines) {
+    WrapInfo a{}, b{};
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&a, 101, 100, 100, 40), 1);
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&b, 101, 100, 100, 40), 1);
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
+    b.spacing = a.spacing + 0.00005;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
+    b.spacing = a.spacing + 0.0002;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
+    b.spacing = a.spacing;
+    b.startOffset = 0.5;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
+    b.startOffset = 0.0;
+    b.baselineLevel = 0.6;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
+    b.text = 1;  // one of them text: the level is the font height, not compared
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
+    b.text = 0;
+    b.baselineLevel = 0.5;
+    path::Points(b.baseline)[3].x += 1;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
+    path::Points(b.baseline)[3].x -= 1;
+    b.endHeight = 90;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
+    KyPathDeletePtr(a.baseline, 0);
+    KyPathDeletePtr(b.baseline, 0);
+    a.baseline = b.baseline = nullptr;
+    b.endHeight = a.endHeight;
+    a.amplitude = 50;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
+    b.amplitude = 50;
+    EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
+    EXPECT_EQ(IsSameWrapInfo(nullptr, nullptr), 1);
+    EXPECT_EQ(IsSameWrapInfo(&a, nullptr), 0);
+}
+
+TEST_F(PathTest, AddWrapPathReplacesThePlaceholder) {
+    WrapInfo w{};
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 105, 100, 100, 30), 1);
+    KyPath *fig = Characters(3);
+    fig->flags |= KPF_SELECTED;
+    ASSERT_EQ(KyPathAppendEmptySubpath(fig), 1);
+    ASSERT_EQ(KyPathGetSubpathsNumber(fig), 4);
+    ASSERT_EQ(KyPathAddWrapPath(fig, &w), 1);
+    EXPECT_EQ(KyPathGetSubpathsNumber(fig), 4);
+    KyPath *tail = PathLast(fig);
+    EXPECT_NE(tail, w.baseline);
+    EXPECT_EQ(tail->count, 13);
+    EXPECT_EQ(tail->flags, 0x80010000u);
+    EXPECT_EQ(tail->groupPrev, nullptr);
+    EXPECT_EQ(fig->flags & KPF_SELECTED, 0u);            // selection cleared
+    EXPECT_EQ(fig->groupNext, fig->next);                // one group chain
+    EXPECT_EQ(tail->prev->groupNext, nullptr);
+    EXPECT_EQ(KyPathAddWrapPath(fig, nullptr), 0);
+    KyPath *keep = w.baseline;
+    w.baseline = nullptr;
+    EXPECT_EQ(KyPathAddWrapPath(fig, &w), 0);
+    w.baseline = keep;
+    {
+        plat::ScopedAllocFailure fail(0);
+        EXPECT_EQ(KyPathAddWrapPath(fig, &w), 0);
+        EXPECT_EQ(KyPathGetSubpathsNumber(fig), 4);
+    }
+    KyPathDeletePtr(fig, 0);
+    KyPathDeletePtr(w.baseline, 0);
+}
+
+// The host keeps its figure and re-wraps a duplicate along the edited
+// baseline; the table's list is replaced, the baseline kept at its end.
+TEST_F(PathTest, WrapAndUpdateReplacesTheTablesFigure) {
+    PathTable *t = nullptr;
+    ASSERT_EQ(KyPathNew(&t), 1);
+    WrapInfo w{};
+    ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 105, 200, 100, 40), 1);
+    KyPath *figure = Characters(4);
+    KyPath *old_list = Characters(2);
+    KyPathTblGroups(t)[0].first = old_list;
+
+    // The edited baseline: a straight line with its second segment picked.
+    KyPath *edited = MakePath({{PT_MOVETO, 0, 100}, {PT_LINETO, 200, 100}, {PT_LINETO, 400, 100}});
+    edited->flags = KPF_SELECTED | KPF_LASTMARK | KPF_HASSELSEGMENT;
+    path::Points(edited)[1].type |= PT_SEGSELECTED;
+    const double fig_x0 = At(figure, 0).x;
+
+    ASSERT_EQ(KyPathWrapAndUpdate(t, &figure, edited, &w), 1);
+    EXPECT_DOUBLE_EQ(At(figure, 0).x, fig_x0);  // the host's figure untouched
+    ASSERT_NE(w.baseline, nullptr);
+    EXPECT_NE(w.baseline, edited);
+    EXPECT_EQ(IsSameSubpath(w.baseline, edited), 0);  // deselected copy
+    EXPECT_EQ(w.baseline->count, 3);
+    const PathGroup &g = KyPathTblGroups(t)[0];
+    ASSERT_NE(g.first, nullptr);
+    KyPath *tail = PathLast(g.first);
+    EXPECT_EQ(KyPathIsWrapBaseline(tail), 1);
+    EXPECT_EQ(tail->count, 3);
+    EXPECT_EQ(tail->flags, KPF_SELECTED | KPF_LASTMARK | KPF_HASSELSEGMENT);
+    EXPECT_EQ(path::Points(tail)[1].type, PT_LINETO | PT_SEGSELECTED);
+    EXPECT_EQ(g.firstSelected, tail);
+    EXPECT_GE(KyPathGetSubpathsNumber(g.first), 41);  // ten copies of four, and the baseline
+    // The wrapped characters lie on the line y = 100.
+    for (KyPath *r = g.first; r != tail; r = r->next)
+        for (int32_t i = 0; i < r->count; ++i) EXPECT_NEAR(At(r, i).y, 100, 11);
+
+    // A baseline too short to wrap along: nothing changes.
+    KyPath *first_before = g.first;
+    KyPath *info_before = w.baseline;
+    KyPath *tiny = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 2, 0}});
+    EXPECT_EQ(KyPathWrapAndUpdate(t, &figure, tiny, &w), 0);
+    EXPECT_EQ(g.first, first_before);
+    EXPECT_EQ(w.baseline, info_before);
+    // Every allocation failing in turn: unchanged or done, nothing leaked.
+    for (int64_t i = 0; i < 40; ++i) {
+        plat::FailAllocationAt(i);
+        int32_t ok = KyPathWrapAndUpdate(t, &figure, edited, &w);
+        plat::FailAllocationAt(-1);
+        if (!ok) {
+            EXPECT_EQ(KyPathTblGroups(t)[0].first, first_before) << i;
+            EXPECT_EQ(w.baseline, info_before) << i;
+        } else {
+            first_before = KyPathTblGroups(t)[0].first;
+            info_before = w.baseline;
+        }
+    }
+    EXPECT_EQ(KyPathWrapAndUpdate(nullptr, &figure, edited, &w), 0);
+    EXPECT_EQ(KyPathWrapAndUpdate(t, nullptr, edited, &w), 0);
+
+    // A figure that is itself the table's list stays the caller's.
+    KyPathTblGroups(t)[0].first = figure;
+    KyPathTblGroups(t)[0].firstSelected = nullptr;
+    KyPathDeletePtr(first_before, 0);
+    ASSERT_EQ(KyPathWrapAndUpdate(t, &figure, edited, &w), 1);
+    EXPECT_DOUBLE_EQ(At(figure, 0).x, fig_x0);
+    EXPECT_NE(KyPathTblGroups(t)[0].first, figure);
+
+    KyPathDeletePtr(tiny, 0);
+    KyPathDeletePtr(edited, 0);
+    KyPathDeletePtr(figure, 0);
+    KyPathDeletePtr(w.baseline, 0);
+    KyPathTblDelete(t);
 }
 
 }  // namespace
