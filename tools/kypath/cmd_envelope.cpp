@@ -470,7 +470,6 @@ void RunEnvelope(const EnvelopeOptions &o) {
             Usage("--preset", o.preset + " bends the edges, which a bilinear envelope keeps straight "
                                          "(use --kind bibezier or bibezier-v)");
     }
-    if (o.absolute && o.net.empty()) Usage("--absolute", "only applies to --net");
     KyPathInit();
     Chain figure(ReadFigure(o));
     Chain work(Subdivided(figure.head, o.subdivide));
@@ -538,13 +537,19 @@ void AddEnvelopeCommand(CLI::App &app) {
         "right edge, top to bottom).");
     auto text_opt = cmd->add_option("--text", opt->text, "the figure: text (a line feed starts a new line)");
     cmd->add_option("--font", opt->font, "text face name (DejaVu Sans when it is not installed)")
-        ->capture_default_str();
-    cmd->add_option("--size", opt->size, "text em size in pixels")->check(CLI::Range(1, 4096))->capture_default_str();
-    cmd->add_flag("--bold", opt->bold, "bold text");
-    cmd->add_flag("--italic", opt->italic, "italic text");
+        ->capture_default_str()
+        ->needs(text_opt);
+    cmd->add_option("--size", opt->size, "text em size in pixels")
+        ->check(CLI::Range(1, 4096))
+        ->capture_default_str()
+        ->needs(text_opt);
+    cmd->add_flag("--bold", opt->bold, "bold text")->needs(text_opt);
+    cmd->add_flag("--italic", opt->italic, "italic text")->needs(text_opt);
     auto shape_opt = cmd->add_option("--shape", opt->shape, "the figure: a primitive shape")
                      ->check(CLI::IsMember({"ellipse", "rectangle", "rounded", "diamond", "segmented"}));
-    cmd->add_option("--shape-size", opt->shape_size, "the shape's size, WIDTHxHEIGHT pixels")->capture_default_str();
+    cmd->add_option("--shape-size", opt->shape_size, "the shape's size, WIDTHxHEIGHT pixels")
+        ->capture_default_str()
+        ->needs(shape_opt);
     auto path_opt = cmd->add_option("--path", opt->path,
                                 "the figure: SVG path data, or @file / a file with path data, an SVG document or a "
                                 "flat path block");
@@ -556,10 +561,11 @@ void AddEnvelopeCommand(CLI::App &app) {
     auto preset_opt = cmd->add_option("--preset", opt->preset, "a named envelope")->check(CLI::IsMember(PresetNames()));
     auto net_opt = cmd->add_option("--net", opt->net, "an explicit net: comma-separated x,y values (see below)");
     preset_opt->excludes(net_opt);
-    cmd->add_flag("--absolute", opt->absolute, "--net values are image pixels, not box units");
+    cmd->add_flag("--absolute", opt->absolute, "--net values are image pixels, not box units")->needs(net_opt);
     cmd->add_option("--amount", opt->amount, "strength of the preset: 0 none, 1 as named, negative the other way")
         ->check(CLI::Range(-3.0, 3.0))
-        ->capture_default_str();
+        ->capture_default_str()
+        ->needs(preset_opt);
     cmd->add_option("--subdivide", opt->subdivide,
                     "split every segment into this many curve pieces first so that straight edges can bend (1: "
                     "keep the segments)")
