@@ -78,6 +78,14 @@ Y32Rect Inflate(Y32Rect r, int32_t margin) {
     return Y32Rect{clamp(r.left - m), clamp(r.top - m), clamp(r.right + m), clamp(r.bottom + m)};
 }
 
+// True when the fill of a mode-0 8-bit mask will write every byte itself,
+// so its buffer need not be cleared first (the filler writes the zeros
+// row by row, while the row is in cache, instead of a whole-buffer clear
+// followed by a second pass over the covered pixels).
+bool FillWritesEverything(const ToBufOptions &opt, int32_t depth) {
+    return opt.mode == 0 && depth == 8 && opt.impl == FillImpl::kFast;
+}
+
 void Render(KyPath *head, const ToBufOptions &opt, FIXED scale, const Y32Rect &rect, PathBuf buf) {
     Mapping map{fx::ToDouble(scale), static_cast<double>(rect.left), static_cast<double>(rect.top)};
     bool aa = opt.antialias != 0;
@@ -90,6 +98,7 @@ void Render(KyPath *head, const ToBufOptions &opt, FIXED scale, const Y32Rect &r
         return;
     }
     FillSpec spec{map, SubsFor(opt.antialias, pbuf::Depth(buf)), opt.even_odd != 0, opt.antialias == 0};
+    spec.blank = FillWritesEverything(opt, pbuf::Depth(buf));
     // A filler that runs out of scratch memory leaves the rest of the group
     // unfilled; the buffer still goes back, as far as it got.
     if (opt.impl == FillImpl::kReference) ScanFillReference(head, spec, buf, opt.band_rows);
@@ -208,18 +217,19 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
             failed = true;
             break;
         }
-        PathBuf buf = KyPathBufAlloc(depth, w, h, 1, 0, 0);
-        if (!buf) {
-            failed = true;
-            break;
-        }
-        // Sub-pixel masks start with nothing covered, whatever draws on them.
-        if (depth == 32) ClearMask32(buf);
         bool skip = false;
         if (chain) {
             Y32Rect own = GroupRect(cur, all, scale), src = GroupRect(source, all, scale);
             skip = int64_t{own.right} - own.left - (int64_t{src.right} - src.left) > kDashWidthLimit;
         }
+        PathBuf buf = pbuf::AllocQuiet(depth, w, h, skip || !FillWritesEverything(opt, depth));
+        if (!buf) {
+            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
+            failed = true;
+            break;
+        }
+        // Sub-pixel masks start with nothing covered, whatever draws on them.
+        if (depth == 32) ClearMask32(buf);
         if (!skip) Render(cur, opt, scale, rect, buf);
         if (opt.format == 16 && opt.mode == 0 && scale > fx::kOne) {
             PathBuf small = Downsample(buf, fx::ToDouble(scale), opt.antialias == 0, &rect);

@@ -17,10 +17,10 @@ uint64_t BlockBytes(int32_t depth, uint32_t width, uint32_t height) {
     return bytes > UINT32_MAX ? 0 : bytes;
 }
 
-PathBuf AllocQuiet(int32_t depth, uint32_t width, uint32_t height) {
+PathBuf AllocQuiet(int32_t depth, uint32_t width, uint32_t height, bool zero) {
     uint64_t bytes = BlockBytes(depth, width, height);
     if (bytes == 0 || bytes > SIZE_MAX) return nullptr;
-    auto *block = static_cast<uint8_t *>(mem::MemAlloc(mem::kZeroInit, static_cast<size_t>(bytes)));
+    auto *block = static_cast<uint8_t *>(mem::MemAlloc(zero ? mem::kZeroInit : 0, static_cast<size_t>(bytes)));
     if (!block) return nullptr;
     Header *h = reinterpret_cast<Header *>(block);
     h->depth = depth;

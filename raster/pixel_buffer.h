@@ -47,8 +47,9 @@ inline const Header *HeaderOf(const void *buf) {
 uint64_t BlockBytes(int32_t depth, uint32_t width, uint32_t height);
 
 // Allocation without the failure report, for callers that report
-// themselves; null when out of memory or too large.
-PathBuf AllocQuiet(int32_t depth, uint32_t width, uint32_t height);
+// themselves; null when out of memory or too large. With zero false the
+// pixels are left undefined, for a caller that writes every one of them.
+PathBuf AllocQuiet(int32_t depth, uint32_t width, uint32_t height, bool zero = true);
 
 inline uint32_t Width(const void *buf) { return HeaderOf(buf)->width; }
 inline uint32_t Height(const void *buf) { return HeaderOf(buf)->height; }

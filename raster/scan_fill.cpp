@@ -64,6 +64,7 @@ constexpr double kInvUnit = 1.0 / 562949953421312.0;
 // One flattened line, within a chain.
 struct Chord {
     double x0, y0, dx, dy;  // start point and (x1 - x0, y1 - y0), in path direction
+    double slope;           // dx / dy, for the estimated rows
     int64_t g1;             // one past its last sub-scanline
 };
 
@@ -251,6 +252,82 @@ inline int32_t ToByte(double v, double w, bool hard) {
     return byte < 0 ? 0 : (byte > 255 ? 255 : byte);
 }
 
+// ---- Estimated rows ---------------------------------------------------------
+//
+// Most rows are decided without a division per crossing. Each chord's
+// crossing is estimated as x0 + (ys - y0) * slope, with slope = dx / dy
+// divided once per chord, and every estimate carries a bound on its
+// distance from the crossing the reference computes. The bound, for a
+// chord with B = |x0| + |dx| (u = 2^-53, each operation rounds once):
+//  - the reference rounds ys - y0, the product, the quotient and the sum:
+//    |x_ref - L(ys)| <= u (|x0| + 4.02 |Q|) <= 4.1 u B, where L is the
+//    exact line through the chord and Q = (ys - y0) dx / dy, |Q| <= |dx|
+//    because ys lies within the chord's y range;
+//  - the estimate rounds ys - y0, the slope, the product and the sum: the
+//    same 4.1 u B from L;
+//  so |x_est - x_ref| <= 8.2 u B. kEpsScale * (B + 1) = 32 u (B + 1) is
+//  used, the largest B of the group for every chord (chords lie in the
+//  buffer, so B is about twice its width).
+// Within a row only three things depend on the crossings:
+//  1. Their order on each sub-scanline, which decides the spans. When the
+//     active edges' estimated extents in the row keep apart by more than
+//     the bounds, every sub-scanline's order is the active order, so each
+//     edge's role (opens a span, closes one, or neither) follows from the
+//     directions alone: once per row when every edge crosses every
+//     sub-scanline, per sub-scanline otherwise.
+//  2. Which pixel each crossing falls in. An estimate farther than the
+//     bound from every pixel border puts the reference's crossing in the
+//     same pixel; one closer is computed with the reference's expression.
+//  3. The pixel's coverage, the sum of the covered lengths. As a function
+//     of each crossing this is continuous and moves by at most the
+//     crossing's own move, so the estimated sum is within the sum of the
+//     bounds of the crossings that fall in the pixel (plus the rounding of
+//     the reference's own double sums below pixel 8, bounded per term).
+//     A chord's share of a row that stays within one pixel is summed in
+//     closed form: its crossings lie on a line, so their sum is n times
+//     the mean of the first and the last.
+// The byte is a non-decreasing function of the coverage (taking "not
+// written" as 0: the hard threshold would give 255 at exactly 0). When
+// the bytes at both ends of a pixel's interval agree, that is the
+// reference's byte; when they do not (a coverage within about 1e-10 of a
+// rounding step, or on a hard mask's exact 116/256), the row is thrown
+// away and filled again the exact way. Pixels that only count whole
+// coverage (interiors) are exact in either path.
+
+constexpr double kEpsScale = 1.0 / 281474976710656.0;  // 2^-48
+constexpr double kLowTermErr = 1.0 / 17592186044416.0;  // 2^-44: one term of a double sum below pixel 8
+constexpr double kLowFlatErr = 1.0 / 1099511627776.0;   // 2^-40: the whole-pixel terms of those sums
+constexpr double kGroupErr = 1.0 / 281474976710656.0;   // 2^-48: mean, scaling and truncation of a group
+
+// The estimated rows' accumulator, one cell per pixel: the change of the
+// whole-coverage count there, the covered length in 2^-49 units and the
+// bound on its error. A row is swept left to right in active order, and
+// the active edges keep apart, so the cells still open at any time form
+// one short range; everything left of it is already written.
+struct EstCell {
+    int64_t units;
+    double err;
+    int32_t count;
+};
+struct EstScratch {
+    EstCell *cells = nullptr;
+    uint8_t *saved = nullptr;  // the row before writing, for buffers in use
+    bool Init(uint32_t w, bool save) {
+        cells = static_cast<EstCell *>(mem::MemAlloc(mem::kZeroInit, (w + 2) * sizeof(EstCell)));
+        if (save) saved = static_cast<uint8_t *>(mem::MemAlloc(0, w + 1));
+        return cells && (saved || !save);
+    }
+    ~EstScratch() {
+        if (cells) mem::MemFree(cells);
+        if (saved) mem::MemFree(saved);
+    }
+};
+
+inline double Estimate(const Chord *c, int64_t g, int32_t subs) { return c->x0 + (SubY(g, subs) - c->y0) * c->slope; }
+
+// Byte written for a coverage, 0 standing for "left alone".
+inline int32_t Effective(double v, double w, bool hard) { return v == 0.0 ? 0 : ToByte(v, w, hard); }
+
 }  // namespace
 
 bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
@@ -258,16 +335,32 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const uint32_t width = pbuf::Width(buf), height = pbuf::Height(buf);
     const int32_t subs = spec.subs;
     const double dwidth = width;
+    const bool blank = spec.blank && depth != 32;
     if (depth == 32) ClearMask32(buf);
     if (width == 0 || height == 0) return true;
     const int64_t g_end = static_cast<int64_t>(height) * subs;
     const int32_t shift = subs == 16 ? 4 : (subs == 4 ? 2 : 0);  // row of sub-scanline g: g >> shift
+
+    // Rows [0, zeroed) hold their final bytes (blank buffers only).
+    uint32_t zeroed = 0;
+    auto zero_rows_to = [&](uint32_t end) {
+        if (!blank || end <= zeroed) return;
+        std::memset(pbuf::Row(buf, zeroed), 0, static_cast<size_t>(end - zeroed) * width);
+        zeroed = end;
+    };
+    // Every way out of a blank fill leaves the rows not reached at 0.
+    struct Finish {
+        decltype(zero_rows_to) &zero;
+        uint32_t rows;
+        ~Finish() { zero(rows); }
+    } finish{zero_rows_to, height};
 
     Array<Chord> chords;
     Array<Edge> edges;
     bool ok = true;
     Edge run{};
     bool open = false;
+    double reach = 0;  // largest |x0| + |dx| of a chord
     auto close = [&] {
         if (!open) return;
         open = false;
@@ -277,7 +370,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     };
     for (const KyPath *p = head; ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
-        ForEachEdge(p, spec.map, [&](double x0, double y0, double x1, double y1, int32_t) {
+        ForEachEdge(p, spec.map, [&](double x0, double y0, double x1, double y1, int32_t) __attribute__((always_inline)) {
             if (!ok || y0 == y1) return;
             double ylo = y0 < y1 ? y0 : y1, yhi = y0 < y1 ? y1 : y0;
             SubRange r = CrossedSubs(ylo, yhi, subs, 0, g_end);
@@ -293,12 +386,16 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (dir > 0) run.g1 = r.last;
             else run.g0 = r.first;
             run.last = static_cast<uint32_t>(chords.size);
-            ok = chords.Push(Chord{x0, y0, x1 - x0, y1 - y0, r.last});
+            double dx = x1 - x0, dy = y1 - y0;
+            double b = std::fabs(x0) + std::fabs(dx);
+            reach = b > reach ? b : reach;
+            ok = chords.Push(Chord{x0, y0, dx, dy, dx / dy, r.last});
         });
         close();
     }
     if (!ok) return false;
     if (edges.size == 0) return true;
+    const double eps = kEpsScale * (reach + 1.0);
     for (size_t i = 0; i < edges.size; ++i) edges.data[i].cur = chords.data + edges.data[i].first;
     // Edges in order of their first sub-scanline: bucketed by row (counting
     // sort), then each row's few edges by sub-scanline.
@@ -347,6 +444,269 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     size_t room = 0;
     int32_t counts[16];
 
+    // Scratch of the estimated rows.
+    struct Next {
+        const Chord *c;
+        double x;
+    };
+    Array<Next> next_state;  // per active edge: where it stands after the row
+    Array<int8_t> roles;     // per active edge, or per active edge and sub-scanline
+    EstScratch est;
+    const bool estimate = depth != 32;
+    if (estimate && !est.Init(width, !blank)) return false;
+    EstCell *const cells = est.cells;
+
+    // One sub-scanline's (or every sub-scanline's) roles from the active
+    // order: +1 opens a span, -1 closes one, 0 neither.
+    auto assign_roles = [&](int8_t *out, size_t stride, int64_t g, bool all) {
+        int32_t winding = 0, seen = 0;
+        int8_t *last = nullptr;
+        for (size_t i = 0; i < active.size; ++i) {
+            const Edge *e = active.data[i];
+            int8_t *role = out + i * stride;
+            if (!all && (g < e->g0 || g >= e->g1)) {
+                *role = 0;
+                continue;
+            }
+            if (spec.even_odd) {
+                *role = static_cast<int8_t>(seen % 2 == 0 ? 1 : -1);
+            } else {
+                int32_t before = winding;
+                winding += e->dir;
+                *role = static_cast<int8_t>(before == 0 && winding != 0 ? 1 : (before != 0 && winding == 0 ? -1 : 0));
+            }
+            ++seen;
+            last = role;
+        }
+        // A span still open at the last crossing closes there (an opener
+        // there makes it empty); an unpaired even-odd crossing does nothing.
+        if (spec.even_odd) {
+            if (seen % 2) *last = 0;
+        } else if (winding != 0) {
+            *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
+        }
+    };
+
+    auto cell = [&](uint32_t px, int32_t count, int64_t units, double err) __attribute__((always_inline)) {
+        EstCell &c = cells[px];
+        c.count += count;
+        c.units += units;
+        c.err += px < kExactFrom ? err + kLowTermErr : err;
+    };
+    const double eps2 = 2 * eps;
+    // One crossing on sub-scanline g with role r.
+    auto one = [&](const Chord *c, int64_t g, int32_t r) {
+        double x = Estimate(c, g, subs);
+        if (x < -eps2) {  // left of the buffer: clipped to its border
+            cell(0, r, 0, 0.0);
+            return;
+        }
+        if (x > dwidth + eps2) return;  // right of it: nothing visible
+        uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
+        if (x < eps2 || x - px < eps2 || (px + 1.0) - x < eps2) {
+            // Too near a pixel border to tell: the reference's crossing.
+            x = c->x0 + (SubY(g, subs) - c->y0) * c->dx / c->dy;
+            x = x < 0 ? 0 : x;
+            if (x >= dwidth) return;
+            px = static_cast<uint32_t>(x);
+            cell(px, r, -r * static_cast<int64_t>((x - px) * kUnit), 0.0);
+            return;
+        }
+        cell(px, r, -r * static_cast<int64_t>((x - px) * kUnit), eps + kGroupErr);
+    };
+    // Crossings k .. m - 1 (of a part starting at sub-scanline g) that all
+    // lie inside pixel px, estimated at xa (k) and xb (m - 1).
+    auto in_pixel = [&](uint32_t px, double xa, double xb, int32_t n, int32_t r) __attribute__((always_inline)) {
+        double len = ((xa - px) + (xb - px)) * (0.5 * n);
+        cell(px, r * n, -r * static_cast<int64_t>(len * kUnit),
+             n * (eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr);
+    };
+    // Crossings g .. g + n - 1 of chord c, all with role r; xa and xb are
+    // the estimates of the first and the last, lo and hi the smaller and
+    // the larger of them.
+    auto group = [&](const Chord *c, int64_t g, int32_t n, double xa, double xb, double lo, double hi, int32_t r) {
+        if (hi < -eps2) {
+            cell(0, r * n, 0, n * kLowTermErr);
+            return;
+        }
+        if (lo > dwidth + eps2) return;
+        if (lo >= eps2) {
+            uint32_t px = static_cast<uint32_t>(lo);
+            if (lo - px >= eps2 && (px + 1.0) - hi >= eps2 && px < width) {
+                in_pixel(px, xa, xb, n, r);
+                return;
+            }
+        }
+        if (n < 4 || hi - lo > 0.25 * n) {
+            for (int64_t k = g; k < g + n; ++k) one(c, k, r);
+            return;
+        }
+        // Several crossings per pixel: split the part where the line
+        // leaves each pixel. The split index comes from the inverse slope
+        // and is only a guess; each run is checked at its two ends (the
+        // crossings between lie on the line between them), and a guess
+        // that overshoots is pulled back a crossing at a time.
+        const bool rising = xb > xa;
+        const double ys0 = c->y0 * subs - 0.5 - static_cast<double>(g), inv = subs / c->slope;
+        int32_t k = 0;
+        double x = xa;
+        while (k < n) {
+            if (!(x >= eps2 && x <= dwidth - eps2)) {
+                one(c, g + k, r);
+                if (++k < n) x = Estimate(c, g + k, subs);
+                continue;
+            }
+            uint32_t px = static_cast<uint32_t>(x);
+            if (x - px < eps2 || (px + 1.0) - x < eps2) {
+                one(c, g + k, r);
+                if (++k < n) x = Estimate(c, g + k, subs);
+                continue;
+            }
+            double border = rising ? px + 1.0 : static_cast<double>(px);
+            double at = ys0 + (border - c->x0) * inv;  // where the line meets the border, as a crossing index
+            int32_t m = at >= n ? n : (at <= k ? k + 1 : static_cast<int32_t>(at) + 1);
+            double xl = m - 1 == k ? x : Estimate(c, g + m - 1, subs);
+            while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) {
+                --m;
+                xl = m - 1 == k ? x : Estimate(c, g + m - 1, subs);
+            }
+            in_pixel(px, x, xl, m - k, r);
+            k = m;
+            if (k < n) x = Estimate(c, g + k, subs);
+        }
+    };
+    // Writes the estimated row left to right as far as `end`: untouched
+    // pixels by the whole-coverage count, touched ones by value. Cells
+    // [open_lo, open_hi] may hold contributions; pixels below done are
+    // written. False when a pixel's interval does not decide its byte.
+    int32_t covered = 0;
+    uint32_t done = 0, open_lo = UINT32_MAX, open_hi = 0;
+    uint8_t *row_out = nullptr;
+    auto fill_run = [&](uint32_t from, uint32_t to) __attribute__((always_inline)) {  // [from, to)
+        if (to > from && (covered != 0 || blank)) std::memset(row_out + from, covered ? full_byte[covered] : 0, to - from);
+    };
+    auto write_to = [&](uint32_t end) -> bool {
+        if (end <= done) return true;
+        if (open_lo <= open_hi && open_lo < end) {
+            fill_run(done, open_lo);
+            uint32_t stop = open_hi + 1 < end ? open_hi + 1 : end;
+            for (uint32_t px = open_lo; px < stop; ++px) {
+                EstCell &c = cells[px];
+                covered += c.count;
+                int32_t byte;
+                if (c.err == 0.0 && px >= kExactFrom) {
+                    if (c.units == 0) {
+                        byte = covered ? full_byte[covered] : (blank ? 0 : -1);
+                    } else {
+                        double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
+                        byte = v != 0.0 ? ToByte(v, w, spec.hard) : (blank ? 0 : -1);
+                    }
+                } else {
+                    double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
+                    double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+                    double lo = v - bound, hi = v + bound;
+                    if (!(lo > 0)) {
+                        if (!blank) return false;  // "not written" and "0" differ on a buffer in use
+                        lo = 0;
+                    }
+                    byte = Effective(hi, w, spec.hard);
+                    if (Effective(lo, w, spec.hard) != byte) return false;
+                }
+                c = EstCell{};
+                if (byte >= 0) row_out[px] = static_cast<uint8_t>(byte);
+            }
+            done = stop;
+            if (stop > open_hi) open_lo = UINT32_MAX, open_hi = 0;
+            else open_lo = stop;
+        }
+        fill_run(done, end);
+        done = end;
+        return true;
+    };
+    // Gives up an estimated row: open cells cleared, the row as it was.
+    auto abandon = [&](uint32_t lo_px, uint32_t hi_px) {
+        uint32_t from = open_lo < done ? open_lo : done;
+        from = lo_px < from ? lo_px : from;
+        uint32_t to = hi_px > open_hi || open_lo > open_hi ? hi_px : open_hi;
+        if (to >= width) to = width - 1;
+        for (uint32_t px = from; px <= to; ++px) cells[px] = EstCell{};
+        if (blank) std::memset(row_out, 0, width);
+        else std::memcpy(row_out, est.saved, width);
+    };
+    // The estimated row r0 .. r0 + subs - 1. False when it cannot be
+    // vouched for, with nothing changed: the caller fills it the exact way.
+    auto estimated_row = [&](int64_t r0, uint8_t *row_line) -> bool {
+        const int64_t r1 = r0 + subs;
+        if (!next_state.Reserve(active.size) || !roles.Reserve(active.size * static_cast<size_t>(subs))) return false;
+        bool full = true;
+        for (size_t i = 0; i < active.size; ++i) full = full && active.data[i]->g0 <= r0 && active.data[i]->g1 >= r1;
+        if (full) {
+            assign_roles(roles.data, 1, 0, true);
+        } else {
+            for (int32_t k = 0; k < subs; ++k) assign_roles(roles.data + k, static_cast<size_t>(subs), r0 + k, false);
+        }
+        row_out = row_line;
+        if (!blank) std::memcpy(est.saved, row_out, width);
+        covered = 0;
+        done = 0;
+        open_lo = UINT32_MAX;
+        open_hi = 0;
+        double prev_hi = -HUGE_VAL;
+        for (size_t i = 0; i < active.size; ++i) {
+            const Edge *e = active.data[i];
+            int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
+            const int8_t *rk = full ? roles.data + i : roles.data + i * static_cast<size_t>(subs);
+            const Chord *c = e->cur;
+            double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
+            for (int64_t g = gs; g < ge;) {
+                while (c->g1 <= g) ++c;
+                int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
+                double xa = Estimate(c, g, subs);
+                xb = n > 1 ? Estimate(c, g + n - 1, subs) : xa;
+                double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
+                lo = plo < lo ? plo : lo;
+                hi = phi > hi ? phi : hi;
+                if (full) {
+                    if (rk[0]) group(c, g, n, xa, xb, plo, phi, rk[0]);
+                } else {
+                    const int8_t *r = rk + (g - r0);
+                    bool same = true;
+                    for (int32_t k = 1; k < n && same; ++k) same = r[k] == r[0];
+                    if (same) {
+                        if (r[0]) group(c, g, n, xa, xb, plo, phi, r[0]);
+                    } else {
+                        for (int32_t k = 0; k < n; ++k)
+                            if (r[k]) one(c, g + k, r[k]);
+                    }
+                }
+                g += n;
+            }
+            // Pixels this edge may have touched (a crossing near a border
+            // may have gone either way).
+            double elo = lo - eps2, ehi = hi + eps2;
+            uint32_t first = elo <= 0 ? 0 : (elo >= dwidth ? width : static_cast<uint32_t>(elo));
+            uint32_t last = ehi <= 0 ? 0 : (ehi >= dwidth ? width - 1 : static_cast<uint32_t>(ehi));
+            if (!(prev_hi + 4 * eps < lo) || !write_to(first)) {
+                abandon(first, last);
+                return false;
+            }
+            prev_hi = hi;
+            if (first <= last) {
+                if (first < open_lo) open_lo = first;
+                if (last > open_hi || open_hi < open_lo) open_hi = last;
+            }
+            next_state.data[i] = Next{c, xb};
+        }
+        if (!write_to(width)) {
+            abandon(done, 0);
+            return false;
+        }
+        for (size_t i = 0; i < active.size; ++i) {
+            active.data[i]->cur = next_state.data[i].c;
+            active.data[i]->x = next_state.data[i].x;
+        }
+        return true;
+    };
     size_t next = 0;
     int64_t row = order.data[0]->g0 >> shift;
     const int64_t rows = height;
@@ -389,6 +749,16 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             std::sort(active.data + carried, active.data + active.size, by_x);
             std::inplace_merge(active.data, active.data + carried, active.data + active.size, by_x);
         }
+        uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
+        zero_rows_to(static_cast<uint32_t>(row));
+        if (estimate && estimated_row(r0, line)) {
+            if (blank) zeroed = static_cast<uint32_t>(row) + 1;
+            continue;
+        }
+        if (blank) {
+            std::memset(line, 0, width);
+            zeroed = static_cast<uint32_t>(row) + 1;
+        }
         if (active.size > room) {
             room = active.size * 2;
             if (!cross.Reserve(room * static_cast<size_t>(subs))) return false;
@@ -428,7 +798,6 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         bool ordered = track;
         for (size_t i = 1; ordered && i < active.size; ++i)
             if (active.data[i]->row_min <= active.data[i - 1]->row_max) ordered = false;
-        uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
         for (int32_t sub = 0; sub < subs; ++sub) {
             const size_t n = static_cast<size_t>(counts[sub]);
             if (n < 2) continue;
@@ -532,3 +901,4 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
 }
 
 }  // namespace raster
+

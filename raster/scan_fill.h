@@ -41,6 +41,10 @@ struct FillSpec {
     int32_t subs;   // sub-scanlines per row: 1, 4 or 16 (4 for 32-bit buffers)
     bool even_odd;  // else nonzero winding
     bool hard;      // 8-bit only: 0 or 255
+    // 8-bit only: the buffer's bytes are undefined and the filler writes
+    // every one of them (0 where nothing is covered), instead of leaving
+    // uncovered pixels as they were. Saves clearing a fresh buffer first.
+    bool blank = false;
 };
 
 // Sub-scanlines per row for an antialias argument and buffer depth.
