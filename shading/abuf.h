@@ -14,12 +14,14 @@
 //  - View space: q = (p - centre) * M + (offsetX, offsetY, 0), p a source
 //    point with its height as z. Larger q.z is nearer the viewer.
 //  - Output space: the perspective image centre + q.xy * f / (f - q.z)
-//    (vec::PerspectiveScale), moved by -origin and by +0.5 so that pixel
-//    (c, r) of the output covers [c, c + 1) x [r, r + 1) exactly as the
-//    rasteriser's anti-aliased masks do (path coordinates are pixel
-//    centres). The camera centre is in image space, so the projection is
-//    done there and the origin applied afterwards: moving the points by the
-//    origin first would turn the solid about the wrong point.
+//    (vec::PerspectiveScale), moved by -origin, so that pixel (c, r) of
+//    the output covers the image square [c, c + 1) x [r, r + 1) from the
+//    origin, exactly as in the rasteriser's masks (raster/edges.h): a
+//    host composes the two, and a half-pixel shift between them would
+//    show as a fringe. The camera centre is in image space, so the
+//    projection is done there and the origin applied afterwards: moving
+//    the points by the origin first would turn the solid about the wrong
+//    point.
 //
 // What is drawn.
 //  - The rim: at every outline sample, points along the inward normal
@@ -133,8 +135,12 @@ void FreeScratch(QuadScratch *scratch);
 // centres, which for the renderer's simple quadrilaterals is plain inside)
 // to the pixels of columns [0, width) and rows [row0, row1): calls
 // emit(x, y, mask) for each pixel it covers at all, rows top to bottom.
-// See the definition below for how the edge table is used. Returns false
-// when the scratch memory could not be grown.
+// Two polygons that share an edge (the same two end points, in either
+// order) split the sub-pixels of their union exactly: each is claimed by
+// one of them, never both or neither. (A sliver thinner than the
+// sub-pixel grid can fold over when its edges are rounded and claim a
+// sub-pixel outside the union too; the resolve counts such a sub-pixel
+// once.) Returns false when the scratch memory could not be grown.
 template <class Emit>
 bool RasterPolygon(const double *xs, const double *ys, int n, const uint8_t *edge_table, int64_t width, int64_t row0,
                    int64_t row1, QuadScratch *scratch, Emit &&emit);
@@ -242,7 +248,7 @@ struct View {
     double cx, cy;          // rotation centre (image space)
     double ox, oy;          // added after the rotation
     double focal;           // eye height above the plane; +inf for a parallel view
-    double out_dx, out_dy;  // image to output: -origin + 0.5
+    double out_dx, out_dy;  // image to output: -origin
 };
 struct ViewPoint {
     double x, y;  // output space

@@ -462,8 +462,8 @@ int32_t Render(const RenderArgs &a, RenderStats *stats) {
     r.view.ox = fx::ToDouble(c.offsetX);
     r.view.oy = fx::ToDouble(c.offsetY);
     r.view.focal = focal;
-    r.view.out_dx = 0.5 - a.origin[0];
-    r.view.out_dy = 0.5 - a.origin[1];
+    r.view.out_dx = -static_cast<double>(a.origin[0]);
+    r.view.out_dy = -static_cast<double>(a.origin[1]);
     r.bevel = shade::MakeBevel(a.width > 0 ? a.width : 0.0, a.kind, a.invert, a.depth, 0);
     int32_t result = r.width && r.height ? r.Run() : 1;
     r.stats.fragments = r.strip.created;

@@ -21,6 +21,7 @@ plat::Heap *g_heap = nullptr;
 uint8_t *g_edge_table = nullptr;  // global memory
 uint8_t *g_opacity = nullptr;     // global memory
 Tables g_tables{nullptr, nullptr};
+bool g_release_registered = false;
 
 // Sub-columns right of a position 0..8 on the sub-column grid.
 constexpr uint8_t kRightOf[9] = {0xFF, 0x7F, 0x3F, 0x1F, 0x0F, 0x07, 0x03, 0x01, 0x00};
@@ -59,13 +60,13 @@ void ReleaseAll() {
     if (g_opacity) GlobalFree(g_opacity);
     g_edge_table = g_opacity = nullptr;
     g_tables = Tables{nullptr, nullptr};
+    g_release_registered = false;  // the detach handler forgets its hooks once run
 }
 
 void RegisterRelease() {
-    static bool registered = false;
-    if (registered) return;
+    if (g_release_registered) return;
     mem::AtDetach(&ReleaseAll);
-    registered = true;
+    g_release_registered = true;
 }
 
 }  // namespace
