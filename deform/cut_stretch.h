@@ -60,8 +60,10 @@ enum class Tolerance { kRelative, kAbsolute };
 //
 // 1 when anything was split, 0 when nothing was, -1 on failure (no memory:
 // 1001, a point type that is neither a line nor a curve: 3200; both from
-// unit 41), with the path as it was.
-int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tolerance mode);
+// unit 41), with the path as it was; *no_memory (when given) tells the
+// two failures apart.
+int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tolerance mode,
+                             bool *no_memory = nullptr);
 
 // Per knot: 1 when the curve handles on both sides of it are collinear
 // and point apart (a smooth join), else 0. flags needs w.count bytes. The

@@ -223,7 +223,15 @@ struct Cutter {
         WorkPath w;
         if (!WorkFromRecord(r, &w, 0)) return false;
         double xs[1] = {X};
-        int32_t split = SplitAtVerticalLines(&w, xs, 1, 0.01, Tolerance::kRelative);
+        bool no_memory = false;
+        int32_t split = SplitAtVerticalLines(&w, xs, 1, 0.01, Tolerance::kRelative, &no_memory);
+        // Only a record that cannot be split (a point type that is neither a
+        // line nor a curve) goes whole by its first point; running out of
+        // memory fails the cut instead of leaving an outline uncut.
+        if (no_memory) {
+            WorkFree(&w);
+            return false;
+        }
         if (split <= 0 || w.count == 0) {
             Side s;
             double left = w.count ? w.pts[0].x : 0.0, right = left;

@@ -43,6 +43,14 @@ bool AcceptCrossing(double t, double X, double x0, double x1, double tol, Tolera
     return std::fabs(X - x0) >= tol && std::fabs(X - x1) >= tol;
 }
 
+// The positions of the sorted xs[lo, hi) strictly between a and b, as
+// [*first, *last): a wrap can give hundreds, and a figure has thousands of
+// segments that each lie between only a few.
+void Within(const double *xs, int32_t lo, int32_t hi, double a, double b, int32_t *first, int32_t *last) {
+    *first = static_cast<int32_t>(std::upper_bound(xs + lo, xs + hi, a) - xs);
+    *last = static_cast<int32_t>(std::lower_bound(xs + *first, xs + hi, b) - xs);
+}
+
 }  // namespace
 
 bool WorkReserve(WorkPath *w, int32_t capacity) {
@@ -90,7 +98,8 @@ bool WorkToRecord(KyPath **holder, const WorkPath &w) {
     return true;
 }
 
-int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tolerance mode) {
+int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tolerance mode, bool *no_memory) {
+    if (no_memory) *no_memory = false;
     if (!w || w->count < 2 || !xs || n <= 0) return 0;
     // Exchange sort: the lists are short (a cut or a stretch gives one or
     // two positions, a wrap a few hundred) and usually sorted already.
@@ -124,6 +133,7 @@ int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tol
     WorkPath out;
     if (!WorkReserve(&out, w->count + kWorkStep)) {
         diag::ReportError(0, diag::kErrNoMemory, 1, diag::kUnitWrap, 2185);
+        if (no_memory) *no_memory = true;
         return -1;
     }
     out.pts[out.count++] = w->pts[0];
@@ -137,19 +147,23 @@ int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tol
             // Walk the positions in the line's own direction, so the
             // inserted points come in rising t.
             const bool forward = x1 >= x0;
-            for (int32_t j = lo; j < hi; ++j) {
-                double X = xs[forward ? j : lo + hi - 1 - j];
+            int32_t a, z;
+            Within(xs, lo, hi, std::min(x0, x1), std::max(x0, x1), &a, &z);
+            for (int32_t j = a; j < z; ++j) {
+                double X = xs[forward ? j : a + z - 1 - j];
                 if (!((x0 < X && X < x1) || (x1 < X && X < x0))) continue;
                 double t = (X - x0) / (x1 - x0);
                 if (!AcceptCrossing(t, X, x0, x1, tol, mode)) continue;
                 if (!Push(&out, X, p0.y + (p1.y - p0.y) * t, PT_LINETO, 2273)) {
                     WorkFree(&out);
+                    if (no_memory) *no_memory = true;
                     return -1;
                 }
                 split = true;
             }
             if (!Push(&out, p1.x, p1.y, p1.type, 2273)) {
                 WorkFree(&out);
+                if (no_memory) *no_memory = true;
                 return -1;
             }
             i += 1;
@@ -159,7 +173,9 @@ int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tol
                       {w->pts[i + 2].x, w->pts[i + 2].y}}};
         bez::Box box = bez::ControlBox(c);
         int32_t nt = 0;
-        for (int32_t k = lo; k < hi && nt + 3 <= static_cast<int32_t>(sizeof ts / sizeof ts[0]); ++k) {
+        int32_t a, z;
+        Within(xs, lo, hi, box.min_x, box.max_x, &a, &z);
+        for (int32_t k = a; k < z && nt + 3 <= static_cast<int32_t>(sizeof ts / sizeof ts[0]); ++k) {
             double X = xs[k];
             if (!(X > box.min_x && X < box.max_x)) continue;
             double roots[3];
@@ -179,6 +195,7 @@ int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tol
                 !Push(&out, piece.p[2].x, piece.p[2].y, PT_BEZIERTO, 2273) ||
                 !Push(&out, piece.p[3].x, piece.p[3].y, PT_BEZIERTO, 2273)) {
                 WorkFree(&out);
+                if (no_memory) *no_memory = true;
                 return -1;
             }
             done = ts[k];
@@ -189,6 +206,7 @@ int32_t SplitAtVerticalLines(WorkPath *w, double *xs, int32_t n, double tol, Tol
         if (!Push(&out, rest.p[1].x, rest.p[1].y, c1, 2273) || !Push(&out, rest.p[2].x, rest.p[2].y, c2, 2273) ||
             !Push(&out, end.x, end.y, end.type, 2273)) {
             WorkFree(&out);
+            if (no_memory) *no_memory = true;
             return -1;
         }
         i += 3;

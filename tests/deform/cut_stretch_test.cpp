@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <random>
 #include <vector>
 
 #include "core/bezier.h"
@@ -227,7 +229,8 @@ TEST_F(CutTest, AllocationFailuresLeaveTheSourceAsItWas) {
     for (int which = 0; which < 2; ++which) {
         SCOPED_TRACE(which ? "stretch" : "cut");
         bool done = false;
-        for (int64_t i = 0; i < 200 && !done; ++i) {
+        int64_t i = 0;
+        for (; i < 200 && !done; ++i) {
             KyPath *outer = Rect(0, 0, 100, 100);
             KyPath *hole = Rect(30, 30, 70, 70);
             KyPath *line = MakePath({{PT_MOVETO, 0, 0}, {PT_BEZIERTO, 30, 40}, {PT_BEZIERTO, 60, -40},
@@ -261,7 +264,49 @@ TEST_F(CutTest, AllocationFailuresLeaveTheSourceAsItWas) {
             KyPathDeletePtr(outer, 0);
         }
         EXPECT_TRUE(done);
+        EXPECT_GT(i, 4) << "too few allocations were made to fail";
+        std::printf("%lld failure points\n", static_cast<long long>(i - 1));
     }
+}
+
+// The shared root solver against dense sampling on random cubics: every
+// root it gives is one, in order, and it finds as many as there are sign
+// changes (tangent touches aside, which sampling cannot see either).
+TEST(CubicRoots, AgreeWithDenseSampling) {
+    std::mt19937 rng(1234);
+    std::uniform_real_distribution<double> coord(-100.0, 100.0);
+    int checked = 0;
+    for (int n = 0; n < 300; ++n) {
+        double q[4] = {coord(rng), coord(rng), coord(rng), coord(rng)};
+        double v = coord(rng) * 0.5;
+        double roots[3];
+        int nr = bez::RootsOfCoordinate(q, v, roots);
+        auto f = [&](double t) {
+            double u = 1 - t;
+            return u * u * u * q[0] + 3 * u * u * t * q[1] + 3 * u * t * t * q[2] + t * t * t * q[3] - v;
+        };
+        int changes = 0;
+        double prev = f(0.0);
+        for (int k = 1; k <= 20000; ++k) {
+            double cur = f(k / 20000.0);
+            if ((prev < 0) != (cur < 0)) ++changes;
+            prev = cur;
+        }
+        EXPECT_EQ(nr, changes) << n;
+        for (int r = 0; r < nr; ++r) {
+            EXPECT_NEAR(f(roots[r]), 0.0, 1e-9);
+            if (r) {
+                EXPECT_GT(roots[r], roots[r - 1]);
+            }
+        }
+        checked += nr;
+    }
+    EXPECT_GT(checked, 150);
+    // A flat coordinate has no crossing; an end exactly on the value is one.
+    double flat[4] = {5, 5, 5, 5}, ends[4] = {0, 10, 20, 30}, roots[3];
+    EXPECT_EQ(bez::RootsOfCoordinate(flat, 4.0, roots), 0);
+    ASSERT_EQ(bez::RootsOfCoordinate(ends, 30.0, roots), 1);
+    EXPECT_EQ(roots[0], 1.0);
 }
 
 }  // namespace

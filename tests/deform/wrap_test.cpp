@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -405,7 +406,8 @@ TEST_F(WrapTest, AllocationFailuresLeaveTheFigureAsItWas) {
     KyPath *bl = Circle(200, 200, 60);
     for (int32_t option8 : {1, 0}) {
         bool done = false;
-        for (int64_t i = 0; i < 400 && !done; ++i) {
+        int64_t i = 0;
+        for (; i < 400 && !done; ++i) {
             KyPath *a = Rect(0, 0, 90, 10);
             KyPath *b = MakePath({{PT_MOVETO, 0, 20}, {PT_BEZIERTO, 30, 0}, {PT_BEZIERTO, 60, 40}, {PT_BEZIERTO, 90, 20}});
             LinkList({a, b});
@@ -430,6 +432,8 @@ TEST_F(WrapTest, AllocationFailuresLeaveTheFigureAsItWas) {
             KyPathDeletePtr(held, 0);
         }
         EXPECT_TRUE(done);
+        EXPECT_GT(i, 4) << "too few allocations were made to fail";
+        std::printf("%lld failure points\n", static_cast<long long>(i - 1));
     }
     KyPathDeletePtr(bl, 0);
 }
