@@ -48,6 +48,8 @@ void SmoothCorners(Baseline *b, int32_t smooth, bool closed) {
         c.t0 = sum;
         a.corner = smooth;
         c.corner = smooth;
+        a.smoothed[1] = 1;
+        c.smoothed[0] = 1;
     };
     for (int32_t k = 0; k < b->nseg; ++k) {
         if (b->segs[k].ignored) continue;

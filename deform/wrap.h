@@ -42,6 +42,7 @@ struct SegInfo {
     double length;        // 0 when ignored
     vec::Vec2 t0, t1;     // unit tangents at start and end (averaged at smoothed corners)
     int32_t corner;       // smoothCorners when a corner next to it was smoothed
+    uint8_t smoothed[2];  // which ends (start, end) meet a smoothed corner
     int32_t ignored;      // 1 when shorter than kMinSegmentLength
     int32_t entryFirst;   // its entries in the table: entryFirst..entryLast
     int32_t entryLast;

@@ -135,24 +135,49 @@ Station StationAt(const Frame &f, double sv) {
                    loc.t, false};
 }
 
-// The offset of height h at a station. On a line next to a smoothed
-// corner the direction turns along the line from the corner direction at
+// The offset of height h at a station, next to a smoothed corner.
+//
+// Lines: the direction turns along the line from the corner direction at
 // its start to the one at its end, and is lengthened so that its part
-// along the line's own normal stays h: the offset edges of two lines then
-// meet in a miter at the corner instead of tearing apart.
+// along the line's own normal stays h (the miter factor
+// sqrt(1 / (N.T)^2 - 1) on the part along the line, N.T held above
+// 0.001): the offset edges of two lines then meet in a miter at the corner
+// instead of opening a wedge or overlapping.
+//
+// Curves: their own normal, plus the difference between the miter offset
+// and that normal at each smoothed end, faded linearly towards the other
+// end. At the corner a curve then meets its neighbour's miter point.
+Vec2 Miter(Vec2 corner_tangent, Vec2 own_tangent, Vec2 own_normal) {
+    Vec2 nb = NormalOf(corner_tangent);
+    double c = std::max(nb.x * own_normal.x + nb.y * own_normal.y, 0.001);
+    double along = nb.x * own_tangent.x + nb.y * own_tangent.y;
+    double k = std::sqrt(1.0 / (c * c) - 1.0) * (along < 0.0 ? -1.0 : 1.0);
+    return Vec2{own_normal.x + own_tangent.x * k, own_normal.y + own_tangent.y * k};
+}
+
 Vec2 OffsetAt(const Baseline &b, const Station &st, double h) {
     Vec2 n = NormalOf(st.tangent);
     const SegInfo &si = b.segs[st.segment];
-    if (si.kind != 0 || !si.corner) return Vec2{n.x * h, n.y * h};
+    if (!si.corner) return Vec2{n.x * h, n.y * h};
     double u = std::min(std::max(st.t, 0.0), 1.0);
-    Vec2 tb{si.t0.x + (si.t1.x - si.t0.x) * u, si.t0.y + (si.t1.y - si.t0.y) * u};
-    double len = std::sqrt(tb.x * tb.x + tb.y * tb.y);
-    if (!(len > 1e-9)) return Vec2{n.x * h, n.y * h};
-    Vec2 nb = NormalOf(Vec2{tb.x / len, tb.y / len});
-    double c = std::max(nb.x * n.x + nb.y * n.y, 0.001);
-    double along = nb.x * st.tangent.x + nb.y * st.tangent.y;
-    double miter = std::sqrt(1.0 / (c * c) - 1.0) * (along < 0.0 ? -1.0 : 1.0);
-    return Vec2{(n.x + st.tangent.x * miter) * h, (n.y + st.tangent.y * miter) * h};
+    if (si.kind == 0) {
+        Vec2 tb{si.t0.x + (si.t1.x - si.t0.x) * u, si.t0.y + (si.t1.y - si.t0.y) * u};
+        double len = std::sqrt(tb.x * tb.x + tb.y * tb.y);
+        if (!(len > 1e-9)) return Vec2{n.x * h, n.y * h};
+        Vec2 m = Miter(Vec2{tb.x / len, tb.y / len}, st.tangent, n);
+        return Vec2{m.x * h, m.y * h};
+    }
+    Vec2 o = n;
+    for (int end = 0; end < 2; ++end) {
+        if (!si.smoothed[end]) continue;
+        double t_end = end;
+        Vec2 tan = WrapGetPathTangent(b, st.segment, t_end), nrm = NormalOf(tan);
+        Vec2 m = Miter(end ? si.t1 : si.t0, tan, nrm);
+        double w = end ? u : 1.0 - u;
+        o.x += (m.x - nrm.x) * w;
+        o.y += (m.y - nrm.y) * w;
+    }
+    return Vec2{o.x * h, o.y * h};
 }
 
 Vec2 MapPoint(const Frame &f, double y0, double x, double y) {

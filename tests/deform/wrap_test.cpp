@@ -291,26 +291,35 @@ TEST_F(WrapTest, TextLevelAndHeights) {
 // A corner smoothed with the miter: the band's edges meet at the corner's
 // miter points instead of opening a wedge.
 TEST_F(WrapTest, SmoothedCornersMeetInAMiter) {
-    KyPath *bl = MakePath({{PT_MOVETO, 0, 100}, {PT_LINETO, 100, 100}, {PT_LINETO, 100, 0}});
+    // The same corner between two lines and between a line and a (straight)
+    // curve.
+    KyPath *lines = MakePath({{PT_MOVETO, 0, 100}, {PT_LINETO, 100, 100}, {PT_LINETO, 100, 0}});
+    KyPath *curve = MakePath({{PT_MOVETO, 0, 100},
+                              {PT_LINETO, 100, 100},
+                              {PT_BEZIERTO, 100, 70},
+                              {PT_BEZIERTO, 100, 30},
+                              {PT_BEZIERTO, 100, 0}});
     KyPath *bar = Rect(0, 0, 200, 20);
-    WrapInfo info = Info(bl);
-    info.baselineLevel = 0.5;  // y0 = 10.5: the top edge 10.5 left of the turn, the bottom 9.5 outside
-    info.option7 = 1;
-    info.smoothCorners = 1;
-    auto pts = WrapCopy(bar, &info);
-    auto has = [&](double x, double y) {
-        for (const XY &p : pts)
-            if (std::fabs(p.x - x) < 1e-3 && std::fabs(p.y - y) < 1e-3) return true;
-        return false;
-    };
-    EXPECT_TRUE(has(89.5, 89.5));
-    EXPECT_TRUE(has(109.5, 109.5));
-    // Without smoothing the outer edge jumps across the corner.
-    info.option7 = 0;
-    pts = WrapCopy(bar, &info);
-    EXPECT_FALSE(has(109.5, 109.5));
+    for (KyPath *bl : {lines, curve}) {
+        WrapInfo info = Info(bl);
+        info.baselineLevel = 0.5;  // y0 = 10.5: the top edge 10.5 inside the turn, the bottom 9.5 outside
+        info.option7 = 1;
+        info.smoothCorners = 1;
+        auto pts = WrapCopy(bar, &info);
+        auto has = [&](double x, double y) {
+            for (const XY &p : pts)
+                if (std::fabs(p.x - x) < 1e-3 && std::fabs(p.y - y) < 1e-3) return true;
+            return false;
+        };
+        EXPECT_TRUE(has(89.5, 89.5));
+        EXPECT_TRUE(has(109.5, 109.5));
+        // Without smoothing the outer edge is cut off at the corner.
+        info.option7 = 0;
+        pts = WrapCopy(bar, &info);
+        EXPECT_FALSE(has(109.5, 109.5));
+        KyPathDeletePtr(bl, 0);
+    }
     KyPathDeletePtr(bar, 0);
-    KyPathDeletePtr(bl, 0);
 }
 
 // With option8 0 a figure that is not text is one rigid unit: turned and
