@@ -146,6 +146,7 @@ struct Bevel {
     int32_t depth = 0;      // nonzero: z scaled by 30 / depth
     bool no_mixing = false; // blend mode 1: one normal per pixel, no rim or seam mixing
     const ProfileEntry *table = nullptr;  // Profile(kind, width, depth, invert), or null when W is not positive
+    double index_scale = 0;               // 4096 / W: a table index is truncate(d x index_scale)
 };
 
 // Fills bevel.table (when W is positive) and returns the bevel.
