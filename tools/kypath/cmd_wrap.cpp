@@ -4,12 +4,19 @@
 //   kypath wrap --text "Along the road" --size 48 --baseline "M0 200 C150 0 350 400 500 200" -o road.png
 //   kypath wrap --text "Round" --baseline @circle.svg --fit --repeat 0 -o round.png
 //   kypath wrap --path "M0 0 h40 v10 h-40 z" --baseline "M0 0 L300 0 L300 200" --smooth -o corner.png
+//   kypath wrap --text "All around" --preset 300 --at 200,200 -o ring.png
 //
 // The baseline is one subpath of SVG path data (or a file holding it). The
 // figure's x runs along the baseline from its start, its y along the
 // baseline's normal (up is to the left of the direction of travel). Text
 // sits on the baseline at its ascent; any other figure at --level (0 the
 // bottom of the figure, 1 its top).
+//
+// Instead of a baseline, --preset takes one of the library's predefined
+// wraps placed at --at with --radius: 100-107 and 200-207 a circle
+// (100-103, 200-203) or a wave, 300-307 text on circles the library
+// generates (300-305 whole circles, 306 the upper and 307 the lower half).
+// The preset fixes fit, repeats, taper, bending and corner smoothing.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -34,6 +41,9 @@ struct WrapOptions {
     int size = 48;
     bool bold = false, italic = false;
     std::string baseline;
+    int preset = 0;
+    std::string at = "200,200";
+    int radius = 100;
     bool fit = false, rigid = false, smooth = false, turn = false, show_baseline = false;
     int repeat = 1;
     double spacing = 0.0;
@@ -150,8 +160,16 @@ void Render(KyPath *path, const WrapOptions &o, int32_t mode, uint8_t level, Ima
 
 void RunWrap(const WrapOptions &o) {
     if (o.text.empty() == o.path.empty()) Usage("wrap", "give exactly one of --text and --path");
+    if (o.baseline.empty() == (o.preset == 0)) Usage("wrap", "give exactly one of --baseline and --preset");
+    int at_x = 0, at_y = 0;
+    char tail = 0;
+    if (o.preset && std::sscanf(o.at.c_str(), "%d,%d%c", &at_x, &at_y, &tail) != 2)
+        Usage("--at", "expected X,Y in image pixels");
     KyPathInit();
-    Chain baseline(Baseline(o));
+    WrapInfo preset{};
+    if (o.preset && !KyPathGetPredefinedWrapInfo(&preset, o.preset, at_x, at_y, o.radius))
+        throw std::runtime_error("wrap: the preset's baseline could not be built (out of memory)");
+    Chain baseline(o.preset ? preset.baseline : Baseline(o));
     Chain figure;
     if (!o.text.empty()) {
         figure.head = TextFigure(o);
@@ -162,18 +180,30 @@ void RunWrap(const WrapOptions &o) {
     }
 
     WrapInfo info{};
-    info.baseline = baseline.head;
-    info.fitToLength = o.fit ? 1 : 0;
-    info.repeatCount = o.repeat;
-    info.spacing = o.spacing;
-    info.orientation = o.turn ? 1 : 0;
-    info.option7 = o.smooth ? 1 : 0;
-    info.option8 = o.rigid ? 0 : 1;
-    info.smoothCorners = o.smooth ? 1 : 0;
-    info.startHeight = o.start_height;
-    info.endHeight = o.end_height;
-    info.startOffset = o.offset;
-    if (!o.text.empty()) {
+    if (o.preset) {
+        info = preset;
+        info.spacing = o.spacing;
+        info.orientation = o.turn ? 1 : 0;
+        info.startOffset = o.offset;
+    } else {
+        info.baseline = baseline.head;
+        info.fitToLength = o.fit ? 1 : 0;
+        info.repeatCount = o.repeat;
+        info.spacing = o.spacing;
+        info.orientation = o.turn ? 1 : 0;
+        info.option7 = o.smooth ? 1 : 0;
+        info.option8 = o.rigid ? 0 : 1;
+        info.smoothCorners = o.smooth ? 1 : 0;
+        info.startHeight = o.start_height;
+        info.endHeight = o.end_height;
+        info.startOffset = o.offset;
+    }
+    if (o.preset && (o.text.empty() || !info.text)) {
+        // A figure that is not text (or text on a figure preset) stands
+        // on the baseline at --level.
+        info.text = 0;
+        info.baselineLevel = o.level;
+    } else if (!o.text.empty()) {
         info.text = 1;
         // The font height goes into the low bits of baselineLevel.
         uint64_t bits = static_cast<uint64_t>(o.size) & 0xFFFF;
@@ -191,7 +221,7 @@ void RunWrap(const WrapOptions &o) {
 
     Image img;
     Render(figure.head, o, 0, 255, &img);
-    if (o.show_baseline) {
+    if (o.show_baseline && baseline.head) {
         baseline.head->flags = 0;
         Render(baseline.head, o, 1, 128, &img);
     }
@@ -216,6 +246,7 @@ void AddWrapCommand(CLI::App &app) {
         "  kypath wrap --text \"Along the road\" --size 48 --baseline \"M0 200 C150 0 350 400 500 200\" -o road.png\n"
         "  kypath wrap --text \"Round\" --baseline @circle.svg --fit --repeat 0 -o round.png\n"
         "  kypath wrap --path \"M0 0 h40 v10 h-40 z\" --baseline \"M0 0 L300 0 L300 200\" --smooth -o c.png\n"
+        "  kypath wrap --text \"All around\" --preset 300 --at 200,200 -o ring.png\n"
         "The figure's x runs along the baseline from its start; up is to the left of the direction of travel.");
     auto text_opt = cmd->add_option("--text", opt->text, "the figure: text (one line)");
     cmd->add_option("--font", opt->font, "text face name (DejaVu Sans when it is not installed)")
@@ -229,11 +260,20 @@ void AddWrapCommand(CLI::App &app) {
     cmd->add_flag("--italic", opt->italic, "italic text")->needs(text_opt);
     auto path_opt = cmd->add_option("--path", opt->path, "the figure: SVG path data, or @file / a file holding it");
     text_opt->excludes(path_opt);
-    cmd->add_option("--baseline", opt->baseline, "the baseline: one subpath of SVG path data, or @file")->required();
-    cmd->add_flag("--fit", opt->fit, "stretch the figure (and its repeats) over the whole baseline");
-    cmd->add_option("--repeat", opt->repeat, "copies along the baseline, 0 as many as fit")
-        ->check(CLI::Range(0, 10000))
-        ->capture_default_str();
+    auto baseline_opt =
+        cmd->add_option("--baseline", opt->baseline, "the baseline: one subpath of SVG path data, or @file");
+    auto preset_opt = cmd->add_option("--preset", opt->preset,
+                                      "a predefined wrap instead of a baseline: 100-107, 200-207 (circle or wave), "
+                                      "300-307 (text on generated circles)");
+    preset_opt->check(CLI::Range(100, 107) | CLI::Range(200, 207) | CLI::Range(300, 307))->excludes(baseline_opt);
+    cmd->add_option("--at", opt->at, "the preset's centre, X,Y image pixels")->capture_default_str()->needs(preset_opt);
+    cmd->add_option("--radius", opt->radius, "the preset circle's radius or the wave's half-wave, pixels")
+        ->check(CLI::Range(1, 10000))
+        ->capture_default_str()
+        ->needs(preset_opt);
+    auto fit_opt = cmd->add_flag("--fit", opt->fit, "stretch the figure (and its repeats) over the whole baseline");
+    auto repeat_opt = cmd->add_option("--repeat", opt->repeat, "copies along the baseline, 0 as many as fit");
+    repeat_opt->check(CLI::Range(0, 10000))->capture_default_str();
     cmd->add_option("--spacing", opt->spacing, "gap between copies as a fraction of the figure's width")
         ->check(CLI::Range(0.0, 100.0))
         ->capture_default_str();
@@ -242,14 +282,14 @@ void AddWrapCommand(CLI::App &app) {
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str()
         ->needs(path_opt);
-    cmd->add_option("--start-height", opt->start_height, "height at the start, percent")
-        ->check(CLI::Range(0, 1000))
-        ->capture_default_str();
-    cmd->add_option("--end-height", opt->end_height, "height at the end, percent")
-        ->check(CLI::Range(0, 1000))
-        ->capture_default_str();
-    cmd->add_flag("--rigid", opt->rigid, "move each character whole instead of bending it");
-    cmd->add_flag("--smooth", opt->smooth, "miter the figure round the baseline's corners");
+    auto start_opt = cmd->add_option("--start-height", opt->start_height, "height at the start, percent");
+    start_opt->check(CLI::Range(0, 1000))->capture_default_str();
+    auto end_opt = cmd->add_option("--end-height", opt->end_height, "height at the end, percent");
+    end_opt->check(CLI::Range(0, 1000))->capture_default_str();
+    auto rigid_opt = cmd->add_flag("--rigid", opt->rigid, "move each character whole instead of bending it");
+    auto smooth_opt = cmd->add_flag("--smooth", opt->smooth, "miter the figure round the baseline's corners");
+    for (CLI::Option *fixed : {fit_opt, repeat_opt, start_opt, end_opt, rigid_opt, smooth_opt})
+        preset_opt->excludes(fixed);
     cmd->add_flag("--turn", opt->turn, "turn the figure a quarter turn (counter-clockwise) first");
     cmd->add_option("--antialias", opt->antialias, "graded (on) or hard (off) mask")
         ->check(CLI::IsMember({"on", "off"}))

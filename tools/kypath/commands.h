@@ -22,5 +22,6 @@ void AddWrapCommand(CLI::App &app);
 void AddEnvelopeCommand(CLI::App &app);
 void AddShadeCommand(CLI::App &app);
 void AddRender3dCommand(CLI::App &app);
+void AddStrokeCommand(CLI::App &app);
 
 }  // namespace kypath

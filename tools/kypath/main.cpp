@@ -27,6 +27,7 @@ int main(int argc, char **argv) {
         kypath::AddEnvelopeCommand,
         kypath::AddShadeCommand,
         kypath::AddRender3dCommand,
+        kypath::AddStrokeCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)
