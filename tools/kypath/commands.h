@@ -23,5 +23,6 @@ void AddEnvelopeCommand(CLI::App &app);
 void AddShadeCommand(CLI::App &app);
 void AddRender3dCommand(CLI::App &app);
 void AddStrokeCommand(CLI::App &app);
+void AddGalleryCommand(CLI::App &app);
 
 }  // namespace kypath

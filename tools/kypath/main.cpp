@@ -28,6 +28,7 @@ int main(int argc, char **argv) {
         kypath::AddShadeCommand,
         kypath::AddRender3dCommand,
         kypath::AddStrokeCommand,
+        kypath::AddGalleryCommand,
         nullptr,
     };
     for (kypath::Registration reg : registrations)
