@@ -17,8 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "core/vec.h"
+#include "deform/dash.h"
 #include "tools/kypath/commands.h"
 #include "tools/kypath/png_io.h"
+#include "tools/kypath/svg_path.h"
 #include "y32Path.h"
 
 namespace kypath {
@@ -325,6 +328,177 @@ void TextMaskTile(Sheet &s, int i) {
     LayCentred(s, i, mask.b, Rgb{255, 255, 255});
 }
 
+PathOwner ParsedPath(const std::string &d) {
+    std::string error;
+    KyPath *p = ParseSvgPath(d, &error);
+    if (!p) throw std::runtime_error("gallery: " + error);
+    return PathOwner(p);
+}
+
+// Envelopes: curvy text bent by a bilinear (perspective-like) or a
+// bi-Bezier (bulging) envelope over its box.
+void EnvelopeTile(Sheet &s, int i, bool bezier) {
+    PathOwner text(TextPath("Soc", s.Tile() * 40 / 100, true));
+    if (!text.p) throw std::runtime_error("gallery: no text outlines");
+    Y32Rect b{};
+    KyPathGetRealRect(text.p, DbToFix(1.0), &b);
+    const double l = b.left, t = b.top, r = b.right, bt = b.bottom, w = r - l, h = bt - t;
+    auto pt = [](double x, double y) { return EnvelopePoint{DbToFix(x), DbToFix(y)}; };
+    int32_t ok = 0;
+    if (!bezier) {
+        const EnvelopeCorners c{{pt(l + w * 0.3, t), pt(r - w * 0.3, t), pt(l - w * 0.1, bt + h * 0.2),
+                                 pt(r + w * 0.1, bt + h * 0.2)}};
+        ok = KyPathBiLinear(text.p, &c);
+    } else {
+        const EnvelopeNet n{{pt(l, t), pt(l + w / 3, t - h * 0.6), pt(r - w / 3, t - h * 0.6), pt(r, t)},
+                            {pt(l, bt), pt(l + w / 3, bt + h * 0.6), pt(r - w / 3, bt + h * 0.6), pt(r, bt)}};
+        ok = KyPathBiCubic(text.p, &n, 0);
+    }
+    if (!ok) throw std::runtime_error("gallery: the envelope was refused");
+    BufOwner mask(Rasterise(text.p, 0, 1.0, nullptr));
+    if (!mask.b) throw std::runtime_error("gallery: no envelope mask");
+    LayCentred(s, i, mask.b, Rgb{140, 40, 120});
+}
+
+// Dash styles 1 to 7, one line each, with an arrowhead at both ends.
+void DashTile(Sheet &s, int i) {
+    dash::InstallDashStroke();
+    const int t = s.Tile();
+    const int pen = std::max(1, t / 80);
+    const double gap = t / 8.0;
+    for (int style = 1; style <= 7; ++style) {
+        const double y = gap * style, x0 = t * 0.12, x1 = t * 0.88;
+        PathOwner line = ParsedPath("M" + std::to_string(x0) + " " + std::to_string(y) + " L" + std::to_string(x1) +
+                                    " " + std::to_string(y));
+        KyPath *start = ParsedPath("M0 -4 L12 0 L0 4 Z").p, *end = nullptr;
+        PathOwner start_owner(start), end_owner(ParseSvgPath("M0 -5 L14 0 L0 5 L4 0 Z", nullptr));
+        end = end_owner.p;
+        OutlineInfo *info = nullptr;
+        KyPathAssignOutlineInfo(1, 0, start, 1, 0, end, style, nullptr, 0, pen, 0, 0, &info);
+        if (!info) throw std::runtime_error("gallery: out of memory");
+        // The outline now owns the templates.
+        start_owner.p = nullptr;
+        end_owner.p = nullptr;
+        KyPathSetOutlineInfo(line.p, info);
+        Y32Rect r{};
+        const int32_t margin = pen * 6 + 4;
+        Y32Rect *rects = nullptr;
+        PathBuf *bufs = nullptr;
+        if (KyPathToBuf(line.p, 0, 0, 1, 0, DbToFix(1.0), &rects, &bufs, margin) < 1)
+            throw std::runtime_error("gallery: no dashed stroke");
+        r = rects[0];
+        BufOwner mask(bufs[0]);
+        GlobalFree(rects);
+        GlobalFree(bufs);
+        KyPathRenderArrowHead(line.p, start, nullptr, pen, r.left, r.top, mask.b, 1);
+        KyPathRenderArrowHead(line.p, nullptr, end, pen, r.left, r.top, mask.b, 1);
+        Lay(s, s.CellX(i) + r.left, s.CellY(i) + r.top, mask.b, Rgb{20, 60, 140});
+    }
+}
+
+// A freehand stroke (a wobbly loop of points) and the curves fitted to it.
+void FitTile(Sheet &s, int i) {
+    const int t = s.Tile();
+    std::vector<POINT> pts;
+    for (int k = 0; k < 60; ++k) {
+        const double a = k / 59.0;
+        const double x = t * (0.1 + 0.8 * a);
+        const double y = t * (0.5 + 0.3 * std::sin(a * 6.5) * (1 - 0.5 * a)) + ((k * 7) % 5 - 2) * t / 150.0;
+        pts.push_back(POINT{static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y))});
+    }
+    CoordStruct view{};
+    view.right = t;
+    view.bottom = t;
+    view.zoom = 1.0;
+    PathOwner fit(KyPathCreateApproximateBezier(&view, static_cast<int32_t>(pts.size()), pts.data(), 2.0, 0));
+    if (!fit.p) throw std::runtime_error("gallery: no fitted curve");
+    Y32Rect r{};
+    BufOwner mask(Rasterise(fit.p, 1, 1.0, &r));
+    if (!mask.b) throw std::runtime_error("gallery: no mask of the fitted curve");
+    Lay(s, s.CellX(i) + r.left, s.CellY(i) + r.top, mask.b, Rgb{20, 110, 40});
+    const int d = std::max(1, t / 110);
+    for (const POINT &p : pts)
+        for (int y = -d; y <= d; ++y)
+            for (int x = -d; x <= d; ++x) s.Blend(s.CellX(i) + p.x + x, s.CellY(i) + p.y + y, Rgb{220, 30, 30}, 255);
+}
+
+// The figure as a solid in perspective through the A-buffer, or its wire
+// frame drawn on the software device context.
+void SolidTile(Sheet &s, int i, bool wire) {
+    const int t = s.Tile();
+    PathOwner text(TextPath("3D", t * 45 / 100, true));
+    if (!text.p) throw std::runtime_error("gallery: no text outlines");
+    Y32Rect box{};
+    KyPathGetRealRect(text.p, DbToFix(1.0), &box);
+    ABufCamera cam{};
+    cam.centreX = (box.left + box.right) * 32768;
+    cam.centreY = (box.top + box.bottom) * 32768;
+    cam.distance = t * 2.0;
+    cam.fieldOfView = 40;
+    vec::Identity3X3(cam.rotation);
+    const double axes[2][3] = {{1, 0, 0}, {0, 1, 0}};
+    const double angles[2] = {35, -30};
+    for (int k = 0; k < 2; ++k) {
+        double m[9], sn, cs;
+        vec::Identity3X3(m);
+        vec::SinCosDeg(angles[k], &sn, &cs);
+        vec::VThitaGetMatrix(sn, cs, axes[k], m);
+        vec::Matrix3X3(cam.rotation, m, cam.rotation);
+    }
+    Path3DParams params{};
+    params.centreX = cam.centreX;
+    params.centreY = cam.centreY;
+    params.distance = cam.distance;
+    params.fieldOfView = cam.fieldOfView;
+    std::memcpy(params.matrix, cam.rotation, sizeof params.matrix);
+    const int bevel = std::max(3, t / 30);
+    Y32Rect pic{};
+    if (!KyPathGet3DMiniMaxRect(text.p, &params, bevel, wire ? t / 8.0 : 0.0, &pic))
+        throw std::runtime_error("gallery: nothing to project");
+    pic.left -= 2;
+    pic.top -= 2;
+    pic.right += 3;
+    pic.bottom += 3;
+    const int32_t w = std::min<int32_t>(pic.right - pic.left, 4 * t), h = std::min<int32_t>(pic.bottom - pic.top, 4 * t);
+    // Centre the projection in the cell.
+    const int ox = s.CellX(i) + (t - w) / 2, oy = s.CellY(i) + (t - h) / 2;
+    if (!wire) {
+        BufOwner out(KyPathBufAlloc(24, w, h, 1, 0, 0)), cover(KyPathBufAlloc(8, w, h, 1, 0, 0));
+        if (!out.b || !cover.b) throw std::runtime_error("gallery: out of memory");
+        const int32_t origin[2] = {pic.left, pic.top};
+        const int32_t required = 1;
+        if (!KyPathABufRender(text.p, &cam, out.b, &required, 0, origin, origin, 0xD07030, cover.b, nullptr, 0, 0, 0,
+                              0, 0, 0, 0, 0, 0, bevel, 0, 0, 0, nullptr, 0))
+            throw std::runtime_error("gallery: the A-buffer renderer failed");
+        Lay(s, ox, oy, cover.b, Rgb{0, 0, 0}, out.b);
+        return;
+    }
+    HDC dc = y32CreateMemoryDC(w, h, 24);
+    if (!dc) throw std::runtime_error("gallery: no device context");
+    struct DcOwner {
+        HDC dc;
+        ~DcOwner() { y32DeleteMemoryDC(dc); }
+    } owner{dc};
+    Y32DcBits bits{};
+    y32GetMemoryDCBits(dc, &bits);
+    for (int32_t y = 0; y < h; ++y) std::memset(bits.bits + static_cast<size_t>(y) * bits.strideBytes, 0xFF, w * 3);
+    SelectObject(dc, GetStockObject(BLACK_PEN));
+    CoordStruct view{};
+    view.right = w;
+    view.bottom = h;
+    view.scrollX = pic.left;
+    view.scrollY = pic.top;
+    view.zoom = 1.0;
+    if (!KyPath3DWireFrame(dc, text.p, (box.right - box.left) / 2, (box.bottom - box.top) / 2, &view, &params,
+                           t / 8.0))
+        throw std::runtime_error("gallery: no wire frame");
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t *px = bits.bits + static_cast<size_t>(y) * bits.strideBytes + x * 3;
+            s.Blend(ox + x, oy + y, Rgb{px[2], px[1], px[0]}, 255);
+        }
+}
+
 struct Tile {
     std::string label;
     std::function<void(Sheet &, int)> draw;
@@ -347,6 +521,12 @@ void RunGallery(const GalleryOptions &o) {
     tiles.push_back({"reflection", [&](Sheet &s, int i) { ShadeTile(s, i, relief, "reflect"); }});
     tiles.push_back({"bump (texture)", [&](Sheet &s, int i) { ShadeTile(s, i, relief, "bump"); }});
     tiles.push_back({"glass", [&](Sheet &s, int i) { GlassTile(s, i, relief); }});
+    tiles.push_back({"A-buffer solid", [](Sheet &s, int i) { SolidTile(s, i, false); }});
+    tiles.push_back({"3D wire frame", [](Sheet &s, int i) { SolidTile(s, i, true); }});
+    tiles.push_back({"bilinear envelope", [](Sheet &s, int i) { EnvelopeTile(s, i, false); }});
+    tiles.push_back({"bi-Bezier envelope", [](Sheet &s, int i) { EnvelopeTile(s, i, true); }});
+    tiles.push_back({"dash styles 1-7", DashTile});
+    tiles.push_back({"fitted freehand curve", FitTile});
 
     Sheet sheet(t, o.columns, static_cast<int>(tiles.size()));
     for (size_t i = 0; i < tiles.size(); ++i) {
