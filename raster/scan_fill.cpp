@@ -299,34 +299,428 @@ constexpr double kLowTermErr = 1.0 / 17592186044416.0;  // 2^-44: one term of a 
 constexpr double kLowFlatErr = 1.0 / 1099511627776.0;   // 2^-40: the whole-pixel terms of those sums
 constexpr double kGroupErr = 1.0 / 281474976710656.0;   // 2^-48: mean, scaling and truncation of a group
 
-// The estimated rows' accumulator, one cell per pixel: the change of the
-// whole-coverage count there, the covered length in 2^-49 units and the
-// bound on its error. A row is swept left to right in active order, and
-// the active edges keep apart, so the cells still open at any time form
-// one short range; everything left of it is already written.
-struct EstCell {
-    int64_t units;
-    double err;
-    int32_t count;
-};
-struct EstScratch {
-    EstCell *cells = nullptr;
-    uint8_t *saved = nullptr;  // the row before writing, for buffers in use
-    bool Init(uint32_t w, bool save) {
-        cells = static_cast<EstCell *>(mem::MemAlloc(mem::kZeroInit, (w + 2) * sizeof(EstCell)));
-        if (save) saved = static_cast<uint8_t *>(mem::MemAlloc(0, w + 1));
-        return cells && (saved || !save);
-    }
-    ~EstScratch() {
-        if (cells) mem::MemFree(cells);
-        if (saved) mem::MemFree(saved);
-    }
-};
-
-inline double Estimate(const Chord *c, int64_t g, int32_t subs) { return c->x0 + (SubY(g, subs) - c->y0) * c->slope; }
-
 // Byte written for a coverage, 0 standing for "left alone".
 inline int32_t Effective(double v, double w, bool hard) { return v == 0.0 ? 0 : ToByte(v, w, hard); }
+
+// The estimated rows of one fill (8-bit buffers).
+//
+// Accumulator: one cell per pixel, holding the change of the whole-
+// coverage count there, the covered length in 2^-49 units and the bound
+// on its error. Edges are accumulated in order of their leftmost crossing,
+// so every pixel left of the next edge's first possible one is final: the
+// row is written left to right as it goes, and the cells still open form
+// one short range.
+class EstimatedRows {
+  public:
+    struct Setup {
+        int32_t subs;
+        uint32_t width;
+        double eps;  // bound on |estimate - reference crossing|, times about 4
+        double w;    // byte weight of one sub-scanline
+        bool hard, even_odd, blank;
+        const uint8_t *full_byte;  // byte of a pixel covered on c whole sub-scanlines
+    };
+    explicit EstimatedRows(const Setup &s) : s_(s), dwidth_(s.width), eps2_(2 * s.eps) {}
+    ~EstimatedRows() {
+        if (cells_) mem::MemFree(cells_);
+        if (saved_) mem::MemFree(saved_);
+    }
+    bool Init() {
+        cells_ = static_cast<Cell *>(mem::MemAlloc(mem::kZeroInit, (s_.width + 2) * sizeof(Cell)));
+        if (!s_.blank) saved_ = static_cast<uint8_t *>(mem::MemAlloc(0, s_.width + 1));
+        return cells_ && (saved_ || s_.blank);
+    }
+
+    // The row of sub-scanlines r0 .. r0 + subs - 1 crossed by the active
+    // edges (in x order), written into line. False when it cannot be
+    // vouched for, with nothing changed: the caller fills it the exact
+    // way. On success the edges are advanced past the row.
+    bool Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
+
+  private:
+    struct Cell {
+        int64_t units;
+        double err;
+        int32_t count;
+    };
+    struct Part {  // a chord's share of an edge's crossings in the row
+        const Chord *c;
+        int64_t g;      // first global sub-scanline
+        int32_t n;      // how many
+        double xa, xb;  // estimates on the first and the last
+    };
+    struct Box {  // an active edge in the row
+        uint32_t begin, end;  // its parts
+        int32_t k0, k1;       // sub-scanlines of the row it crosses
+        double lo, hi;        // estimated extent of its crossings
+        const Chord *next;    // chord of its last crossing
+        uint32_t px0;         // pixel of its first crossing
+        double len;           // twice the covered length in pixel px0, were they all in it
+    };
+
+    double Estimate(const Chord *c, int64_t g) const { return c->x0 + (SubY(g, s_.subs) - c->y0) * c->slope; }
+    void Add(uint32_t px, int32_t count, int64_t units, double err) {
+        Cell &c = cells_[px];
+        c.count += count;
+        c.units += units;
+        c.err += px < kExactFrom ? err + kLowTermErr : err;
+    }
+    // The pending cell: a run of parts of one edge inside one pixel is
+    // summed in registers before it goes to memory.
+    void Flush() {
+        if (pend_px_ == UINT32_MAX) return;
+        Add(pend_px_, pend_count_, -static_cast<int64_t>(pend_len_ * kUnit), pend_err_);
+        pend_px_ = UINT32_MAX;
+    }
+    void One(const Chord *c, int64_t g, int32_t r);
+    void Group(const Part &pt, int32_t r);
+    void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
+    bool WriteTo(uint32_t end);
+    void Abandon();
+
+    const Setup s_;
+    const double dwidth_, eps2_;
+    Cell *cells_ = nullptr;
+    uint8_t *saved_ = nullptr;  // the row before writing, for buffers in use
+    Array<Part> parts_;
+    Array<Box> boxes_;
+    Array<uint32_t> by_lo_;  // boxes in order of lo
+    Array<int8_t> roles_;    // per active edge, or per sub-scanline and active edge
+    // Sweep state of the current row.
+    uint8_t *line_ = nullptr;
+    int32_t covered_ = 0;  // whole-coverage count at done_
+    uint32_t done_ = 0, open_lo_ = UINT32_MAX, open_hi_ = 0;
+    uint32_t pend_px_ = UINT32_MAX;
+    int32_t pend_count_ = 0;
+    double pend_len_ = 0, pend_err_ = 0;
+};
+
+// One crossing on sub-scanline g with role r.
+void EstimatedRows::One(const Chord *c, int64_t g, int32_t r) {
+    double x = Estimate(c, g);
+    if (x < -eps2_) {  // left of the buffer: clipped to its border
+        Add(0, r, 0, 0.0);
+        return;
+    }
+    if (x > dwidth_ + eps2_) return;  // right of it: nothing visible
+    uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
+    if (x < eps2_ || x - px < eps2_ || (px + 1.0) - x < eps2_) {
+        // Too near a pixel border to tell: the reference's crossing.
+        x = c->x0 + (SubY(g, s_.subs) - c->y0) * c->dx / c->dy;
+        x = x < 0 ? 0 : x;
+        if (x >= dwidth_) return;
+        px = static_cast<uint32_t>(x);
+        Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), 0.0);
+        return;
+    }
+    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), s_.eps + kGroupErr);
+}
+
+// The crossings of a part, all with role r.
+void EstimatedRows::Group(const Part &pt, int32_t r) {
+    const double xa = pt.xa, xb = pt.xb, eps2 = eps2_;
+    const int32_t n = pt.n;
+    double lo = xa < xb ? xa : xb, hi = xa < xb ? xb : xa;
+    if (lo >= eps2 && hi <= dwidth_ - eps2) {
+        uint32_t px = static_cast<uint32_t>(lo);
+        if (lo - px >= eps2 && (px + 1.0) - hi >= eps2) {
+            // All n in one pixel: they lie on a line, so their covered
+            // lengths sum to n times the mean of the two ends'.
+            if (px != pend_px_) {
+                Flush();
+                pend_px_ = px;
+                pend_count_ = 0;
+                pend_len_ = 0;
+                pend_err_ = 0;
+            }
+            pend_count_ += r * n;
+            pend_len_ += r * (((xa - px) + (xb - px)) * (0.5 * n));
+            pend_err_ += n * (s_.eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr;
+            return;
+        }
+        if (n >= 4 && hi - lo < 0.25 * n) {
+            // Several crossings per pixel: split the part where the line
+            // leaves each pixel. The split index comes from the inverse
+            // slope and is only a guess; each run is checked at its two
+            // ends, and a guess that overshoots is pulled back a crossing
+            // at a time.
+            const Chord *c = pt.c;
+            const int64_t g = pt.g;
+            const bool rising = xb > xa;
+            const double ys0 = c->y0 * s_.subs - 0.5 - static_cast<double>(g), inv = s_.subs / c->slope;
+            int32_t k = 0;
+            double x = xa;
+            while (k < n) {
+                px = static_cast<uint32_t>(x);
+                if (x - px < eps2 || (px + 1.0) - x < eps2) {
+                    One(c, g + k, r);
+                    if (++k < n) x = Estimate(c, g + k);
+                    continue;
+                }
+                double at = ys0 + ((rising ? px + 1.0 : static_cast<double>(px)) - c->x0) * inv;
+                int32_t m = at >= n ? n : (at <= k ? k + 1 : static_cast<int32_t>(at) + 1);
+                double xl = m - 1 == k ? x : Estimate(c, g + m - 1);
+                while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) {
+                    --m;
+                    xl = m - 1 == k ? x : Estimate(c, g + m - 1);
+                }
+                int32_t run = m - k;
+                Add(px, r * run, -r * static_cast<int64_t>(((x - px) + (xl - px)) * (0.5 * run) * kUnit),
+                    run * s_.eps + kGroupErr);
+                k = m;
+                if (k < n) x = Estimate(c, g + k);
+            }
+            return;
+        }
+    } else if (hi < -eps2) {
+        Add(0, r * n, 0, n * kLowTermErr);
+        return;
+    } else if (lo > dwidth_ + eps2) {
+        return;
+    }
+    for (int64_t g = pt.g; g < pt.g + n; ++g) One(pt.c, g, r);
+}
+
+// Roles from the active order on sub-scanline g (all: every edge crosses
+// it): +1 opens a span, -1 closes one, 0 neither.
+void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const {
+    int32_t winding = 0, seen = 0;
+    int8_t *last = nullptr;
+    for (size_t i = 0; i < n_edges; ++i) {
+        const Edge *e = active[i];
+        if (!all && (g < e->g0 || g >= e->g1)) {
+            out[i] = 0;
+            continue;
+        }
+        if (s_.even_odd) {
+            out[i] = static_cast<int8_t>(seen % 2 == 0 ? 1 : -1);
+        } else {
+            int32_t before = winding;
+            winding += e->dir;
+            out[i] = static_cast<int8_t>(before == 0 && winding != 0 ? 1 : (before != 0 && winding == 0 ? -1 : 0));
+        }
+        ++seen;
+        last = out + i;
+    }
+    // A span still open at the last crossing closes there (an opener there
+    // makes it empty); an unpaired even-odd crossing does nothing.
+    if (s_.even_odd) {
+        if (seen % 2) *last = 0;
+    } else if (winding != 0) {
+        *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
+    }
+}
+
+// Writes the row up to `end`: untouched pixels by the whole-coverage
+// count, open cells by value. False when a pixel's interval does not
+// decide its byte.
+bool EstimatedRows::WriteTo(uint32_t end) {
+    if (end <= done_) return true;
+    uint8_t *line = line_;
+    const bool blank = s_.blank;
+    auto fill = [&](uint32_t from, uint32_t to) {  // [from, to)
+        if (to > from && (covered_ != 0 || blank))
+            std::memset(line + from, covered_ ? s_.full_byte[covered_] : 0, to - from);
+    };
+    if (open_lo_ <= open_hi_ && open_lo_ < end) {
+        fill(done_, open_lo_);
+        const uint32_t stop = open_hi_ + 1 < end ? open_hi_ + 1 : end;
+        int32_t covered = covered_;
+        for (uint32_t px = open_lo_; px < stop; ++px) {
+            Cell &c = cells_[px];
+            covered += c.count;
+            int32_t byte;
+            if (c.err == 0.0 && px >= kExactFrom) {
+                if (c.units == 0) {
+                    byte = covered ? s_.full_byte[covered] : (blank ? 0 : -1);
+                } else {
+                    double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
+                    byte = v != 0.0 ? ToByte(v, s_.w, s_.hard) : (blank ? 0 : -1);
+                }
+            } else {
+                double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
+                double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+                double lo = v - bound, hi = v + bound;
+                if (!(lo > 0)) {
+                    if (!blank) return false;  // "not written" and "0" differ on a buffer in use
+                    lo = 0;
+                }
+                byte = Effective(hi, s_.w, s_.hard);
+                if (Effective(lo, s_.w, s_.hard) != byte) return false;
+            }
+            c = Cell{};
+            if (byte >= 0) line[px] = static_cast<uint8_t>(byte);
+        }
+        covered_ = covered;
+        done_ = stop;
+        if (stop > open_hi_) {
+            open_lo_ = UINT32_MAX;
+            open_hi_ = 0;
+        } else {
+            open_lo_ = stop;
+        }
+    }
+    fill(done_, end);
+    done_ = end;
+    return true;
+}
+
+// Gives up the row: open cells cleared, the row as it was.
+void EstimatedRows::Abandon() {
+    if (open_lo_ <= open_hi_) {
+        uint32_t to = open_hi_ < s_.width ? open_hi_ : s_.width - 1;
+        for (uint32_t px = open_lo_ < done_ ? open_lo_ : done_; px <= to; ++px) cells_[px] = Cell{};
+    }
+    if (s_.blank) std::memset(line_, 0, s_.width);
+    else std::memcpy(line_, saved_, s_.width);
+}
+
+bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
+    const int32_t subs = s_.subs;
+    const int64_t r1 = r0 + subs;
+    const double eps4 = 2 * eps2_;
+    if (!boxes_.Reserve(n_edges) || !by_lo_.Reserve(n_edges) || !roles_.Reserve(n_edges * static_cast<size_t>(subs)))
+        return false;
+    // Where each edge's crossings lie, chord by chord, and whether the
+    // active order is every sub-scanline's order: an edge must lie right of
+    // every earlier edge that shares a sub-scanline with it.
+    parts_.size = 0;
+    bool full = true;
+    double max_hi = -HUGE_VAL;
+    for (size_t i = 0; i < n_edges; ++i) {
+        const Edge *e = active[i];
+        int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
+        Box &b = boxes_.data[i];
+        b.begin = static_cast<uint32_t>(parts_.size);
+        b.k0 = static_cast<int32_t>(gs - r0);
+        b.k1 = static_cast<int32_t>(ge - r0);
+        full = full && b.k0 == 0 && b.k1 == subs;
+        const Chord *c = e->cur;
+        while (c->g1 <= gs) ++c;
+        double lo = HUGE_VAL, hi = -HUGE_VAL, len = 0;
+        const double first = Estimate(c, gs);
+        const uint32_t px0 = first > 0 ? static_cast<uint32_t>(first < dwidth_ ? first : dwidth_) : 0;
+        const double p0 = px0;
+        for (int64_t g = gs; g < ge;) {
+            while (c->g1 <= g) ++c;
+            int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
+            double xa = Estimate(c, g), xb = n > 1 ? Estimate(c, g + n - 1) : xa;
+            lo = xa < lo ? xa : lo;
+            lo = xb < lo ? xb : lo;
+            hi = xa > hi ? xa : hi;
+            hi = xb > hi ? xb : hi;
+            len += n * ((xa - p0) + (xb - p0));
+            if (!parts_.Push(Part{c, g, n, xa, xb})) return false;
+            g += n;
+        }
+        b.end = static_cast<uint32_t>(parts_.size);
+        b.lo = lo;
+        b.hi = hi;
+        b.next = c;
+        b.px0 = px0;
+        b.len = len;
+        if (!(max_hi + eps4 < lo)) {
+            for (size_t j = 0; j < i; ++j) {
+                const Box &a = boxes_.data[j];
+                if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + eps4 < lo)) return false;
+            }
+        }
+        max_hi = hi > max_hi ? hi : max_hi;
+    }
+    // Roles: once for the row when every edge crosses every sub-scanline,
+    // else per sub-scanline, recomputed only where an edge starts or ends.
+    int8_t *const roles = roles_.data;
+    if (full) {
+        Roles(roles, active, n_edges, 0, true);
+    } else {
+        uint32_t changes = 1;
+        for (size_t i = 0; i < n_edges; ++i) changes |= (1u << boxes_.data[i].k0) | (1u << boxes_.data[i].k1);
+        for (int32_t k = 0; k < subs; ++k) {
+            int8_t *column = roles + static_cast<size_t>(k) * n_edges;
+            if (changes >> k & 1) Roles(column, active, n_edges, r0 + k, false);
+            else std::memcpy(column, column - n_edges, n_edges);
+        }
+    }
+    // Edges in order of their leftmost crossing (the active order but where
+    // edges on different sub-scanlines overlap).
+    uint32_t *by_lo = by_lo_.data;
+    for (size_t i = 0; i < n_edges; ++i) {
+        uint32_t v = static_cast<uint32_t>(i);
+        size_t j = i;
+        while (j > 0 && boxes_.data[by_lo[j - 1]].lo > boxes_.data[v].lo) {
+            by_lo[j] = by_lo[j - 1];
+            --j;
+        }
+        by_lo[j] = v;
+    }
+    line_ = line;
+    if (!s_.blank) std::memcpy(saved_, line, s_.width);
+    covered_ = 0;
+    done_ = 0;
+    open_lo_ = UINT32_MAX;
+    open_hi_ = 0;
+    for (size_t o = 0; o < n_edges; ++o) {
+        const uint32_t i = by_lo[o];
+        const Box &b = boxes_.data[i];
+        // Pixels this edge may touch (a crossing near a border may go
+        // either way).
+        double elo = b.lo - eps2_, ehi = b.hi + eps2_;
+        uint32_t first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width : static_cast<uint32_t>(elo));
+        uint32_t last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
+        if (!WriteTo(first)) {
+            Abandon();
+            return false;
+        }
+        const Part *pt = parts_.data + b.begin, *pe = parts_.data + b.end;
+        // One role for all its crossings in the row?
+        int32_t r = roles[full ? i : static_cast<size_t>(b.k0) * n_edges + i];
+        if (!full)
+            for (int32_t k = b.k0 + 1; k < b.k1 && r != 2; ++k)
+                if (roles[static_cast<size_t>(k) * n_edges + i] != r) r = 2;
+        if (r == 0) {
+            // crosses nothing that counts
+        } else if (r != 2 && b.lo >= eps2_ && b.hi <= dwidth_ - eps2_ && b.lo - b.px0 >= eps2_ &&
+                   (b.px0 + 1.0) - b.hi >= eps2_) {
+            // Every crossing in one pixel: one cell update for the edge.
+            // Each part's crossings lie on a line, so their lengths sum to
+            // n times the mean of the part's two ends (len sums twice that).
+            const int32_t n = b.k1 - b.k0;
+            Add(b.px0, r * n, -r * static_cast<int64_t>(b.len * 0.5 * kUnit),
+                n * (s_.eps + (b.px0 < kExactFrom ? kLowTermErr : 0.0)) +
+                    static_cast<double>(b.end - b.begin + 1) * kGroupErr);
+        } else if (r != 2) {
+            for (; pt < pe; ++pt) Group(*pt, r);
+        } else {
+            for (; pt < pe; ++pt) {
+                const int8_t *rk = roles + static_cast<size_t>(pt->g - r0) * n_edges + i;
+                bool same = true;
+                for (int32_t k = 1; k < pt->n && same; ++k) same = rk[k * n_edges] == rk[0];
+                if (same) {
+                    if (rk[0]) Group(*pt, rk[0]);
+                } else {
+                    for (int32_t k = 0; k < pt->n; ++k)
+                        if (rk[k * n_edges]) One(pt->c, pt->g + k, rk[k * n_edges]);
+                }
+            }
+        }
+        Flush();
+        if (first <= last) {
+            if (first < open_lo_) open_lo_ = first;
+            if (last > open_hi_ || open_hi_ < open_lo_) open_hi_ = last;
+        }
+    }
+    if (!WriteTo(s_.width)) {
+        Abandon();
+        return false;
+    }
+    for (size_t i = 0; i < n_edges; ++i) {
+        Edge *e = active[i];
+        const Box &b = boxes_.data[i];
+        e->cur = b.next;
+        e->x = parts_.data[b.end - 1].xb;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -444,269 +838,10 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     size_t room = 0;
     int32_t counts[16];
 
-    // Scratch of the estimated rows.
-    struct Next {
-        const Chord *c;
-        double x;
-    };
-    Array<Next> next_state;  // per active edge: where it stands after the row
-    Array<int8_t> roles;     // per active edge, or per active edge and sub-scanline
-    EstScratch est;
+    EstimatedRows est(EstimatedRows::Setup{subs, width, eps, w, spec.hard, spec.even_odd, blank, full_byte});
     const bool estimate = depth != 32;
-    if (estimate && !est.Init(width, !blank)) return false;
-    EstCell *const cells = est.cells;
+    if (estimate && !est.Init()) return false;
 
-    // One sub-scanline's (or every sub-scanline's) roles from the active
-    // order: +1 opens a span, -1 closes one, 0 neither.
-    auto assign_roles = [&](int8_t *out, size_t stride, int64_t g, bool all) {
-        int32_t winding = 0, seen = 0;
-        int8_t *last = nullptr;
-        for (size_t i = 0; i < active.size; ++i) {
-            const Edge *e = active.data[i];
-            int8_t *role = out + i * stride;
-            if (!all && (g < e->g0 || g >= e->g1)) {
-                *role = 0;
-                continue;
-            }
-            if (spec.even_odd) {
-                *role = static_cast<int8_t>(seen % 2 == 0 ? 1 : -1);
-            } else {
-                int32_t before = winding;
-                winding += e->dir;
-                *role = static_cast<int8_t>(before == 0 && winding != 0 ? 1 : (before != 0 && winding == 0 ? -1 : 0));
-            }
-            ++seen;
-            last = role;
-        }
-        // A span still open at the last crossing closes there (an opener
-        // there makes it empty); an unpaired even-odd crossing does nothing.
-        if (spec.even_odd) {
-            if (seen % 2) *last = 0;
-        } else if (winding != 0) {
-            *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
-        }
-    };
-
-    auto cell = [&](uint32_t px, int32_t count, int64_t units, double err) __attribute__((always_inline)) {
-        EstCell &c = cells[px];
-        c.count += count;
-        c.units += units;
-        c.err += px < kExactFrom ? err + kLowTermErr : err;
-    };
-    const double eps2 = 2 * eps;
-    // One crossing on sub-scanline g with role r.
-    auto one = [&](const Chord *c, int64_t g, int32_t r) {
-        double x = Estimate(c, g, subs);
-        if (x < -eps2) {  // left of the buffer: clipped to its border
-            cell(0, r, 0, 0.0);
-            return;
-        }
-        if (x > dwidth + eps2) return;  // right of it: nothing visible
-        uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
-        if (x < eps2 || x - px < eps2 || (px + 1.0) - x < eps2) {
-            // Too near a pixel border to tell: the reference's crossing.
-            x = c->x0 + (SubY(g, subs) - c->y0) * c->dx / c->dy;
-            x = x < 0 ? 0 : x;
-            if (x >= dwidth) return;
-            px = static_cast<uint32_t>(x);
-            cell(px, r, -r * static_cast<int64_t>((x - px) * kUnit), 0.0);
-            return;
-        }
-        cell(px, r, -r * static_cast<int64_t>((x - px) * kUnit), eps + kGroupErr);
-    };
-    // Crossings k .. m - 1 (of a part starting at sub-scanline g) that all
-    // lie inside pixel px, estimated at xa (k) and xb (m - 1).
-    auto in_pixel = [&](uint32_t px, double xa, double xb, int32_t n, int32_t r) __attribute__((always_inline)) {
-        double len = ((xa - px) + (xb - px)) * (0.5 * n);
-        cell(px, r * n, -r * static_cast<int64_t>(len * kUnit),
-             n * (eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr);
-    };
-    // Crossings g .. g + n - 1 of chord c, all with role r; xa and xb are
-    // the estimates of the first and the last, lo and hi the smaller and
-    // the larger of them.
-    auto group = [&](const Chord *c, int64_t g, int32_t n, double xa, double xb, double lo, double hi, int32_t r) {
-        if (hi < -eps2) {
-            cell(0, r * n, 0, n * kLowTermErr);
-            return;
-        }
-        if (lo > dwidth + eps2) return;
-        if (lo >= eps2) {
-            uint32_t px = static_cast<uint32_t>(lo);
-            if (lo - px >= eps2 && (px + 1.0) - hi >= eps2 && px < width) {
-                in_pixel(px, xa, xb, n, r);
-                return;
-            }
-        }
-        if (n < 4 || hi - lo > 0.25 * n) {
-            for (int64_t k = g; k < g + n; ++k) one(c, k, r);
-            return;
-        }
-        // Several crossings per pixel: split the part where the line
-        // leaves each pixel. The split index comes from the inverse slope
-        // and is only a guess; each run is checked at its two ends (the
-        // crossings between lie on the line between them), and a guess
-        // that overshoots is pulled back a crossing at a time.
-        const bool rising = xb > xa;
-        const double ys0 = c->y0 * subs - 0.5 - static_cast<double>(g), inv = subs / c->slope;
-        int32_t k = 0;
-        double x = xa;
-        while (k < n) {
-            if (!(x >= eps2 && x <= dwidth - eps2)) {
-                one(c, g + k, r);
-                if (++k < n) x = Estimate(c, g + k, subs);
-                continue;
-            }
-            uint32_t px = static_cast<uint32_t>(x);
-            if (x - px < eps2 || (px + 1.0) - x < eps2) {
-                one(c, g + k, r);
-                if (++k < n) x = Estimate(c, g + k, subs);
-                continue;
-            }
-            double border = rising ? px + 1.0 : static_cast<double>(px);
-            double at = ys0 + (border - c->x0) * inv;  // where the line meets the border, as a crossing index
-            int32_t m = at >= n ? n : (at <= k ? k + 1 : static_cast<int32_t>(at) + 1);
-            double xl = m - 1 == k ? x : Estimate(c, g + m - 1, subs);
-            while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) {
-                --m;
-                xl = m - 1 == k ? x : Estimate(c, g + m - 1, subs);
-            }
-            in_pixel(px, x, xl, m - k, r);
-            k = m;
-            if (k < n) x = Estimate(c, g + k, subs);
-        }
-    };
-    // Writes the estimated row left to right as far as `end`: untouched
-    // pixels by the whole-coverage count, touched ones by value. Cells
-    // [open_lo, open_hi] may hold contributions; pixels below done are
-    // written. False when a pixel's interval does not decide its byte.
-    int32_t covered = 0;
-    uint32_t done = 0, open_lo = UINT32_MAX, open_hi = 0;
-    uint8_t *row_out = nullptr;
-    auto fill_run = [&](uint32_t from, uint32_t to) __attribute__((always_inline)) {  // [from, to)
-        if (to > from && (covered != 0 || blank)) std::memset(row_out + from, covered ? full_byte[covered] : 0, to - from);
-    };
-    auto write_to = [&](uint32_t end) -> bool {
-        if (end <= done) return true;
-        if (open_lo <= open_hi && open_lo < end) {
-            fill_run(done, open_lo);
-            uint32_t stop = open_hi + 1 < end ? open_hi + 1 : end;
-            for (uint32_t px = open_lo; px < stop; ++px) {
-                EstCell &c = cells[px];
-                covered += c.count;
-                int32_t byte;
-                if (c.err == 0.0 && px >= kExactFrom) {
-                    if (c.units == 0) {
-                        byte = covered ? full_byte[covered] : (blank ? 0 : -1);
-                    } else {
-                        double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
-                        byte = v != 0.0 ? ToByte(v, w, spec.hard) : (blank ? 0 : -1);
-                    }
-                } else {
-                    double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
-                    double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
-                    double lo = v - bound, hi = v + bound;
-                    if (!(lo > 0)) {
-                        if (!blank) return false;  // "not written" and "0" differ on a buffer in use
-                        lo = 0;
-                    }
-                    byte = Effective(hi, w, spec.hard);
-                    if (Effective(lo, w, spec.hard) != byte) return false;
-                }
-                c = EstCell{};
-                if (byte >= 0) row_out[px] = static_cast<uint8_t>(byte);
-            }
-            done = stop;
-            if (stop > open_hi) open_lo = UINT32_MAX, open_hi = 0;
-            else open_lo = stop;
-        }
-        fill_run(done, end);
-        done = end;
-        return true;
-    };
-    // Gives up an estimated row: open cells cleared, the row as it was.
-    auto abandon = [&](uint32_t lo_px, uint32_t hi_px) {
-        uint32_t from = open_lo < done ? open_lo : done;
-        from = lo_px < from ? lo_px : from;
-        uint32_t to = hi_px > open_hi || open_lo > open_hi ? hi_px : open_hi;
-        if (to >= width) to = width - 1;
-        for (uint32_t px = from; px <= to; ++px) cells[px] = EstCell{};
-        if (blank) std::memset(row_out, 0, width);
-        else std::memcpy(row_out, est.saved, width);
-    };
-    // The estimated row r0 .. r0 + subs - 1. False when it cannot be
-    // vouched for, with nothing changed: the caller fills it the exact way.
-    auto estimated_row = [&](int64_t r0, uint8_t *row_line) -> bool {
-        const int64_t r1 = r0 + subs;
-        if (!next_state.Reserve(active.size) || !roles.Reserve(active.size * static_cast<size_t>(subs))) return false;
-        bool full = true;
-        for (size_t i = 0; i < active.size; ++i) full = full && active.data[i]->g0 <= r0 && active.data[i]->g1 >= r1;
-        if (full) {
-            assign_roles(roles.data, 1, 0, true);
-        } else {
-            for (int32_t k = 0; k < subs; ++k) assign_roles(roles.data + k, static_cast<size_t>(subs), r0 + k, false);
-        }
-        row_out = row_line;
-        if (!blank) std::memcpy(est.saved, row_out, width);
-        covered = 0;
-        done = 0;
-        open_lo = UINT32_MAX;
-        open_hi = 0;
-        double prev_hi = -HUGE_VAL;
-        for (size_t i = 0; i < active.size; ++i) {
-            const Edge *e = active.data[i];
-            int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
-            const int8_t *rk = full ? roles.data + i : roles.data + i * static_cast<size_t>(subs);
-            const Chord *c = e->cur;
-            double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
-            for (int64_t g = gs; g < ge;) {
-                while (c->g1 <= g) ++c;
-                int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
-                double xa = Estimate(c, g, subs);
-                xb = n > 1 ? Estimate(c, g + n - 1, subs) : xa;
-                double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
-                lo = plo < lo ? plo : lo;
-                hi = phi > hi ? phi : hi;
-                if (full) {
-                    if (rk[0]) group(c, g, n, xa, xb, plo, phi, rk[0]);
-                } else {
-                    const int8_t *r = rk + (g - r0);
-                    bool same = true;
-                    for (int32_t k = 1; k < n && same; ++k) same = r[k] == r[0];
-                    if (same) {
-                        if (r[0]) group(c, g, n, xa, xb, plo, phi, r[0]);
-                    } else {
-                        for (int32_t k = 0; k < n; ++k)
-                            if (r[k]) one(c, g + k, r[k]);
-                    }
-                }
-                g += n;
-            }
-            // Pixels this edge may have touched (a crossing near a border
-            // may have gone either way).
-            double elo = lo - eps2, ehi = hi + eps2;
-            uint32_t first = elo <= 0 ? 0 : (elo >= dwidth ? width : static_cast<uint32_t>(elo));
-            uint32_t last = ehi <= 0 ? 0 : (ehi >= dwidth ? width - 1 : static_cast<uint32_t>(ehi));
-            if (!(prev_hi + 4 * eps < lo) || !write_to(first)) {
-                abandon(first, last);
-                return false;
-            }
-            prev_hi = hi;
-            if (first <= last) {
-                if (first < open_lo) open_lo = first;
-                if (last > open_hi || open_hi < open_lo) open_hi = last;
-            }
-            next_state.data[i] = Next{c, xb};
-        }
-        if (!write_to(width)) {
-            abandon(done, 0);
-            return false;
-        }
-        for (size_t i = 0; i < active.size; ++i) {
-            active.data[i]->cur = next_state.data[i].c;
-            active.data[i]->x = next_state.data[i].x;
-        }
-        return true;
-    };
     size_t next = 0;
     int64_t row = order.data[0]->g0 >> shift;
     const int64_t rows = height;
@@ -751,7 +886,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         }
         uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
         zero_rows_to(static_cast<uint32_t>(row));
-        if (estimate && estimated_row(r0, line)) {
+        if (estimate && est.Row(active.data, active.size, r0, line)) {
             if (blank) zeroed = static_cast<uint32_t>(row) + 1;
             continue;
         }
@@ -901,4 +1036,5 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
 }
 
 }  // namespace raster
+
 
