@@ -499,6 +499,84 @@ void SolidTile(Sheet &s, int i, bool wire) {
         }
 }
 
+// Text wrapped on a predefined wrap: 101 copies of a figure round a
+// circle, 105 a figure along a wave, 303 text on generated circles.
+void WrapTile(Sheet &s, int i, int32_t type) {
+    const int t = s.Tile();
+    const bool text = type >= 200;
+    const int em = text ? t / 9 : (type == 101 ? t / 7 : t / 8);
+    PathOwner fig(TextPath(text ? "wrapped on circles all round" : (type == 101 ? "Ky" : "wave wave"), em, true));
+    if (!fig.p) throw std::runtime_error("gallery: no text outlines");
+    WrapInfo info{};
+    const int32_t size = type == 101 ? t * 28 / 100 : (type == 105 ? t / 8 : 0);
+    if (!KyPathGetPredefinedWrapInfo(&info, type, t / 2, t / 2, size))
+        throw std::runtime_error("gallery: wrap preset " + std::to_string(type) + " is not available");
+    PathOwner baseline(info.baseline);
+    if (text) {
+        // Text wraps read the font height from the low bits of the level.
+        const uint64_t bits = static_cast<uint64_t>(em);
+        std::memcpy(&info.baselineLevel, &bits, sizeof bits);
+    }
+    if (!KyPathWrap(&fig.p, &info)) throw std::runtime_error("gallery: wrap " + std::to_string(type) + " failed");
+    Y32Rect r{};
+    BufOwner mask(Rasterise(fig.p, 0, 1.0, &r));
+    if (!mask.b) throw std::runtime_error("gallery: no mask of the wrapped figure");
+    Lay(s, s.CellX(i) + r.left, s.CellY(i) + r.top, mask.b, Rgb{30, 100, 110});
+}
+
+// The editing view: the outline layer drawn into the table's overlay and
+// composited onto the host's picture, then the node squares drawn on the
+// window's device context.
+void OverlayTile(Sheet &s, int i) {
+    const int t = s.Tile();
+    auto n = [t](double f) { return std::to_string(static_cast<int>(f * t)); };
+    PathOwner path = ParsedPath("M" + n(0.15) + " " + n(0.75) + " C" + n(0.15) + " " + n(0.2) + " " + n(0.5) + " " +
+                                n(0.1) + " " + n(0.55) + " " + n(0.45) + " C" + n(0.6) + " " + n(0.8) + " " + n(0.85) +
+                                " " + n(0.8) + " " + n(0.85) + " " + n(0.3) + " L" + n(0.7) + " " + n(0.2) + " Z");
+    PathTable *table = nullptr;
+    CoordStruct *view = nullptr;
+    struct Owner {
+        PathTable *&table;
+        CoordStruct *&view;
+        ~Owner() {
+            if (table) KyPathTblDelete(table);
+            if (view) KyPathDeleteCoordStruct(view);
+        }
+    } owner{table, view};
+    if (!KyPathNew(&table) || !KyPathCoordStruct(0, 0, t, t, 0, 0, 1.0, table, &view) || !view->lpDB)
+        throw std::runtime_error("gallery: no table or view");
+    Y32Rect out{};
+    if (!KyPathDraw(view, path.p, &out)) throw std::runtime_error("gallery: the outline was not drawn");
+    // The host's picture of the window: a soft gradient.
+    std::vector<uint8_t> picture(static_cast<size_t>(t) * t * 3);
+    for (int y = 0; y < t; ++y)
+        for (int x = 0; x < t; ++x) {
+            uint8_t *p = &picture[(static_cast<size_t>(y) * t + x) * 3];
+            p[0] = static_cast<uint8_t>(150 + 100 * y / t);
+            p[1] = static_cast<uint8_t>(200 + 50 * x / t);
+            p[2] = static_cast<uint8_t>(240);
+        }
+    if (!KyPathPaintMem(0, 0, t, t, table, picture.data())) throw std::runtime_error("gallery: no overlay");
+    HDC dc = y32CreateMemoryDC(t, t, 24);
+    if (!dc) throw std::runtime_error("gallery: no device context");
+    struct DcOwner {
+        HDC dc;
+        ~DcOwner() { y32DeleteMemoryDC(dc); }
+    } dc_owner{dc};
+    Y32DcBits bits{};
+    y32GetMemoryDCBits(dc, &bits);
+    for (int y = 0; y < t; ++y)
+        std::memcpy(bits.bits + static_cast<size_t>(y) * bits.strideBytes, &picture[static_cast<size_t>(y) * t * 3],
+                    static_cast<size_t>(t) * 3);
+    KyPathDrawNodesTurnOn(1);
+    if (!KyPathDrawNodes(dc, path.p, view)) throw std::runtime_error("gallery: the nodes were not drawn");
+    for (int y = 0; y < t; ++y)
+        for (int x = 0; x < t; ++x) {
+            const uint8_t *px = bits.bits + static_cast<size_t>(y) * bits.strideBytes + x * 3;
+            s.Blend(s.CellX(i) + x, s.CellY(i) + y, Rgb{px[2], px[1], px[0]}, 255);
+        }
+}
+
 struct Tile {
     std::string label;
     std::function<void(Sheet &, int)> draw;
@@ -527,6 +605,9 @@ void RunGallery(const GalleryOptions &o) {
     tiles.push_back({"bi-Bezier envelope", [](Sheet &s, int i) { EnvelopeTile(s, i, true); }});
     tiles.push_back({"dash styles 1-7", DashTile});
     tiles.push_back({"fitted freehand curve", FitTile});
+    tiles.push_back({"overlay + nodes", OverlayTile});
+    for (int32_t type : {101, 105, 303})
+        tiles.push_back({"wrap preset " + std::to_string(type), [type](Sheet &s, int i) { WrapTile(s, i, type); }});
 
     Sheet sheet(t, o.columns, static_cast<int>(tiles.size()));
     for (size_t i = 0; i < tiles.size(); ++i) {
