@@ -364,7 +364,7 @@ void EnvelopeTile(Sheet &s, int i, bool bezier) {
 void DashTile(Sheet &s, int i) {
     dash::InstallDashStroke();
     const int t = s.Tile();
-    const int pen = std::max(1, t / 80);
+    const int pen = std::max(2, t / 45);
     const double gap = t / 8.0;
     for (int style = 1; style <= 7; ++style) {
         const double y = gap * style, x0 = t * 0.12, x1 = t * 0.88;
@@ -381,7 +381,7 @@ void DashTile(Sheet &s, int i) {
         end_owner.p = nullptr;
         KyPathSetOutlineInfo(line.p, info);
         Y32Rect r{};
-        const int32_t margin = pen * 6 + 4;
+        const int32_t margin = pen * 8 + 4;
         Y32Rect *rects = nullptr;
         PathBuf *bufs = nullptr;
         if (KyPathToBuf(line.p, 0, 0, 1, 0, DbToFix(1.0), &rects, &bufs, margin) < 1)
@@ -403,23 +403,29 @@ void FitTile(Sheet &s, int i) {
     for (int k = 0; k < 60; ++k) {
         const double a = k / 59.0;
         const double x = t * (0.1 + 0.8 * a);
-        const double y = t * (0.5 + 0.3 * std::sin(a * 6.5) * (1 - 0.5 * a)) + ((k * 7) % 5 - 2) * t / 150.0;
+        const double y = t * (0.5 + 0.17 * std::sin(a * 6.5) * (1 - 0.4 * a)) + ((k * 7) % 3 - 1) * t / 200.0;
         pts.push_back(POINT{static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y))});
     }
     CoordStruct view{};
     view.right = t;
     view.bottom = t;
     view.zoom = 1.0;
-    PathOwner fit(KyPathCreateApproximateBezier(&view, static_cast<int32_t>(pts.size()), pts.data(), 2.0, 0));
+    PathOwner fit(KyPathCreateApproximateBezier(&view, static_cast<int32_t>(pts.size()), pts.data(), 3.0, 0));
     if (!fit.p) throw std::runtime_error("gallery: no fitted curve");
     Y32Rect r{};
     BufOwner mask(Rasterise(fit.p, 1, 1.0, &r));
     if (!mask.b) throw std::runtime_error("gallery: no mask of the fitted curve");
-    Lay(s, s.CellX(i) + r.left, s.CellY(i) + r.top, mask.b, Rgb{20, 110, 40});
+    // The input points above, the fitted curve (drawn three pixels wide)
+    // below.
+    const int shift = t * 22 / 100;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            Lay(s, s.CellX(i) + r.left + dx, s.CellY(i) + r.top + shift + dy, mask.b, Rgb{20, 110, 40});
     const int d = std::max(1, t / 110);
     for (const POINT &p : pts)
         for (int y = -d; y <= d; ++y)
-            for (int x = -d; x <= d; ++x) s.Blend(s.CellX(i) + p.x + x, s.CellY(i) + p.y + y, Rgb{220, 30, 30}, 255);
+            for (int x = -d; x <= d; ++x)
+                s.Blend(s.CellX(i) + p.x + x, s.CellY(i) + p.y - shift + y, Rgb{220, 30, 30}, 255);
 }
 
 // The figure as a solid in perspective through the A-buffer, or its wire
@@ -504,8 +510,8 @@ void SolidTile(Sheet &s, int i, bool wire) {
 void WrapTile(Sheet &s, int i, int32_t type) {
     const int t = s.Tile();
     const bool text = type >= 200;
-    const int em = text ? t / 9 : (type == 101 ? t / 7 : t / 8);
-    PathOwner fig(TextPath(text ? "wrapped on circles all round" : (type == 101 ? "Ky" : "wave wave"), em, true));
+    const int em = text ? t / 9 : t / 7;
+    PathOwner fig(TextPath(text ? "wrapped on circles all round" : (type == 101 ? "Ky" : "wave"), em, true));
     if (!fig.p) throw std::runtime_error("gallery: no text outlines");
     WrapInfo info{};
     const int32_t size = type == 101 ? t * 28 / 100 : (type == 105 ? t / 8 : 0);
@@ -521,7 +527,7 @@ void WrapTile(Sheet &s, int i, int32_t type) {
     Y32Rect r{};
     BufOwner mask(Rasterise(fig.p, 0, 1.0, &r));
     if (!mask.b) throw std::runtime_error("gallery: no mask of the wrapped figure");
-    Lay(s, s.CellX(i) + r.left, s.CellY(i) + r.top, mask.b, Rgb{30, 100, 110});
+    LayCentred(s, i, mask.b, Rgb{30, 100, 110});
 }
 
 // The editing view: the outline layer drawn into the table's overlay and
