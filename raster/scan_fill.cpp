@@ -81,6 +81,8 @@ struct Edge {
     int64_t g0, g1;         // crossed sub-scanlines [g0, g1)
     int32_t dir;
     uint32_t first, last;   // its chords, in order of growing y
+    const Chord *next;      // estimated rows: cur and x after the row, until it is kept
+    double next_x;
 };
 
 // A growable array on the run-time heap (the failure switch reaches it).
@@ -315,7 +317,7 @@ class EstimatedRows {
     struct Setup {
         int32_t subs;
         uint32_t width;
-        double eps;  // bound on |estimate - reference crossing|, times about 4
+        double eps;  // bound on |estimate - reference crossing|, with room to spare
         double w;    // byte weight of one sub-scanline
         bool hard, even_odd, blank;
         const uint8_t *full_byte;  // byte of a pixel covered on c whole sub-scanlines
@@ -343,19 +345,10 @@ class EstimatedRows {
         double err;
         int32_t count;
     };
-    struct Part {  // a chord's share of an edge's crossings in the row
-        const Chord *c;
-        int64_t g;      // first global sub-scanline
-        int32_t n;      // how many
-        double xa, xb;  // estimates on the first and the last
-    };
     struct Box {  // an active edge in the row
-        uint32_t begin, end;  // its parts
-        int32_t k0, k1;       // sub-scanlines of the row it crosses
-        double lo, hi;        // estimated extent of its crossings
-        const Chord *next;    // chord of its last crossing
-        uint32_t px0;         // pixel of its first crossing
-        double len;           // twice the covered length in pixel px0, were they all in it
+        int32_t k0, k1;        // sub-scanlines of the row it crosses
+        double lo, hi;         // estimated extent of its crossings
+        uint32_t first, last;  // pixels it may have touched
     };
 
     double Estimate(const Chord *c, int64_t g) const { return c->x0 + (SubY(g, s_.subs) - c->y0) * c->slope; }
@@ -363,122 +356,91 @@ class EstimatedRows {
         Cell &c = cells_[px];
         c.count += count;
         c.units += units;
-        c.err += px < kExactFrom ? err + kLowTermErr : err;
-    }
-    // The pending cell: a run of parts of one edge inside one pixel is
-    // summed in registers before it goes to memory.
-    void Flush() {
-        if (pend_px_ == UINT32_MAX) return;
-        Add(pend_px_, pend_count_, -static_cast<int64_t>(pend_len_ * kUnit), pend_err_);
-        pend_px_ = UINT32_MAX;
+        c.err += err;
     }
     void One(const Chord *c, int64_t g, int32_t r);
-    void Group(const Part &pt, int32_t r);
+    void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
+    bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     bool WriteTo(uint32_t end);
-    void Abandon();
+    void Abandon(size_t n_boxes);
 
     const Setup s_;
     const double dwidth_, eps2_;
     Cell *cells_ = nullptr;
     uint8_t *saved_ = nullptr;  // the row before writing, for buffers in use
-    Array<Part> parts_;
     Array<Box> boxes_;
-    Array<uint32_t> by_lo_;  // boxes in order of lo
-    Array<int8_t> roles_;    // per active edge, or per sub-scanline and active edge
+    Array<uint32_t> by_first_;  // boxes in order of their first pixel
+    Array<int8_t> roles_;       // per active edge, or per sub-scanline and active edge
     // Sweep state of the current row.
     uint8_t *line_ = nullptr;
     int32_t covered_ = 0;  // whole-coverage count at done_
     uint32_t done_ = 0, open_lo_ = UINT32_MAX, open_hi_ = 0;
-    uint32_t pend_px_ = UINT32_MAX;
-    int32_t pend_count_ = 0;
-    double pend_len_ = 0, pend_err_ = 0;
 };
 
 // One crossing on sub-scanline g with role r.
 void EstimatedRows::One(const Chord *c, int64_t g, int32_t r) {
     double x = Estimate(c, g);
     if (x < -eps2_) {  // left of the buffer: clipped to its border
-        Add(0, r, 0, 0.0);
+        Add(0, r, 0, kLowTermErr);
         return;
     }
     if (x > dwidth_ + eps2_) return;  // right of it: nothing visible
     uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
+    double err = s_.eps + kGroupErr;
     if (x < eps2_ || x - px < eps2_ || (px + 1.0) - x < eps2_) {
         // Too near a pixel border to tell: the reference's crossing.
         x = c->x0 + (SubY(g, s_.subs) - c->y0) * c->dx / c->dy;
         x = x < 0 ? 0 : x;
         if (x >= dwidth_) return;
         px = static_cast<uint32_t>(x);
-        Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), 0.0);
-        return;
+        err = 0;
     }
-    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), s_.eps + kGroupErr);
+    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), px < kExactFrom ? err + kLowTermErr : err);
 }
 
-// The crossings of a part, all with role r.
-void EstimatedRows::Group(const Part &pt, int32_t r) {
-    const double xa = pt.xa, xb = pt.xb, eps2 = eps2_;
-    const int32_t n = pt.n;
+// Crossings g .. g + n - 1 of chord c with role r, estimated at xa and xb
+// at the ends, that do not all lie in one pixel.
+void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r) {
+    const double eps2 = eps2_;
     double lo = xa < xb ? xa : xb, hi = xa < xb ? xb : xa;
-    if (lo >= eps2 && hi <= dwidth_ - eps2) {
-        uint32_t px = static_cast<uint32_t>(lo);
-        if (lo - px >= eps2 && (px + 1.0) - hi >= eps2) {
-            // All n in one pixel: they lie on a line, so their covered
-            // lengths sum to n times the mean of the two ends'.
-            if (px != pend_px_) {
-                Flush();
-                pend_px_ = px;
-                pend_count_ = 0;
-                pend_len_ = 0;
-                pend_err_ = 0;
-            }
-            pend_count_ += r * n;
-            pend_len_ += r * (((xa - px) + (xb - px)) * (0.5 * n));
-            pend_err_ += n * (s_.eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr;
-            return;
-        }
-        if (n >= 4 && hi - lo < 0.25 * n) {
-            // Several crossings per pixel: split the part where the line
-            // leaves each pixel. The split index comes from the inverse
-            // slope and is only a guess; each run is checked at its two
-            // ends, and a guess that overshoots is pulled back a crossing
-            // at a time.
-            const Chord *c = pt.c;
-            const int64_t g = pt.g;
-            const bool rising = xb > xa;
-            const double ys0 = c->y0 * s_.subs - 0.5 - static_cast<double>(g), inv = s_.subs / c->slope;
-            int32_t k = 0;
-            double x = xa;
-            while (k < n) {
-                px = static_cast<uint32_t>(x);
-                if (x - px < eps2 || (px + 1.0) - x < eps2) {
-                    One(c, g + k, r);
-                    if (++k < n) x = Estimate(c, g + k);
-                    continue;
-                }
-                double at = ys0 + ((rising ? px + 1.0 : static_cast<double>(px)) - c->x0) * inv;
-                int32_t m = at >= n ? n : (at <= k ? k + 1 : static_cast<int32_t>(at) + 1);
-                double xl = m - 1 == k ? x : Estimate(c, g + m - 1);
-                while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) {
-                    --m;
-                    xl = m - 1 == k ? x : Estimate(c, g + m - 1);
-                }
-                int32_t run = m - k;
-                Add(px, r * run, -r * static_cast<int64_t>(((x - px) + (xl - px)) * (0.5 * run) * kUnit),
-                    run * s_.eps + kGroupErr);
-                k = m;
-                if (k < n) x = Estimate(c, g + k);
-            }
-            return;
-        }
-    } else if (hi < -eps2) {
+    if (hi < -eps2) {
         Add(0, r * n, 0, n * kLowTermErr);
         return;
-    } else if (lo > dwidth_ + eps2) {
+    }
+    if (lo > dwidth_ + eps2) return;
+    if (!(n >= 4 && lo >= eps2 && hi <= dwidth_ - eps2 && hi - lo < 0.25 * n)) {
+        for (int64_t k = g; k < g + n; ++k) One(c, k, r);
         return;
     }
-    for (int64_t g = pt.g; g < pt.g + n; ++g) One(pt.c, g, r);
+    // Several crossings per pixel: split where the line leaves each pixel.
+    // The split index comes from the inverse slope and is only a guess;
+    // each run is checked at its two ends, and a guess that overshoots is
+    // pulled back a crossing at a time.
+    const bool rising = xb > xa;
+    const double ys0 = c->y0 * s_.subs - 0.5 - static_cast<double>(g), inv = s_.subs / c->slope;
+    int32_t k = 0;
+    double x = xa;
+    while (k < n) {
+        uint32_t px = static_cast<uint32_t>(x);
+        if (x - px < eps2 || (px + 1.0) - x < eps2) {
+            One(c, g + k, r);
+            if (++k < n) x = Estimate(c, g + k);
+            continue;
+        }
+        double at = ys0 + ((rising ? px + 1.0 : static_cast<double>(px)) - c->x0) * inv;
+        int32_t m = at >= n ? n : (at <= k ? k + 1 : static_cast<int32_t>(at) + 1);
+        double xl = m - 1 == k ? x : Estimate(c, g + m - 1);
+        while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) {
+            --m;
+            xl = m - 1 == k ? x : Estimate(c, g + m - 1);
+        }
+        int32_t run = m - k;
+        Add(px, r * run, -r * static_cast<int64_t>(((x - px) + (xl - px)) * (0.5 * run) * kUnit),
+            run * (s_.eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr);
+        k = m;
+        if (k < n) x = Estimate(c, g + k);
+    }
 }
 
 // Roles from the active order on sub-scanline g (all: every edge crosses
@@ -509,6 +471,24 @@ void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int6
     } else if (winding != 0) {
         *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
     }
+}
+
+// Whether edge b lies right of edge a, by more than both bounds, on every
+// sub-scanline of [gs, ge) (both cross all of them). Between two chord
+// ends both are lines, so the gap is checked where either changes chord.
+bool EstimatedRows::Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const {
+    const double eps4 = 2 * eps2_;
+    const Chord *ca = a->cur, *cb = b->cur;
+    for (int64_t g = gs; g < ge;) {
+        while (ca->g1 <= g) ++ca;
+        while (cb->g1 <= g) ++cb;
+        int64_t stop = ca->g1 < cb->g1 ? ca->g1 : cb->g1;
+        stop = stop < ge ? stop : ge;
+        if (!(Estimate(cb, g) - Estimate(ca, g) > eps4)) return false;
+        if (stop - 1 > g && !(Estimate(cb, stop - 1) - Estimate(ca, stop - 1) > eps4)) return false;
+        g = stop;
+    }
+    return true;
 }
 
 // Writes the row up to `end`: untouched pixels by the whole-coverage
@@ -565,12 +545,11 @@ bool EstimatedRows::WriteTo(uint32_t end) {
     return true;
 }
 
-// Gives up the row: open cells cleared, the row as it was.
-void EstimatedRows::Abandon() {
-    if (open_lo_ <= open_hi_) {
-        uint32_t to = open_hi_ < s_.width ? open_hi_ : s_.width - 1;
-        for (uint32_t px = open_lo_ < done_ ? open_lo_ : done_; px <= to; ++px) cells_[px] = Cell{};
-    }
+// Gives up the row: every cell the first n_boxes edges may have touched
+// cleared, the row as it was.
+void EstimatedRows::Abandon(size_t n_boxes) {
+    for (size_t i = 0; i < n_boxes; ++i)
+        for (uint32_t px = boxes_.data[i].first; px <= boxes_.data[i].last; ++px) cells_[px] = Cell{};
     if (s_.blank) std::memset(line_, 0, s_.width);
     else std::memcpy(line_, saved_, s_.width);
 }
@@ -578,146 +557,152 @@ void EstimatedRows::Abandon() {
 bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
-    const double eps4 = 2 * eps2_;
-    if (!boxes_.Reserve(n_edges) || !by_lo_.Reserve(n_edges) || !roles_.Reserve(n_edges * static_cast<size_t>(subs)))
+    const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_;
+    if (!boxes_.Reserve(n_edges) || !by_first_.Reserve(n_edges) ||
+        !roles_.Reserve(n_edges * static_cast<size_t>(subs)))
         return false;
-    // Where each edge's crossings lie, chord by chord, and whether the
-    // active order is every sub-scanline's order: an edge must lie right of
-    // every earlier edge that shares a sub-scanline with it.
-    parts_.size = 0;
+    line_ = line;
+    // Roles first (they follow from the active order and the directions
+    // alone): once for the row when every edge crosses every sub-scanline,
+    // else per sub-scanline, recomputed only where an edge starts or ends.
     bool full = true;
-    double max_hi = -HUGE_VAL;
+    uint32_t changes = 1;
     for (size_t i = 0; i < n_edges; ++i) {
         const Edge *e = active[i];
-        int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
-        Box &b = boxes_.data[i];
-        b.begin = static_cast<uint32_t>(parts_.size);
-        b.k0 = static_cast<int32_t>(gs - r0);
-        b.k1 = static_cast<int32_t>(ge - r0);
-        full = full && b.k0 == 0 && b.k1 == subs;
-        const Chord *c = e->cur;
-        while (c->g1 <= gs) ++c;
-        double lo = HUGE_VAL, hi = -HUGE_VAL, len = 0;
-        const double first = Estimate(c, gs);
-        const uint32_t px0 = first > 0 ? static_cast<uint32_t>(first < dwidth_ ? first : dwidth_) : 0;
-        const double p0 = px0;
-        for (int64_t g = gs; g < ge;) {
-            while (c->g1 <= g) ++c;
-            int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
-            double xa = Estimate(c, g), xb = n > 1 ? Estimate(c, g + n - 1) : xa;
-            lo = xa < lo ? xa : lo;
-            lo = xb < lo ? xb : lo;
-            hi = xa > hi ? xa : hi;
-            hi = xb > hi ? xb : hi;
-            len += n * ((xa - p0) + (xb - p0));
-            if (!parts_.Push(Part{c, g, n, xa, xb})) return false;
-            g += n;
-        }
-        b.end = static_cast<uint32_t>(parts_.size);
-        b.lo = lo;
-        b.hi = hi;
-        b.next = c;
-        b.px0 = px0;
-        b.len = len;
-        if (!(max_hi + eps4 < lo)) {
-            for (size_t j = 0; j < i; ++j) {
-                const Box &a = boxes_.data[j];
-                if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + eps4 < lo)) return false;
-            }
-        }
-        max_hi = hi > max_hi ? hi : max_hi;
+        int32_t k0 = e->g0 > r0 ? static_cast<int32_t>(e->g0 - r0) : 0;
+        int32_t k1 = e->g1 < r1 ? static_cast<int32_t>(e->g1 - r0) : subs;
+        boxes_.data[i].k0 = k0;
+        boxes_.data[i].k1 = k1;
+        changes |= (1u << k0) | (1u << k1);
+        full = full && k0 == 0 && k1 == subs;
     }
-    // Roles: once for the row when every edge crosses every sub-scanline,
-    // else per sub-scanline, recomputed only where an edge starts or ends.
     int8_t *const roles = roles_.data;
     if (full) {
         Roles(roles, active, n_edges, 0, true);
     } else {
-        uint32_t changes = 1;
-        for (size_t i = 0; i < n_edges; ++i) changes |= (1u << boxes_.data[i].k0) | (1u << boxes_.data[i].k1);
         for (int32_t k = 0; k < subs; ++k) {
             int8_t *column = roles + static_cast<size_t>(k) * n_edges;
             if (changes >> k & 1) Roles(column, active, n_edges, r0 + k, false);
             else std::memcpy(column, column - n_edges, n_edges);
         }
     }
-    // Edges in order of their leftmost crossing (the active order but where
-    // edges on different sub-scanlines overlap).
-    uint32_t *by_lo = by_lo_.data;
+    // Each edge's crossings, chord by chord, into the cells; the active
+    // order must be every sub-scanline's order: an edge must lie right of
+    // every earlier edge that shares a sub-scanline with it. A run of
+    // chords inside one pixel (a steep edge) is summed in registers.
+    double max_hi = -HUGE_VAL;
+    for (size_t i = 0; i < n_edges; ++i) {
+        Edge *e = active[i];
+        Box &b = boxes_.data[i];
+        const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
+        const int8_t *rk = full ? roles + i : roles + static_cast<size_t>(b.k0) * n_edges + i;
+        const size_t rstride = full ? 0 : n_edges;
+        const Chord *c = e->cur;
+        double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
+        uint32_t pend_px = UINT32_MAX;
+        int32_t pend_count = 0, pend_parts = 0;
+        double pend_len = 0;
+        for (int64_t g = gs; g < ge;) {
+            while (c->g1 <= g) ++c;
+            const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
+            const double xa = Estimate(c, g);
+            xb = n > 1 ? Estimate(c, g + n - 1) : xa;
+            const double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
+            lo = plo < lo ? plo : lo;
+            hi = phi > hi ? phi : hi;
+            // One role for the part?
+            int32_t r = rk[0];
+            if (!full)
+                for (int32_t k = 1; k < n && r != 2; ++k)
+                    if (rk[k * rstride] != r) r = 2;
+            if (r == 2) {
+                for (int32_t k = 0; k < n; ++k)
+                    if (rk[k * rstride]) One(c, g + k, rk[k * rstride]);
+            } else if (r != 0) {
+                const uint32_t px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : UINT32_MAX;
+                if (px != UINT32_MAX && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
+                    // All n in one pixel: they lie on a line, so their
+                    // covered lengths sum to n times the mean of the ends'.
+                    if (px != pend_px) {
+                        if (pend_px != UINT32_MAX)
+                            Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
+                                (pend_count < 0 ? -pend_count : pend_count) *
+                                        (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) +
+                                    (pend_parts + 1) * kGroupErr);
+                        pend_px = px;
+                        pend_count = 0;
+                        pend_parts = 0;
+                        pend_len = 0;
+                    }
+                    pend_count += r * n;
+                    ++pend_parts;
+                    pend_len += r * (((xa - px) + (xb - px)) * (0.5 * n));
+                } else {
+                    Split(c, g, n, xa, xb, r);
+                }
+            }
+            rk += n * rstride;
+            g += n;
+        }
+        if (pend_px != UINT32_MAX)
+            Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
+                (pend_count < 0 ? -pend_count : pend_count) * (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) +
+                    (pend_parts + 1) * kGroupErr);
+        // Pixels it may have touched (a crossing near a border may have
+        // gone either way).
+        b.lo = lo;
+        b.hi = hi;
+        double elo = lo - eps2, ehi = hi + eps2;
+        b.first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(elo));
+        b.last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
+        if (!(max_hi + eps4 < lo)) {
+            for (size_t j = 0; j < i; ++j) {
+                const Box &a = boxes_.data[j];
+                if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + eps4 < lo) &&
+                    !Apart(active[j], e, r0 + (a.k0 > b.k0 ? a.k0 : b.k0), r0 + (a.k1 < b.k1 ? a.k1 : b.k1))) {
+                    Abandon(i + 1);
+                    return false;
+                }
+            }
+        }
+        max_hi = hi > max_hi ? hi : max_hi;
+        // Where it stands after the row, should the row be kept.
+        e->next = c;
+        e->next_x = xb;
+    }
+    // Write, edges in order of their first pixel: every pixel left of the
+    // next edge's first one is final.
+    uint32_t *by_first = by_first_.data;
     for (size_t i = 0; i < n_edges; ++i) {
         uint32_t v = static_cast<uint32_t>(i);
         size_t j = i;
-        while (j > 0 && boxes_.data[by_lo[j - 1]].lo > boxes_.data[v].lo) {
-            by_lo[j] = by_lo[j - 1];
+        while (j > 0 && boxes_.data[by_first[j - 1]].first > boxes_.data[v].first) {
+            by_first[j] = by_first[j - 1];
             --j;
         }
-        by_lo[j] = v;
+        by_first[j] = v;
     }
-    line_ = line;
     if (!s_.blank) std::memcpy(saved_, line, s_.width);
     covered_ = 0;
     done_ = 0;
     open_lo_ = UINT32_MAX;
     open_hi_ = 0;
     for (size_t o = 0; o < n_edges; ++o) {
-        const uint32_t i = by_lo[o];
-        const Box &b = boxes_.data[i];
-        // Pixels this edge may touch (a crossing near a border may go
-        // either way).
-        double elo = b.lo - eps2_, ehi = b.hi + eps2_;
-        uint32_t first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width : static_cast<uint32_t>(elo));
-        uint32_t last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
-        if (!WriteTo(first)) {
-            Abandon();
+        const Box &b = boxes_.data[by_first[o]];
+        if (!WriteTo(b.first)) {
+            Abandon(n_edges);
             return false;
         }
-        const Part *pt = parts_.data + b.begin, *pe = parts_.data + b.end;
-        // One role for all its crossings in the row?
-        int32_t r = roles[full ? i : static_cast<size_t>(b.k0) * n_edges + i];
-        if (!full)
-            for (int32_t k = b.k0 + 1; k < b.k1 && r != 2; ++k)
-                if (roles[static_cast<size_t>(k) * n_edges + i] != r) r = 2;
-        if (r == 0) {
-            // crosses nothing that counts
-        } else if (r != 2 && b.lo >= eps2_ && b.hi <= dwidth_ - eps2_ && b.lo - b.px0 >= eps2_ &&
-                   (b.px0 + 1.0) - b.hi >= eps2_) {
-            // Every crossing in one pixel: one cell update for the edge.
-            // Each part's crossings lie on a line, so their lengths sum to
-            // n times the mean of the part's two ends (len sums twice that).
-            const int32_t n = b.k1 - b.k0;
-            Add(b.px0, r * n, -r * static_cast<int64_t>(b.len * 0.5 * kUnit),
-                n * (s_.eps + (b.px0 < kExactFrom ? kLowTermErr : 0.0)) +
-                    static_cast<double>(b.end - b.begin + 1) * kGroupErr);
-        } else if (r != 2) {
-            for (; pt < pe; ++pt) Group(*pt, r);
-        } else {
-            for (; pt < pe; ++pt) {
-                const int8_t *rk = roles + static_cast<size_t>(pt->g - r0) * n_edges + i;
-                bool same = true;
-                for (int32_t k = 1; k < pt->n && same; ++k) same = rk[k * n_edges] == rk[0];
-                if (same) {
-                    if (rk[0]) Group(*pt, rk[0]);
-                } else {
-                    for (int32_t k = 0; k < pt->n; ++k)
-                        if (rk[k * n_edges]) One(pt->c, pt->g + k, rk[k * n_edges]);
-                }
-            }
-        }
-        Flush();
-        if (first <= last) {
-            if (first < open_lo_) open_lo_ = first;
-            if (last > open_hi_ || open_hi_ < open_lo_) open_hi_ = last;
-        }
+        if (b.first < open_lo_) open_lo_ = b.first;
+        if (b.last > open_hi_ || open_hi_ < open_lo_) open_hi_ = b.last;
     }
     if (!WriteTo(s_.width)) {
-        Abandon();
+        Abandon(n_edges);
         return false;
     }
     for (size_t i = 0; i < n_edges; ++i) {
-        Edge *e = active[i];
-        const Box &b = boxes_.data[i];
-        e->cur = b.next;
-        e->x = parts_.data[b.end - 1].xb;
+        active[i]->cur = active[i]->next;
+        active[i]->x = active[i]->next_x;
     }
     return true;
 }
@@ -774,7 +759,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (!joins) {
                 close();
                 if (!ok) return;
-                run = Edge{nullptr, 0.0, 0.0, 0.0, r.first, r.last, dir, static_cast<uint32_t>(chords.size), 0};
+                run = Edge{nullptr, 0.0, 0.0, 0.0, r.first, r.last, dir, static_cast<uint32_t>(chords.size), 0, nullptr, 0.0};
                 open = true;
             }
             if (dir > 0) run.g1 = r.last;
@@ -877,7 +862,9 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         while (next < order.size && order.data[next]->g0 < r1) {
             Edge *e = order.data[next++];
             const Chord *c = e->cur;
-            e->x = c->dy > 0 ? c->x0 : c->x0 + c->dx;  // its upper end, until the first crossing
+            // Its first crossing (roughly): edges leaving one vertex come
+            // in the order they keep below it.
+            e->x = c->x0 + (SubY(e->g0, subs) - c->y0) * c->slope;
             active.data[active.size++] = e;
         }
         if (active.size > carried) {
