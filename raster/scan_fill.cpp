@@ -363,7 +363,7 @@ class EstimatedRows {
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     bool WriteTo(uint32_t end);
-    void Abandon(size_t n_boxes);
+    void Abandon(size_t n_boxes, bool written);
 
     const Setup s_;
     const double dwidth_, eps2_;
@@ -546,10 +546,11 @@ bool EstimatedRows::WriteTo(uint32_t end) {
 }
 
 // Gives up the row: every cell the first n_boxes edges may have touched
-// cleared, the row as it was.
-void EstimatedRows::Abandon(size_t n_boxes) {
+// cleared and, once writing has begun, the row as it was.
+void EstimatedRows::Abandon(size_t n_boxes, bool written) {
     for (size_t i = 0; i < n_boxes; ++i)
         for (uint32_t px = boxes_.data[i].first; px <= boxes_.data[i].last; ++px) cells_[px] = Cell{};
+    if (!written) return;
     if (s_.blank) std::memset(line_, 0, s_.width);
     else std::memcpy(line_, saved_, s_.width);
 }
@@ -660,7 +661,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                 const Box &a = boxes_.data[j];
                 if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + eps4 < lo) &&
                     !Apart(active[j], e, r0 + (a.k0 > b.k0 ? a.k0 : b.k0), r0 + (a.k1 < b.k1 ? a.k1 : b.k1))) {
-                    Abandon(i + 1);
+                    Abandon(i + 1, false);
                     return false;
                 }
             }
@@ -690,14 +691,14 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     for (size_t o = 0; o < n_edges; ++o) {
         const Box &b = boxes_.data[by_first[o]];
         if (!WriteTo(b.first)) {
-            Abandon(n_edges);
+            Abandon(n_edges, true);
             return false;
         }
         if (b.first < open_lo_) open_lo_ = b.first;
         if (b.last > open_hi_ || open_hi_ < open_lo_) open_hi_ = b.last;
     }
     if (!WriteTo(s_.width)) {
-        Abandon(n_edges);
+        Abandon(n_edges, true);
         return false;
     }
     for (size_t i = 0; i < n_edges; ++i) {
@@ -774,7 +775,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     }
     if (!ok) return false;
     if (edges.size == 0) return true;
-    const double eps = kEpsScale * (reach + 1.0);
+    const double eps = kEpsScale * (reach + 1.0) * (spec.bound_scale > 1.0 ? spec.bound_scale : 1.0);
     for (size_t i = 0; i < edges.size; ++i) edges.data[i].cur = chords.data + edges.data[i].first;
     // Edges in order of their first sub-scanline: bucketed by row (counting
     // sort), then each row's few edges by sub-scanline.

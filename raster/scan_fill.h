@@ -45,6 +45,10 @@ struct FillSpec {
     // every one of them (0 where nothing is covered), instead of leaving
     // uncovered pixels as they were. Saves clearing a fresh buffer first.
     bool blank = false;
+    // Tests only: widens the error bounds of the fast filler's estimated
+    // crossings by this factor (>= 1), so more pixels are in doubt and
+    // more rows go the exact way; the bytes must not change.
+    double bound_scale = 1.0;
 };
 
 // Sub-scanlines per row for an antialias argument and buffer depth.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -214,3 +215,66 @@ TEST_F(ScanFillDiffTest, FastAndReferenceAgreeOnTheCorpus) {
 }
 
 }  // namespace
+
+// The fast filler straight on buffers: a fresh one it must write entirely
+// (filled with garbage first), a used one where it must leave alone what
+// it does not cover (as the reference does), and both again with its
+// error bounds widened until many pixels are in doubt and rows go back to
+// the exact way after part of them was written.
+TEST_F(ScanFillDiffTest, EstimatedRowsOnUsedAndUnclearedBuffers) {
+    Corpus corpus;
+    corpus.Polygons(25, 90, 3, 3);
+    corpus.Cubics(25, 100);
+    corpus.Stars();
+    corpus.Text();
+    corpus.Extremes();
+    // A bar covering exactly 116/256 of its pixels: the hard threshold.
+    Contour bar;
+    bar.pts = std::vector<Pt>{{10.0 + 35.0 / 64, 4}, {12.5, 4}, {12.5, 30.25}, {10.0 + 35.0 / 64, 30.25}};
+    corpus.shapes.push_back({"threshold bar", {bar}});
+    struct Setting {
+        int32_t subs;
+        bool even_odd, hard;
+    } settings[] = {{16, false, false}, {16, true, false}, {4, false, false}, {1, false, true}};
+    size_t compared = 0;
+    for (auto &[name, contours] : corpus.shapes) {
+        if (name == "far" || name == "far curve") continue;
+        KyPath *p = Build(contours);
+        Y32Rect r = raster::GroupRect(p, false, fx::kOne);
+        const uint32_t w = static_cast<uint32_t>(r.right - r.left), h = static_cast<uint32_t>(r.bottom - r.top);
+        const size_t bytes = size_t{w} * h;
+        raster::Mapping map{1.0, static_cast<double>(r.left), static_cast<double>(r.top)};
+        for (const Setting &s : settings) {
+            raster::FillSpec spec{map, s.subs, s.even_odd, s.hard};
+            for (bool used : {false, true}) {
+                // The used buffer holds a pattern; the fresh one, for the
+                // reference, zeros, and for the fast filler, garbage.
+                PathBuf ref = pbuf::AllocQuiet(8, w, h);
+                ASSERT_NE(ref, nullptr);
+                for (size_t i = 0; used && i < bytes; ++i) static_cast<uint8_t *>(ref)[i] = static_cast<uint8_t>(i * 7 + 3);
+                std::vector<uint8_t> start(static_cast<uint8_t *>(ref), static_cast<uint8_t *>(ref) + bytes);
+                ASSERT_TRUE(raster::ScanFillReference(p, spec, ref));
+                for (double scale : {1.0, 1e6, 1e9, 1e11}) {
+                    PathBuf fast = pbuf::AllocQuiet(8, w, h);
+                    ASSERT_NE(fast, nullptr);
+                    if (used) std::memcpy(fast, start.data(), bytes);
+                    else std::memset(fast, 0xA5, bytes);
+                    raster::FillSpec fs = spec;
+                    fs.blank = !used;
+                    fs.bound_scale = scale;
+                    EXPECT_TRUE(raster::ScanFill(p, fs, fast));
+                    size_t diff = 0, first = 0;
+                    for (size_t i = 0; i < bytes; ++i)
+                        if (static_cast<uint8_t *>(fast)[i] != static_cast<uint8_t *>(ref)[i] && diff++ == 0) first = i;
+                    EXPECT_EQ(diff, 0u) << name << " subs " << s.subs << " eo " << s.even_odd << " used " << used
+                                        << " bound x" << scale << ": first difference at byte " << first;
+                    ++compared;
+                    KyPathBufFree(fast);
+                }
+                KyPathBufFree(ref);
+            }
+        }
+        KyPathDeletePtr(p, 0);
+    }
+    EXPECT_GT(compared, 1000u);
+}
