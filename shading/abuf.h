@@ -50,6 +50,13 @@
 
 namespace abuf {
 
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(ABufCamera) == 104, "32-bit camera record is 104 bytes");
+#endif
+static_assert(offsetof(ABufCamera, distance) == 16 && offsetof(ABufCamera, fieldOfView) == 24 &&
+                  offsetof(ABufCamera, rotation) == 32,
+              "camera record layout");
+
 // Failure reports of the renderer (its own unit).
 constexpr int32_t kUnitABuf = 33;
 
@@ -161,6 +168,7 @@ struct Fragment {
     uint32_t seq;      // creation order: ties in depth keep it
 };
 constexpr uint32_t kNoFragment = 0xFFFFFFFFu;
+static_assert(sizeof(Fragment) == 24, "fragments stay within the 32 bytes the 32-bit record had");
 
 // Strip pixel states (bytes 4-5 of the 8-byte pixel).
 constexpr uint16_t kEmptyWord = 0;
