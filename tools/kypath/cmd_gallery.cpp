@@ -370,9 +370,10 @@ void DashTile(Sheet &s, int i) {
         const double y = gap * style, x0 = t * 0.12, x1 = t * 0.88;
         PathOwner line = ParsedPath("M" + std::to_string(x0) + " " + std::to_string(y) + " L" + std::to_string(x1) +
                                     " " + std::to_string(y));
-        KyPath *start = ParsedPath("M0 -4 L12 0 L0 4 Z").p, *end = nullptr;
-        PathOwner start_owner(start), end_owner(ParseSvgPath("M0 -5 L14 0 L0 5 L4 0 Z", nullptr));
-        end = end_owner.p;
+        PathOwner start_owner(ParseSvgPath("M0 -4 L12 0 L0 4 Z", nullptr));
+        PathOwner end_owner(ParseSvgPath("M0 -5 L14 0 L0 5 L4 0 Z", nullptr));
+        KyPath *start = start_owner.p, *end = end_owner.p;
+        if (!start || !end) throw std::runtime_error("gallery: no arrowhead templates");
         OutlineInfo *info = nullptr;
         KyPathAssignOutlineInfo(1, 0, start, 1, 0, end, style, nullptr, 0, pen, 0, 0, &info);
         if (!info) throw std::runtime_error("gallery: out of memory");
