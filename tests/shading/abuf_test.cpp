@@ -552,6 +552,16 @@ TEST_F(ABufRenderTest, HeapAndTablesAreReleasedAtUnloadAndRemadeAfter) {
         plat::ScopedAllocFailure fail(0);
         EXPECT_EQ(abuf::Render(Args(slab, cam, t), nullptr), 0);
     }
+    // Tables that cannot be had (the heap is made, then the first table
+    // fails): refused with 1001, and made on the next call.
+    {
+        plat::ScopedAllocFailure fail(1);
+        c32ClearDLLErrInfo();
+        EXPECT_EQ(abuf::Render(Args(slab, cam, t), nullptr), 0);
+        Y32ErrInfo info{};
+        ASSERT_EQ(c32GetDLLErrInfo(&info), 1);
+        EXPECT_EQ(info.code, 1001);
+    }
     const std::vector<uint8_t> untouched = t.Pixels();
     EXPECT_TRUE(std::all_of(untouched.begin(), untouched.end(), [](uint8_t v) { return v == 0; }));
     ASSERT_EQ(abuf::Render(Args(slab, cam, t), nullptr), 1);
