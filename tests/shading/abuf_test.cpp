@@ -478,7 +478,7 @@ TEST_F(ABufRenderTest, BadArgumentsAreRefusedBeforeAnythingChanges) {
     }
     // A zero field of view is a parallel view, not a failure.
     cam.fieldOfView = 0;
-    EXPECT_EQ(render(slab, &cam, t.out, &required, t.mask, nullptr), 0 + 1);
+    EXPECT_EQ(render(slab, &cam, t.out, &required, t.mask, nullptr), 1);
     KyPathBufFree(wrong);
     KyPathDeletePtr(slab, 0);
 }
