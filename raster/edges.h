@@ -90,7 +90,7 @@ void ForEachEdge(const KyPath *p, const Mapping &m, Fn &&fn) {
         double px[4] = {x0, m.X(s.x[1]), m.X(s.x[2]), m.X(s.x[3])};
         double py[4] = {y0, m.Y(s.y[1]), m.Y(s.y[2]), m.Y(s.y[3])};
         double cx = x0, cy = y0;
-        afd::Flatten(px, py, prm, [&](double x, double y, int32_t, bool) {
+        afd::Flatten(px, py, prm, [&](double x, double y, int32_t, bool) __attribute__((always_inline)) {
             fn(cx, cy, x, y, s.start);
             cx = x;
             cy = y;

@@ -66,7 +66,12 @@ struct Chord {
     double x0, y0, dx, dy;  // start point and (x1 - x0, y1 - y0), in path direction
     double slope;           // dx / dy, for the estimated rows
     int64_t g1;             // one past its last sub-scanline
+    // Estimated rows: its extent in x, and the pixel that holds every one
+    // of its crossings (kNoPixel when none does for sure).
+    double lo, hi;
+    uint32_t px;
 };
+constexpr uint32_t kNoPixel = UINT32_MAX;
 
 // A run of chords going the same way (down or up) whose sub-scanline
 // ranges join end to end. Curves flatten into chords shorter than a pixel;
@@ -254,6 +259,93 @@ inline int32_t ToByte(double v, double w, bool hard) {
     return byte < 0 ? 0 : (byte > 255 ? 255 : byte);
 }
 
+// Largest |x| in sample space of any point of the group's filled records
+// (control points included), plus a pixel for the nudge and for the
+// flattener's drift.
+double MaxAbsX(const KyPath *head, const Mapping &m) {
+    FIXED lo = INT32_MAX, hi = INT32_MIN;
+    for (const KyPath *p = head; p; p = path::GroupNext(p)) {
+        if (IsOutlineOnly(p)) continue;
+        path::ForEachSegment(p, [&](const path::Segment &s) {
+            const int32_t n = s.kind == path::Segment::kLine ? 2 : 4;
+            for (int32_t k = 0; k < n; ++k) {
+                lo = s.x[k] < lo ? s.x[k] : lo;
+                hi = s.x[k] > hi ? s.x[k] : hi;
+            }
+        });
+    }
+    if (lo > hi) return 1.0;
+    double a = std::fabs(fx::ToDouble(lo) * m.scale - m.left), b = std::fabs(fx::ToDouble(hi) * m.scale - m.left);
+    return (a > b ? a : b) + 1.0;
+}
+
+// Turns a group's lines and chords, in path order, into chords and runs
+// (see Edge). Contiguous chords share their end points, so each point's
+// sub-scanline index is worked out once.
+struct RunBuilder {
+    Array<Chord> chords;
+    Array<Edge> edges;
+    const int32_t subs;
+    const int64_t g_end;
+    // For the estimated rows: the bound on |x0| + |dx| the error bound eps
+    // was made for (reach_ok turns false if a chord exceeds it), and the
+    // pixel test of each chord.
+    const double max_reach, eps, eps2, right;
+    bool reach_ok = true;
+    bool ok = true;
+    bool open = false;
+    Edge run{};
+    double last_y = std::nan("");
+    int64_t last_index = 0;
+
+    RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
+        : subs(s), g_end(end), max_reach(reach), eps(e), eps2(2 * e), right(width - 2 * e) {}
+    // First sub-scanline at or below y, clamped to [0, g_end] (see
+    // CrossedSubs).
+    int64_t Index(double y) const {
+        double v = y * subs - 0.5;
+        if (!(v > 0.0)) return 0;
+        if (v > static_cast<double>(g_end)) return g_end;
+        int64_t g = static_cast<int64_t>(v);
+        return static_cast<double>(g) < v ? g + 1 : g;
+    }
+    void Close() {
+        if (!open) return;
+        open = false;
+        // After a failed push run.last names a chord that was never stored.
+        if (ok && run.dir < 0) std::reverse(chords.data + run.first, chords.data + run.last + 1);
+        ok = ok && edges.Push(run);
+    }
+    __attribute__((always_inline)) void operator()(double x0, double y0, double x1, double y1, int32_t) {
+        const int64_t i0 = y0 == last_y ? last_index : Index(y0), i1 = Index(y1);
+        last_y = y1;
+        last_index = i1;
+        if (!ok || y0 == y1) return;
+        const int32_t dir = y1 > y0 ? 1 : -1;
+        const int64_t first = dir > 0 ? i0 : i1, last = dir > 0 ? i1 : i0;
+        if (first >= last) return;  // crosses no sub-scanline: no part in any run
+        bool joins = open && dir == run.dir && (dir > 0 ? first == run.g1 : last == run.g0);
+        if (!joins) {
+            Close();
+            if (!ok) return;
+            run = Edge{nullptr, 0.0, 0.0, 0.0, first, last, dir, static_cast<uint32_t>(chords.size), 0, nullptr, 0.0};
+            open = true;
+        }
+        if (dir > 0) run.g1 = last;
+        else run.g0 = first;
+        run.last = static_cast<uint32_t>(chords.size);
+        const double dx = x1 - x0, dy = y1 - y0, slope = dx / dy;
+        if (!(std::fabs(x0) + std::fabs(dx) <= max_reach)) reach_ok = false;
+        const double xe = x0 + dx, lo = x0 < xe ? x0 : xe, hi = x0 < xe ? xe : x0;
+        uint32_t px = kNoPixel;
+        if (lo >= eps2 && hi <= right) {
+            const uint32_t p = static_cast<uint32_t>(lo);
+            if (lo - p >= eps2 && (p + 1.0) - hi >= eps2) px = p;
+        }
+        ok = chords.Push(Chord{x0, y0, dx, dy, slope, last, lo, hi, px});
+    }
+};
+
 // ---- Estimated rows ---------------------------------------------------------
 //
 // Most rows are decided without a division per crossing. Each chord's
@@ -362,7 +454,6 @@ class EstimatedRows {
     void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
-    bool WriteTo(uint32_t end);
     void Abandon(size_t n_boxes, bool written);
 
     const Setup s_;
@@ -372,10 +463,7 @@ class EstimatedRows {
     Array<Box> boxes_;
     Array<uint32_t> by_first_;  // boxes in order of their first pixel
     Array<int8_t> roles_;       // per active edge, or per sub-scanline and active edge
-    // Sweep state of the current row.
-    uint8_t *line_ = nullptr;
-    int32_t covered_ = 0;  // whole-coverage count at done_
-    uint32_t done_ = 0, open_lo_ = UINT32_MAX, open_hi_ = 0;
+    uint8_t *line_ = nullptr;  // the current row
 };
 
 // One crossing on sub-scanline g with role r.
@@ -402,44 +490,59 @@ void EstimatedRows::One(const Chord *c, int64_t g, int32_t r) {
 // Crossings g .. g + n - 1 of chord c with role r, estimated at xa and xb
 // at the ends, that do not all lie in one pixel.
 void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r) {
-    const double eps2 = eps2_;
+    const double eps2 = eps2_, eps = s_.eps;
     double lo = xa < xb ? xa : xb, hi = xa < xb ? xb : xa;
     if (hi < -eps2) {
         Add(0, r * n, 0, n * kLowTermErr);
         return;
     }
     if (lo > dwidth_ + eps2) return;
-    if (!(n >= 4 && lo >= eps2 && hi <= dwidth_ - eps2 && hi - lo < 0.25 * n)) {
+    if (!(lo >= eps2 && hi <= dwidth_ - eps2)) {
         for (int64_t k = g; k < g + n; ++k) One(c, k, r);
         return;
     }
-    // Several crossings per pixel: split where the line leaves each pixel.
-    // The split index comes from the inverse slope and is only a guess;
-    // each run is checked at its two ends, and a guess that overshoots is
-    // pulled back a crossing at a time.
-    const bool rising = xb > xa;
-    const double ys0 = c->y0 * s_.subs - 0.5 - static_cast<double>(g), inv = s_.subs / c->slope;
+    // Crossing k of the part is estimated as xa + k * step, step = slope /
+    // subs (exact from the rounded slope): the product and the sum round
+    // once each and the step is off by u |slope| / subs, so the estimate
+    // stays within 4.1 u B + 2 u B + u |dx| of the line, inside the bound,
+    // and inside the buffer.
+    const double step = c->slope * (1.0 / s_.subs), low = lo < kExactFrom ? kLowTermErr : 0.0;
+    auto run = [&](uint32_t px, int32_t m, double len) {
+        Add(px, r * m, -r * static_cast<int64_t>(len * kUnit), m * (eps + low) + kGroupErr);
+    };
+    if (std::fabs(step) > 0.5) {
+        // Crossings far apart: one at a time (a crossing too near a pixel
+        // border goes the exact way).
+        for (int32_t k = 0; k < n; ++k) {
+            const double x = xa + k * step;
+            const uint32_t px = static_cast<uint32_t>(x);
+            if (x - px < eps2 || (px + 1.0) - x < eps2) One(c, g + k, r);
+            else run(px, 1, x - px);
+        }
+        return;
+    }
+    // Several crossings per pixel: runs split where the line reaches the
+    // pixel's far border. The split index comes from the inverse step and
+    // is a guess: a run is kept only once its two ends (the crossings
+    // between lie on the line between them) are inside the pixel by the
+    // bound, and a guess that overshoots is pulled back a crossing at a
+    // time.
+    const double inv_step = 1.0 / step;
     int32_t k = 0;
-    double x = xa;
     while (k < n) {
-        uint32_t px = static_cast<uint32_t>(x);
+        const double x = xa + k * step;
+        const uint32_t px = static_cast<uint32_t>(x);
         if (x - px < eps2 || (px + 1.0) - x < eps2) {
             One(c, g + k, r);
-            if (++k < n) x = Estimate(c, g + k);
+            ++k;
             continue;
         }
-        double at = ys0 + ((rising ? px + 1.0 : static_cast<double>(px)) - c->x0) * inv;
+        const double at = ((step > 0 ? px + 1.0 : static_cast<double>(px)) - xa) * inv_step;
         int32_t m = at >= n ? n : (at <= k ? k + 1 : static_cast<int32_t>(at) + 1);
-        double xl = m - 1 == k ? x : Estimate(c, g + m - 1);
-        while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) {
-            --m;
-            xl = m - 1 == k ? x : Estimate(c, g + m - 1);
-        }
-        int32_t run = m - k;
-        Add(px, r * run, -r * static_cast<int64_t>(((x - px) + (xl - px)) * (0.5 * run) * kUnit),
-            run * (s_.eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr);
+        double xl = xa + (m - 1) * step;
+        while (m - 1 > k && !(xl - px >= eps2 && (px + 1.0) - xl >= eps2)) xl = xa + (--m - 1) * step;
+        run(px, m - k, ((x - px) + (xl - px)) * (0.5 * (m - k)));
         k = m;
-        if (k < n) x = Estimate(c, g + k);
     }
 }
 
@@ -491,60 +594,6 @@ bool EstimatedRows::Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) 
     return true;
 }
 
-// Writes the row up to `end`: untouched pixels by the whole-coverage
-// count, open cells by value. False when a pixel's interval does not
-// decide its byte.
-bool EstimatedRows::WriteTo(uint32_t end) {
-    if (end <= done_) return true;
-    uint8_t *line = line_;
-    const bool blank = s_.blank;
-    auto fill = [&](uint32_t from, uint32_t to) {  // [from, to)
-        if (to > from && (covered_ != 0 || blank))
-            std::memset(line + from, covered_ ? s_.full_byte[covered_] : 0, to - from);
-    };
-    if (open_lo_ <= open_hi_ && open_lo_ < end) {
-        fill(done_, open_lo_);
-        const uint32_t stop = open_hi_ + 1 < end ? open_hi_ + 1 : end;
-        int32_t covered = covered_;
-        for (uint32_t px = open_lo_; px < stop; ++px) {
-            Cell &c = cells_[px];
-            covered += c.count;
-            int32_t byte;
-            if (c.err == 0.0 && px >= kExactFrom) {
-                if (c.units == 0) {
-                    byte = covered ? s_.full_byte[covered] : (blank ? 0 : -1);
-                } else {
-                    double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
-                    byte = v != 0.0 ? ToByte(v, s_.w, s_.hard) : (blank ? 0 : -1);
-                }
-            } else {
-                double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
-                double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
-                double lo = v - bound, hi = v + bound;
-                if (!(lo > 0)) {
-                    if (!blank) return false;  // "not written" and "0" differ on a buffer in use
-                    lo = 0;
-                }
-                byte = Effective(hi, s_.w, s_.hard);
-                if (Effective(lo, s_.w, s_.hard) != byte) return false;
-            }
-            c = Cell{};
-            if (byte >= 0) line[px] = static_cast<uint8_t>(byte);
-        }
-        covered_ = covered;
-        done_ = stop;
-        if (stop > open_hi_) {
-            open_lo_ = UINT32_MAX;
-            open_hi_ = 0;
-        } else {
-            open_lo_ = stop;
-        }
-    }
-    fill(done_, end);
-    done_ = end;
-    return true;
-}
-
 // Gives up the row: every cell the first n_boxes edges may have touched
 // cleared and, once writing has begun, the row as it was.
 void EstimatedRows::Abandon(size_t n_boxes, bool written) {
@@ -558,7 +607,7 @@ void EstimatedRows::Abandon(size_t n_boxes, bool written) {
 bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
-    const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_;
+    const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = 1.0 / subs;
     if (!boxes_.Reserve(n_edges) || !by_first_.Reserve(n_edges) ||
         !roles_.Reserve(n_edges * static_cast<size_t>(subs)))
         return false;
@@ -606,24 +655,21 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         for (int64_t g = gs; g < ge;) {
             while (c->g1 <= g) ++c;
             const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
-            const double xa = Estimate(c, g);
-            xb = n > 1 ? Estimate(c, g + n - 1) : xa;
-            const double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
-            lo = plo < lo ? plo : lo;
-            hi = phi > hi ? phi : hi;
             // One role for the part?
             int32_t r = rk[0];
             if (!full)
                 for (int32_t k = 1; k < n && r != 2; ++k)
                     if (rk[k * rstride] != r) r = 2;
-            if (r == 2) {
-                for (int32_t k = 0; k < n; ++k)
-                    if (rk[k * rstride]) One(c, g + k, rk[k * rstride]);
-            } else if (r != 0) {
-                const uint32_t px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : UINT32_MAX;
-                if (px != UINT32_MAX && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
-                    // All n in one pixel: they lie on a line, so their
-                    // covered lengths sum to n times the mean of the ends'.
+            uint32_t px = c->px;
+            if (px != kNoPixel && r != 2) {
+                lo = c->lo < lo ? c->lo : lo;
+                hi = c->hi > hi ? c->hi : hi;
+                // The n crossings lie on a line, so their covered lengths
+                // sum to n times that of the crossing at their mean height.
+                const double len =
+                    n * ((c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope) - px);
+                xb = c->lo;
+                if (r != 0) {
                     if (px != pend_px) {
                         if (pend_px != UINT32_MAX)
                             Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
@@ -637,9 +683,37 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                     }
                     pend_count += r * n;
                     ++pend_parts;
-                    pend_len += r * (((xa - px) + (xb - px)) * (0.5 * n));
-                } else {
-                    Split(c, g, n, xa, xb, r);
+                    pend_len += r * len;
+                }
+            } else {
+                const double xa = Estimate(c, g);
+                xb = n > 1 ? Estimate(c, g + n - 1) : xa;
+                const double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
+                lo = plo < lo ? plo : lo;
+                hi = phi > hi ? phi : hi;
+                if (r == 2) {
+                    for (int32_t k = 0; k < n; ++k)
+                        if (rk[k * rstride]) One(c, g + k, rk[k * rstride]);
+                } else if (r != 0) {
+                    px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : UINT32_MAX;
+                    if (px != UINT32_MAX && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
+                        if (px != pend_px) {
+                            if (pend_px != UINT32_MAX)
+                                Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
+                                    (pend_count < 0 ? -pend_count : pend_count) *
+                                            (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) +
+                                        (pend_parts + 1) * kGroupErr);
+                            pend_px = px;
+                            pend_count = 0;
+                            pend_parts = 0;
+                            pend_len = 0;
+                        }
+                        pend_count += r * n;
+                        ++pend_parts;
+                        pend_len += r * (((xa - px) + (xb - px)) * (0.5 * n));
+                    } else {
+                        Split(c, g, n, xa, xb, r);
+                    }
                 }
             }
             rk += n * rstride;
@@ -672,7 +746,8 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         e->next_x = xb;
     }
     // Write, edges in order of their first pixel: every pixel left of the
-    // next edge's first one is final.
+    // next edge's first one is final. Between the open cells (those an
+    // edge may have touched) the row is runs of whole coverage.
     uint32_t *by_first = by_first_.data;
     for (size_t i = 0; i < n_edges; ++i) {
         uint32_t v = static_cast<uint32_t>(i);
@@ -683,29 +758,64 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         }
         by_first[j] = v;
     }
-    if (!s_.blank) std::memcpy(saved_, line, s_.width);
-    covered_ = 0;
-    done_ = 0;
-    open_lo_ = UINT32_MAX;
-    open_hi_ = 0;
-    for (size_t o = 0; o < n_edges; ++o) {
-        const Box &b = boxes_.data[by_first[o]];
-        if (!WriteTo(b.first)) {
-            Abandon(n_edges, true);
-            return false;
+    const bool blank = s_.blank;
+    if (!blank) std::memcpy(saved_, line, s_.width);
+    const uint8_t *const full_byte = s_.full_byte;
+    const double w = s_.w;
+    const bool hard = s_.hard;
+    Cell *const cells = cells_;
+    int32_t covered = 0;
+    uint32_t done = 0, open_lo = 1, open_hi = 0;  // open cells: [open_lo, open_hi], empty when lo > hi
+    auto fill = [&](uint32_t to) {  // [done, to)
+        if (to > done && (covered != 0 || blank)) std::memset(line + done, covered ? full_byte[covered] : 0, to - done);
+    };
+    for (size_t o = 0; o <= n_edges; ++o) {
+        const Box *b = o < n_edges ? &boxes_.data[by_first[o]] : nullptr;
+        const uint32_t end = b ? b->first : s_.width;
+        if (end > done) {
+            if (open_lo <= open_hi && open_lo < end) {
+                fill(open_lo);
+                const uint32_t stop = open_hi < end ? open_hi + 1 : end;
+                for (uint32_t px = open_lo; px < stop; ++px) {
+                    const Cell c = cells[px];
+                    cells[px] = Cell{};
+                    covered += c.count;
+                    const double v = static_cast<double>(c.units + (static_cast<int64_t>(covered) << 49)) * kInvUnit;
+                    int32_t byte;
+                    if (c.err == 0.0 && px >= kExactFrom) {
+                        byte = v != 0.0 ? ToByte(v, w, hard) : (blank ? 0 : -1);
+                    } else {
+                        double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+                        double lo = v - bound, hi = v + bound;
+                        if (!(lo > 0)) {
+                            // "Not written" and "0" differ on a buffer in use.
+                            if (!blank) goto undecided;
+                            lo = 0;
+                        }
+                        byte = Effective(hi, w, hard);
+                        if (Effective(lo, w, hard) != byte) goto undecided;
+                    }
+                    if (byte >= 0) line[px] = static_cast<uint8_t>(byte);
+                }
+                done = stop;
+                open_lo = stop;
+            }
+            fill(end);
+            done = end;
         }
-        if (b.first < open_lo_) open_lo_ = b.first;
-        if (b.last > open_hi_ || open_hi_ < open_lo_) open_hi_ = b.last;
-    }
-    if (!WriteTo(s_.width)) {
-        Abandon(n_edges, true);
-        return false;
+        if (b) {
+            if (open_lo > open_hi) open_lo = b->first;
+            if (b->last > open_hi || open_lo > open_hi) open_hi = b->last;
+        }
     }
     for (size_t i = 0; i < n_edges; ++i) {
         active[i]->cur = active[i]->next;
         active[i]->x = active[i]->next_x;
     }
     return true;
+undecided:
+    Abandon(n_edges, true);
+    return false;
 }
 
 }  // namespace
@@ -735,47 +845,24 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         ~Finish() { zero(rows); }
     } finish{zero_rows_to, height};
 
-    Array<Chord> chords;
-    Array<Edge> edges;
-    bool ok = true;
-    Edge run{};
-    bool open = false;
-    double reach = 0;  // largest |x0| + |dx| of a chord
-    auto close = [&] {
-        if (!open) return;
-        open = false;
-        // After a failed push run.last names a chord that was never stored.
-        if (ok && run.dir < 0) std::reverse(chords.data + run.first, chords.data + run.last + 1);
-        ok = ok && edges.Push(run);
-    };
-    for (const KyPath *p = head; ok && p; p = path::GroupNext(p)) {
+    // The error bound of the estimated rows, from the largest |x| of any
+    // point of the group: chords stay in their curve's hull (the
+    // flattener drifts by far less than the pixel added), so no chord has
+    // |x0| + |dx| above three times that.
+    const double max_x = MaxAbsX(head, spec.map);
+    const double max_reach = 3 * max_x * (1 + 1e-12);
+    const double eps = kEpsScale * (max_reach + 1.0) * (spec.bound_scale > 1.0 ? spec.bound_scale : 1.0);
+    RunBuilder build(subs, g_end, max_reach, eps, dwidth);
+    for (const KyPath *p = head; build.ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
-        ForEachEdge(p, spec.map, [&](double x0, double y0, double x1, double y1, int32_t) __attribute__((always_inline)) {
-            if (!ok || y0 == y1) return;
-            double ylo = y0 < y1 ? y0 : y1, yhi = y0 < y1 ? y1 : y0;
-            SubRange r = CrossedSubs(ylo, yhi, subs, 0, g_end);
-            if (r.first >= r.last) return;  // crosses no sub-scanline: no part in any run
-            int32_t dir = y1 > y0 ? 1 : -1;
-            bool joins = open && dir == run.dir && (dir > 0 ? r.first == run.g1 : r.last == run.g0);
-            if (!joins) {
-                close();
-                if (!ok) return;
-                run = Edge{nullptr, 0.0, 0.0, 0.0, r.first, r.last, dir, static_cast<uint32_t>(chords.size), 0, nullptr, 0.0};
-                open = true;
-            }
-            if (dir > 0) run.g1 = r.last;
-            else run.g0 = r.first;
-            run.last = static_cast<uint32_t>(chords.size);
-            double dx = x1 - x0, dy = y1 - y0;
-            double b = std::fabs(x0) + std::fabs(dx);
-            reach = b > reach ? b : reach;
-            ok = chords.Push(Chord{x0, y0, dx, dy, dx / dy, r.last});
-        });
-        close();
+        ForEachEdge(p, spec.map, build);
+        build.Close();
     }
+    const bool ok = build.ok;
+    Array<Chord> &chords = build.chords;
+    Array<Edge> &edges = build.edges;
     if (!ok) return false;
     if (edges.size == 0) return true;
-    const double eps = kEpsScale * (reach + 1.0) * (spec.bound_scale > 1.0 ? spec.bound_scale : 1.0);
     for (size_t i = 0; i < edges.size; ++i) edges.data[i].cur = chords.data + edges.data[i].first;
     // Edges in order of their first sub-scanline: bucketed by row (counting
     // sort), then each row's few edges by sub-scanline.
@@ -825,7 +912,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     int32_t counts[16];
 
     EstimatedRows est(EstimatedRows::Setup{subs, width, eps, w, spec.hard, spec.even_odd, blank, full_byte});
-    const bool estimate = depth != 32;
+    const bool estimate = depth != 32 && build.reach_ok;
     if (estimate && !est.Init()) return false;
 
     size_t next = 0;
