@@ -161,7 +161,7 @@ void Flatten(const double px[4], const double py[4], const Params &prm, Emit &&e
 }
 
 // The rasteriser's setting: halve above 60000, never double, doubles.
-inline Params RasterParams() {
+constexpr Params RasterParams() {
     Params p{60000.0};
     p.arith = Arith::kDouble;
     return p;

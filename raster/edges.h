@@ -80,7 +80,7 @@ inline double CrossingX(double x0, double y0, double x1, double y1, double ys) {
 // the segment starts at (the identity the relief builders track).
 template <class Fn>
 void ForEachEdge(const KyPath *p, const Mapping &m, Fn &&fn) {
-    const afd::Params prm = afd::RasterParams();
+    static constexpr afd::Params prm = afd::RasterParams();
     path::ForEachSegment(p, [&](const path::Segment &s) {
         double x0 = m.X(s.x[0]), y0 = m.Y(s.y[0]);
         if (s.kind == path::Segment::kLine) {

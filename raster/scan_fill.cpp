@@ -615,21 +615,38 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     // Roles first (they follow from the active order and the directions
     // alone): once for the row when every edge crosses every sub-scanline,
     // else per sub-scanline, recomputed only where an edge starts or ends.
+    Box *const boxes = boxes_.data;
+    int8_t *const roles = roles_.data;
     bool full = true;
     uint32_t changes = 1;
-    for (size_t i = 0; i < n_edges; ++i) {
-        const Edge *e = active[i];
-        int32_t k0 = e->g0 > r0 ? static_cast<int32_t>(e->g0 - r0) : 0;
-        int32_t k1 = e->g1 < r1 ? static_cast<int32_t>(e->g1 - r0) : subs;
-        boxes_.data[i].k0 = k0;
-        boxes_.data[i].k1 = k1;
-        changes |= (1u << k0) | (1u << k1);
-        full = full && k0 == 0 && k1 == subs;
+    {
+        int32_t winding = 0;
+        for (size_t i = 0; i < n_edges; ++i) {
+            const Edge *e = active[i];
+            const int32_t k0 = e->g0 > r0 ? static_cast<int32_t>(e->g0 - r0) : 0;
+            const int32_t k1 = e->g1 < r1 ? static_cast<int32_t>(e->g1 - r0) : subs;
+            boxes[i].k0 = k0;
+            boxes[i].k1 = k1;
+            changes |= (1u << k0) | (1u << k1);
+            full = full && k0 == 0 && k1 == subs;
+            // The roles were every edge to cross every sub-scanline.
+            if (s_.even_odd) {
+                roles[i] = static_cast<int8_t>(i % 2 == 0 ? 1 : -1);
+            } else {
+                const int32_t before = winding;
+                winding += e->dir;
+                roles[i] = static_cast<int8_t>(before == 0 ? (winding != 0) : -(winding == 0));
+            }
+        }
+        // A span still open at the last crossing closes there (an opener
+        // there makes it empty); an unpaired even-odd crossing does nothing.
+        if (s_.even_odd) {
+            if (n_edges % 2) roles[n_edges - 1] = 0;
+        } else if (winding != 0) {
+            roles[n_edges - 1] = static_cast<int8_t>(roles[n_edges - 1] == 1 ? 0 : -1);
+        }
     }
-    int8_t *const roles = roles_.data;
-    if (full) {
-        Roles(roles, active, n_edges, 0, true);
-    } else {
+    if (!full) {
         for (int32_t k = 0; k < subs; ++k) {
             int8_t *column = roles + static_cast<size_t>(k) * n_edges;
             if (changes >> k & 1) Roles(column, active, n_edges, r0 + k, false);
@@ -639,19 +656,29 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     // Each edge's crossings, chord by chord, into the cells; the active
     // order must be every sub-scanline's order: an edge must lie right of
     // every earlier edge that shares a sub-scanline with it. A run of
-    // chords inside one pixel (a steep edge) is summed in registers.
+    // chords inside one pixel (a steep edge) is summed in registers, its
+    // lengths as sums of crossings (the pixel comes off at the end: the
+    // sums stay below 16 (B + 1), whose rounding is far inside the bound).
     double max_hi = -HUGE_VAL;
+    bool sorted = true;  // boxes already in order of their first pixel
     for (size_t i = 0; i < n_edges; ++i) {
         Edge *e = active[i];
-        Box &b = boxes_.data[i];
+        Box &b = boxes[i];
         const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
         const int8_t *rk = full ? roles + i : roles + static_cast<size_t>(b.k0) * n_edges + i;
         const size_t rstride = full ? 0 : n_edges;
         const Chord *c = e->cur;
         double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
-        uint32_t pend_px = UINT32_MAX;
+        uint32_t pend_px = kNoPixel;
         int32_t pend_count = 0, pend_parts = 0;
-        double pend_len = 0;
+        double pend_sum = 0;
+        auto flush = [&] {
+            if (pend_px == kNoPixel) return;
+            const int32_t m = pend_count < 0 ? -pend_count : pend_count;
+            Add(pend_px, pend_count, -static_cast<int64_t>((pend_sum - pend_count * static_cast<double>(pend_px)) * kUnit),
+                m * (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) + eps + (pend_parts + 1) * kGroupErr);
+            pend_px = kNoPixel;
+        };
         for (int64_t g = gs; g < ge;) {
             while (c->g1 <= g) ++c;
             const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
@@ -664,26 +691,21 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
             if (px != kNoPixel && r != 2) {
                 lo = c->lo < lo ? c->lo : lo;
                 hi = c->hi > hi ? c->hi : hi;
-                // The n crossings lie on a line, so their covered lengths
-                // sum to n times that of the crossing at their mean height.
-                const double len =
-                    n * ((c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope) - px);
                 xb = c->lo;
                 if (r != 0) {
+                    // The n crossings lie on a line: their sum is n times
+                    // the crossing at their mean height.
                     if (px != pend_px) {
-                        if (pend_px != UINT32_MAX)
-                            Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
-                                (pend_count < 0 ? -pend_count : pend_count) *
-                                        (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) +
-                                    (pend_parts + 1) * kGroupErr);
+                        flush();
                         pend_px = px;
                         pend_count = 0;
                         pend_parts = 0;
-                        pend_len = 0;
+                        pend_sum = 0;
                     }
+                    const double m = r * n;
                     pend_count += r * n;
                     ++pend_parts;
-                    pend_len += r * len;
+                    pend_sum += m * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope);
                 }
             } else {
                 const double xa = Estimate(c, g);
@@ -695,22 +717,18 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                     for (int32_t k = 0; k < n; ++k)
                         if (rk[k * rstride]) One(c, g + k, rk[k * rstride]);
                 } else if (r != 0) {
-                    px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : UINT32_MAX;
-                    if (px != UINT32_MAX && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
+                    px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : kNoPixel;
+                    if (px != kNoPixel && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
                         if (px != pend_px) {
-                            if (pend_px != UINT32_MAX)
-                                Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
-                                    (pend_count < 0 ? -pend_count : pend_count) *
-                                            (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) +
-                                        (pend_parts + 1) * kGroupErr);
+                            flush();
                             pend_px = px;
                             pend_count = 0;
                             pend_parts = 0;
-                            pend_len = 0;
+                            pend_sum = 0;
                         }
                         pend_count += r * n;
                         ++pend_parts;
-                        pend_len += r * (((xa - px) + (xb - px)) * (0.5 * n));
+                        pend_sum += r * ((xa + xb) * (0.5 * n));
                     } else {
                         Split(c, g, n, xa, xb, r);
                     }
@@ -719,20 +737,17 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
             rk += n * rstride;
             g += n;
         }
-        if (pend_px != UINT32_MAX)
-            Add(pend_px, pend_count, -static_cast<int64_t>(pend_len * kUnit),
-                (pend_count < 0 ? -pend_count : pend_count) * (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) +
-                    (pend_parts + 1) * kGroupErr);
+        flush();
         // Pixels it may have touched (a crossing near a border may have
         // gone either way).
         b.lo = lo;
         b.hi = hi;
-        double elo = lo - eps2, ehi = hi + eps2;
+        const double elo = lo - eps2, ehi = hi + eps2;
         b.first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(elo));
         b.last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
         if (!(max_hi + eps4 < lo)) {
             for (size_t j = 0; j < i; ++j) {
-                const Box &a = boxes_.data[j];
+                const Box &a = boxes[j];
                 if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + eps4 < lo) &&
                     !Apart(active[j], e, r0 + (a.k0 > b.k0 ? a.k0 : b.k0), r0 + (a.k1 < b.k1 ? a.k1 : b.k1))) {
                     Abandon(i + 1, false);
@@ -741,6 +756,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
             }
         }
         max_hi = hi > max_hi ? hi : max_hi;
+        sorted = sorted && (i == 0 || boxes[i - 1].first <= b.first);
         // Where it stands after the row, should the row be kept.
         e->next = c;
         e->next_x = xb;
@@ -752,7 +768,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     for (size_t i = 0; i < n_edges; ++i) {
         uint32_t v = static_cast<uint32_t>(i);
         size_t j = i;
-        while (j > 0 && boxes_.data[by_first[j - 1]].first > boxes_.data[v].first) {
+        while (!sorted && j > 0 && boxes[by_first[j - 1]].first > boxes[v].first) {
             by_first[j] = by_first[j - 1];
             --j;
         }
@@ -761,7 +777,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     const bool blank = s_.blank;
     if (!blank) std::memcpy(saved_, line, s_.width);
     const uint8_t *const full_byte = s_.full_byte;
-    const double w = s_.w;
+    const double w = s_.w, max_cover = subs * (1 + 1.0 / 1024);
     const bool hard = s_.hard;
     Cell *const cells = cells_;
     int32_t covered = 0;
@@ -770,7 +786,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         if (to > done && (covered != 0 || blank)) std::memset(line + done, covered ? full_byte[covered] : 0, to - done);
     };
     for (size_t o = 0; o <= n_edges; ++o) {
-        const Box *b = o < n_edges ? &boxes_.data[by_first[o]] : nullptr;
+        const Box *b = o < n_edges ? &boxes[by_first[o]] : nullptr;
         const uint32_t end = b ? b->first : s_.width;
         if (end > done) {
             if (open_lo <= open_hi && open_lo < end) {
@@ -792,6 +808,11 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                             if (!blank) goto undecided;
                             lo = 0;
                         }
+                        // No pixel is covered more than once per sub-scanline
+                        // (the reference's sums can round a hair above): the
+                        // byte only rises up to there, while a hard mask's
+                        // byte would wrap round past 257/256.
+                        if (hi > max_cover) hi = max_cover;
                         byte = Effective(hi, w, hard);
                         if (Effective(lo, w, hard) != byte) goto undecided;
                     }
