@@ -309,6 +309,7 @@ struct RunBuilder {
         int64_t g = static_cast<int64_t>(v);
         return static_cast<double>(g) < v ? g + 1 : g;
     }
+    // Ends the open run (call Finish at the end of a record).
     void Close() {
         if (!open) return;
         open = false;
@@ -316,7 +317,28 @@ struct RunBuilder {
         if (ok && run.dir < 0) std::reverse(chords.data + run.first, chords.data + run.last + 1);
         ok = ok && edges.Push(run);
     }
+    // The flattener's callback only queues the chord: the work on it runs
+    // in a separate loop over the queue, so the walk keeps its state in
+    // registers.
+    struct Raw {
+        double x0, y0, x1, y1;
+    };
+    static constexpr int32_t kQueue = 256;
+    Raw queue[kQueue];
+    int32_t queued = 0;
     __attribute__((always_inline)) void operator()(double x0, double y0, double x1, double y1, int32_t) {
+        queue[queued++] = Raw{x0, y0, x1, y1};
+        if (queued == kQueue) Drain();
+    }
+    void Drain() {
+        for (int32_t i = 0; i < queued; ++i) Add(queue[i].x0, queue[i].y0, queue[i].x1, queue[i].y1);
+        queued = 0;
+    }
+    void Finish() {
+        Drain();
+        Close();
+    }
+    void Add(double x0, double y0, double x1, double y1) {
         const int64_t i0 = y0 == last_y ? last_index : Index(y0), i1 = Index(y1);
         last_y = y1;
         last_index = i1;
@@ -414,7 +436,7 @@ class EstimatedRows {
         bool hard, even_odd, blank;
         const uint8_t *full_byte;  // byte of a pixel covered on c whole sub-scanlines
     };
-    explicit EstimatedRows(const Setup &s) : s_(s), dwidth_(s.width), eps2_(2 * s.eps) {}
+    explicit EstimatedRows(const Setup &s) : s_(s), dwidth_(s.width), eps2_(2 * s.eps), inv_subs_(1.0 / s.subs) {}
     ~EstimatedRows() {
         if (cells_) mem::MemFree(cells_);
         if (saved_) mem::MemFree(saved_);
@@ -452,12 +474,41 @@ class EstimatedRows {
     }
     void One(const Chord *c, int64_t g, int32_t r);
     void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
+    // What an edge leaves after its part of a row: its extent, the chord of
+    // its last crossing and (roughly) where that lies.
+    struct EdgeRow {
+        double lo, hi, last;
+        const Chord *c;
+    };
+    EdgeRow FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r);
+    __attribute__((noinline)) void Loose(const Chord *c, int64_t g, int32_t n, int32_t r, EdgeRow &out);
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
+    // Sets a box's extent and the pixels its edge may have touched (a
+    // crossing near a border may have gone either way).
+    void FinishBox(Box &b, double lo, double hi) const {
+        b.lo = lo;
+        b.hi = hi;
+        const double elo = lo - eps2_, ehi = hi + eps2_;
+        b.first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(elo));
+        b.last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
+    }
+    // Whether active edge i lies right of every earlier one that shares a
+    // sub-scanline with it.
+    bool Separated(Edge *const *active, size_t i, int64_t r0) const {
+        const Box &b = boxes_.data[i];
+        for (size_t j = 0; j < i; ++j) {
+            const Box &a = boxes_.data[j];
+            if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + 4 * eps2_ < b.lo) &&
+                !Apart(active[j], active[i], r0 + (a.k0 > b.k0 ? a.k0 : b.k0), r0 + (a.k1 < b.k1 ? a.k1 : b.k1)))
+                return false;
+        }
+        return true;
+    }
     void Abandon(size_t n_boxes, bool written);
 
     const Setup s_;
-    const double dwidth_, eps2_;
+    const double dwidth_, eps2_, inv_subs_;
     Cell *cells_ = nullptr;
     uint8_t *saved_ = nullptr;  // the row before writing, for buffers in use
     Array<Box> boxes_;
@@ -546,6 +597,82 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
     }
 }
 
+// An edge that crosses every sub-scanline of the row [gs, ge) with one
+// role r. Chords inside one pixel (most chords of a steep edge) are summed
+// in registers as sums of crossings: the n crossings of a chord lie on a
+// line, so they add up to n times the crossing at their mean height. The
+// pixel comes off when the sum goes to its cell; the sums stay below 16
+// (B + 1), whose rounding is far inside the bound added per cell.
+EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r) {
+    // Locals, not members: stores to the cells could alias the members.
+    const double eps = s_.eps, inv_subs = inv_subs_;
+    Cell *const cells = cells_;
+    EdgeRow out{HUGE_VAL, -HUGE_VAL, 0.0, c};
+    double lo = HUGE_VAL, hi = -HUGE_VAL, last = 0;
+    uint32_t pend_px = kNoPixel;
+    int32_t pend_n = 0, pend_parts = 0;
+    double pend_sum = 0;
+    auto flush = [&] {
+        Cell &cell = cells[pend_px];
+        cell.count += r * pend_n;
+        cell.units -= r * static_cast<int64_t>((pend_sum - pend_n * static_cast<double>(pend_px)) * kUnit);
+        cell.err += pend_n * (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) + eps + (pend_parts + 1) * kGroupErr;
+    };
+    for (int64_t g = gs; g < ge;) {
+        while (c->g1 <= g) ++c;
+        const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
+        const uint32_t px = c->px;
+        if (px == kNoPixel) {
+            out.lo = lo;
+            out.hi = hi;
+            Loose(c, g, n, r, out);
+            lo = out.lo;
+            hi = out.hi;
+            last = out.last;
+        } else {
+            lo = c->lo < lo ? c->lo : lo;
+            hi = c->hi > hi ? c->hi : hi;
+            last = c->lo;
+            if (r != 0) {
+                if (px != pend_px) {
+                    if (pend_px != kNoPixel) flush();
+                    pend_px = px;
+                    pend_n = 0;
+                    pend_parts = 0;
+                    pend_sum = 0;
+                }
+                pend_n += n;
+                ++pend_parts;
+                pend_sum += n * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope);
+            }
+        }
+        g += n;
+    }
+    if (pend_px != kNoPixel) flush();
+    return EdgeRow{lo, hi, last, c};
+}
+
+// A part of a chord not known to stay in one pixel: its two ends are
+// estimated, and it goes to one cell or is split.
+void EstimatedRows::Loose(const Chord *c, int64_t g, int32_t n, int32_t r, EdgeRow &out) {
+    const double eps2 = eps2_;
+    const double xa = Estimate(c, g), xb = n > 1 ? Estimate(c, g + n - 1) : xa;
+    const double lo = xa < xb ? xa : xb, hi = xa < xb ? xb : xa;
+    out.lo = lo < out.lo ? lo : out.lo;
+    out.hi = hi > out.hi ? hi : out.hi;
+    out.last = xb;
+    if (r == 0) return;
+    if (lo >= eps2 && hi <= dwidth_ - eps2) {
+        const uint32_t px = static_cast<uint32_t>(lo);
+        if (lo - px >= eps2 && (px + 1.0) - hi >= eps2) {
+            Add(px, r * n, -r * static_cast<int64_t>(((xa - px) + (xb - px)) * (0.5 * n) * kUnit),
+                n * (s_.eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr);
+            return;
+        }
+    }
+    Split(c, g, n, xa, xb, r);
+}
+
 // Roles from the active order on sub-scanline g (all: every edge crosses
 // it): +1 opens a span, -1 closes one, 0 neither.
 void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const {
@@ -607,7 +734,7 @@ void EstimatedRows::Abandon(size_t n_boxes, bool written) {
 bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
-    const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = 1.0 / subs;
+    const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = inv_subs_;
     if (!boxes_.Reserve(n_edges) || !by_first_.Reserve(n_edges) ||
         !roles_.Reserve(n_edges * static_cast<size_t>(subs)))
         return false;
@@ -667,6 +794,19 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
         const int8_t *rk = full ? roles + i : roles + static_cast<size_t>(b.k0) * n_edges + i;
         const size_t rstride = full ? 0 : n_edges;
+        if (full) {
+            const EdgeRow er = FullEdge(e->cur, gs, ge, roles[i]);
+            FinishBox(b, er.lo, er.hi);
+            if (!(max_hi + eps4 < er.lo) && !Separated(active, i, r0)) {
+                Abandon(i + 1, false);
+                return false;
+            }
+            max_hi = er.hi > max_hi ? er.hi : max_hi;
+            sorted = sorted && (i == 0 || boxes[i - 1].first <= b.first);
+            e->next = er.c;
+            e->next_x = er.last;
+            continue;
+        }
         const Chord *c = e->cur;
         double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
         uint32_t pend_px = kNoPixel;
@@ -740,20 +880,10 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         flush();
         // Pixels it may have touched (a crossing near a border may have
         // gone either way).
-        b.lo = lo;
-        b.hi = hi;
-        const double elo = lo - eps2, ehi = hi + eps2;
-        b.first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(elo));
-        b.last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
-        if (!(max_hi + eps4 < lo)) {
-            for (size_t j = 0; j < i; ++j) {
-                const Box &a = boxes[j];
-                if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + eps4 < lo) &&
-                    !Apart(active[j], e, r0 + (a.k0 > b.k0 ? a.k0 : b.k0), r0 + (a.k1 < b.k1 ? a.k1 : b.k1))) {
-                    Abandon(i + 1, false);
-                    return false;
-                }
-            }
+        FinishBox(b, lo, hi);
+        if (!(max_hi + eps4 < lo) && !Separated(active, i, r0)) {
+            Abandon(i + 1, false);
+            return false;
         }
         max_hi = hi > max_hi ? hi : max_hi;
         sorted = sorted && (i == 0 || boxes[i - 1].first <= b.first);
@@ -877,7 +1007,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     for (const KyPath *p = head; build.ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
         ForEachEdge(p, spec.map, build);
-        build.Close();
+        build.Finish();
     }
     const bool ok = build.ok;
     Array<Chord> &chords = build.chords;
