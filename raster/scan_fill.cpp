@@ -66,10 +66,12 @@ struct Chord {
     double x0, y0, dx, dy;  // start point and (x1 - x0, y1 - y0), in path direction
     double slope;           // dx / dy, for the estimated rows
     int64_t g1;             // one past its last sub-scanline
-    // Estimated rows: its extent in x, and the pixel that holds every one
-    // of its crossings (kNoPixel when none does for sure).
+    // Estimated rows: its extent in x, and the pixels its crossings lie in
+    // for sure: px for its sub-scanlines below split, px2 for the rest
+    // (px == kNoPixel: not known).
     double lo, hi;
-    uint32_t px;
+    int64_t split;
+    uint32_t px, px2;
 };
 constexpr uint32_t kNoPixel = UINT32_MAX;
 
@@ -262,8 +264,14 @@ inline int32_t ToByte(double v, double w, bool hard) {
 // Largest |x| in sample space of any point of the group's filled records
 // (control points included), plus a pixel for the nudge and for the
 // flattener's drift.
-double MaxAbsX(const KyPath *head, const Mapping &m) {
+struct Survey {
+    double max_x;   // largest |x| of any point, plus a pixel
+    size_t chords;  // about how many chords the flattener will make
+};
+Survey SurveyGroup(const KyPath *head, const Mapping &m) {
     FIXED lo = INT32_MAX, hi = INT32_MIN;
+    double length = 0;  // control polygons of the curves, in 16.16 units
+    size_t lines = 0;
     for (const KyPath *p = head; p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
         path::ForEachSegment(p, [&](const path::Segment &s) {
@@ -272,11 +280,21 @@ double MaxAbsX(const KyPath *head, const Mapping &m) {
                 lo = s.x[k] < lo ? s.x[k] : lo;
                 hi = s.x[k] > hi ? s.x[k] : hi;
             }
+            if (n == 2) {
+                ++lines;
+                return;
+            }
+            for (int32_t k = 0; k < 3; ++k)
+                length += std::fabs(static_cast<double>(s.x[k + 1]) - s.x[k]) +
+                          std::fabs(static_cast<double>(s.y[k + 1]) - s.y[k]);
         });
     }
-    if (lo > hi) return 1.0;
+    if (lo > hi) return Survey{1.0, 16};
     double a = std::fabs(fx::ToDouble(lo) * m.scale - m.left), b = std::fabs(fx::ToDouble(hi) * m.scale - m.left);
-    return (a > b ? a : b) + 1.0;
+    // Chords of a curve are a little under a pixel (the walk halves while
+    // a step exceeds 0.92 of one): a guess, the array grows past it.
+    double guess = static_cast<double>(lines) + 2.0 * length / 65536.0 * m.scale + 64.0;
+    return Survey{(a > b ? a : b) + 1.0, guess < 1e7 ? static_cast<size_t>(guess) : size_t{10000000}};
 }
 
 // Turns a group's lines and chords, in path order, into chords and runs
@@ -287,10 +305,10 @@ struct RunBuilder {
     Array<Edge> edges;
     const int32_t subs;
     const int64_t g_end;
-    // For the estimated rows: the bound on |x0| + |dx| the error bound eps
-    // was made for (reach_ok turns false if a chord exceeds it), and the
-    // pixel test of each chord.
-    const double max_reach, eps, eps2, right;
+    // For the estimated rows: the largest |x| the error bound eps was made
+    // for (reach_ok turns false if a chord goes beyond), and the pixel test
+    // of each chord.
+    const double max_x, eps, eps2, right;
     bool reach_ok = true;
     bool ok = true;
     bool open = false;
@@ -299,7 +317,7 @@ struct RunBuilder {
     int64_t last_index = 0;
 
     RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
-        : subs(s), g_end(end), max_reach(reach), eps(e), eps2(2 * e), right(width - 2 * e) {}
+        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e) {}
     // First sub-scanline at or below y, clamped to [0, g_end] (see
     // CrossedSubs).
     int64_t Index(double y) const {
@@ -357,14 +375,38 @@ struct RunBuilder {
         else run.g0 = first;
         run.last = static_cast<uint32_t>(chords.size);
         const double dx = x1 - x0, dy = y1 - y0, slope = dx / dy;
-        if (!(std::fabs(x0) + std::fabs(dx) <= max_reach)) reach_ok = false;
+        // Every point within max_x keeps |x0| + |dx| within three times it.
+        if (!(std::fabs(x1) <= max_x && std::fabs(x0) <= max_x)) reach_ok = false;
         const double xe = x0 + dx, lo = x0 < xe ? x0 : xe, hi = x0 < xe ? xe : x0;
-        uint32_t px = kNoPixel;
+        uint32_t px = kNoPixel, px2 = kNoPixel;
+        int64_t split = last;
         if (lo >= eps2 && hi <= right) {
             const uint32_t p = static_cast<uint32_t>(lo);
-            if (lo - p >= eps2 && (p + 1.0) - hi >= eps2) px = p;
+            if (lo - p >= eps2) {
+                if ((p + 1.0) - hi >= eps2) {
+                    px = px2 = p;
+                } else if (hi - (p + 1.0) >= eps2 && (p + 2.0) - hi >= eps2) {
+                    // Across one pixel border: find the sub-scanline where
+                    // it passes it, and check the crossings either side.
+                    const double border = p + 1.0;
+                    const double at = (y0 + (border - x0) / slope) * subs - 0.5;
+                    if (at > static_cast<double>(first) && at < static_cast<double>(last - 1)) {
+                        int64_t g = static_cast<int64_t>(at);
+                        g = static_cast<double>(g) < at ? g + 1 : g;  // first sub-scanline past the border
+                        const double before = x0 + ((static_cast<double>(g) - 0.5) / subs - y0) * slope;
+                        const double after = x0 + ((static_cast<double>(g) + 0.5) / subs - y0) * slope;
+                        const bool rising = slope > 0;
+                        const double near = rising ? before : after, far = rising ? after : before;
+                        if (border - near >= eps2 && far - border >= eps2) {
+                            split = g;
+                            px = rising ? p : p + 1;
+                            px2 = rising ? p + 1 : p;
+                        }
+                    }
+                }
+            }
         }
-        ok = chords.Push(Chord{x0, y0, dx, dy, slope, last, lo, hi, px});
+        ok = chords.Push(Chord{x0, y0, dx, dy, slope, last, lo, hi, split, px, px2});
     }
 };
 
@@ -634,16 +676,27 @@ EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64
             hi = c->hi > hi ? c->hi : hi;
             last = c->lo;
             if (r != 0) {
-                if (px != pend_px) {
-                    if (pend_px != kNoPixel) flush();
-                    pend_px = px;
-                    pend_n = 0;
-                    pend_parts = 0;
-                    pend_sum = 0;
+                // Up to two pieces: below the chord's split in px, from it
+                // on in px2.
+                int64_t a = g;
+                const int64_t end = g + n;
+                while (a < end) {
+                    const bool second = a >= c->split;
+                    const int64_t b = second || end <= c->split ? end : c->split;
+                    const uint32_t q = second ? c->px2 : px;
+                    const int32_t m = static_cast<int32_t>(b - a);
+                    if (q != pend_px) {
+                        if (pend_px != kNoPixel) flush();
+                        pend_px = q;
+                        pend_n = 0;
+                        pend_parts = 0;
+                        pend_sum = 0;
+                    }
+                    pend_n += m;
+                    ++pend_parts;
+                    pend_sum += m * (c->x0 + ((static_cast<double>(a) + 0.5 * m) * inv_subs - c->y0) * c->slope);
+                    a = b;
                 }
-                pend_n += n;
-                ++pend_parts;
-                pend_sum += n * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope);
             }
         }
         g += n;
@@ -828,7 +881,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                 for (int32_t k = 1; k < n && r != 2; ++k)
                     if (rk[k * rstride] != r) r = 2;
             uint32_t px = c->px;
-            if (px != kNoPixel && r != 2) {
+            if (px != kNoPixel && px == c->px2 && r != 2) {
                 lo = c->lo < lo ? c->lo : lo;
                 hi = c->hi > hi ? c->hi : hi;
                 xb = c->lo;
@@ -1000,10 +1053,12 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     // point of the group: chords stay in their curve's hull (the
     // flattener drifts by far less than the pixel added), so no chord has
     // |x0| + |dx| above three times that.
-    const double max_x = MaxAbsX(head, spec.map);
+    const Survey survey = SurveyGroup(head, spec.map);
+    const double max_x = survey.max_x;
     const double max_reach = 3 * max_x * (1 + 1e-12);
     const double eps = kEpsScale * (max_reach + 1.0) * (spec.bound_scale > 1.0 ? spec.bound_scale : 1.0);
-    RunBuilder build(subs, g_end, max_reach, eps, dwidth);
+    RunBuilder build(subs, g_end, max_x, eps, dwidth);
+    if (!build.chords.Reserve(survey.chords)) return false;
     for (const KyPath *p = head; build.ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
         ForEachEdge(p, spec.map, build);
