@@ -515,7 +515,7 @@ class EstimatedRows {
         c.err += err;
     }
     void One(const Chord *c, int64_t g, int32_t r);
-    void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
+    __attribute__((noinline)) void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
     // What an edge leaves after its part of a row: its extent, the chord of
     // its last crossing and (roughly) where that lies.
     struct EdgeRow {
@@ -523,7 +523,6 @@ class EstimatedRows {
         const Chord *c;
     };
     EdgeRow FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r);
-    __attribute__((noinline)) void Loose(const Chord *c, int64_t g, int32_t n, int32_t r, EdgeRow &out);
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     // Sets a box's extent and the pixels its edge may have touched (a
@@ -647,9 +646,8 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
 // (B + 1), whose rounding is far inside the bound added per cell.
 EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r) {
     // Locals, not members: stores to the cells could alias the members.
-    const double eps = s_.eps, inv_subs = inv_subs_;
+    const double eps = s_.eps, inv_subs = inv_subs_, eps2 = eps2_, right = dwidth_ - eps2_;
     Cell *const cells = cells_;
-    EdgeRow out{HUGE_VAL, -HUGE_VAL, 0.0, c};
     double lo = HUGE_VAL, hi = -HUGE_VAL, last = 0;
     uint32_t pend_px = kNoPixel;
     int32_t pend_n = 0, pend_parts = 0;
@@ -665,12 +663,30 @@ EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64
         const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
         const uint32_t px = c->px;
         if (px == kNoPixel) {
-            out.lo = lo;
-            out.hi = hi;
-            Loose(c, g, n, r, out);
-            lo = out.lo;
-            hi = out.hi;
-            last = out.last;
+            // Not known to stay in one pixel: its two ends are estimated,
+            // and it goes to one cell or is split.
+            const double xa = Estimate(c, g), xb = n > 1 ? Estimate(c, g + n - 1) : xa;
+            const double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
+            lo = plo < lo ? plo : lo;
+            hi = phi > hi ? phi : hi;
+            last = xb;
+            if (r != 0) {
+                const uint32_t q = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : kNoPixel;
+                if (q != kNoPixel && plo - q >= eps2 && (q + 1.0) - phi >= eps2) {
+                    if (q != pend_px) {
+                        if (pend_px != kNoPixel) flush();
+                        pend_px = q;
+                        pend_n = 0;
+                        pend_parts = 0;
+                        pend_sum = 0;
+                    }
+                    pend_n += n;
+                    ++pend_parts;
+                    pend_sum += (xa + xb) * (0.5 * n);
+                } else {
+                    Split(c, g, n, xa, xb, r);
+                }
+            }
         } else {
             lo = c->lo < lo ? c->lo : lo;
             hi = c->hi > hi ? c->hi : hi;
@@ -703,27 +719,6 @@ EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64
     }
     if (pend_px != kNoPixel) flush();
     return EdgeRow{lo, hi, last, c};
-}
-
-// A part of a chord not known to stay in one pixel: its two ends are
-// estimated, and it goes to one cell or is split.
-void EstimatedRows::Loose(const Chord *c, int64_t g, int32_t n, int32_t r, EdgeRow &out) {
-    const double eps2 = eps2_;
-    const double xa = Estimate(c, g), xb = n > 1 ? Estimate(c, g + n - 1) : xa;
-    const double lo = xa < xb ? xa : xb, hi = xa < xb ? xb : xa;
-    out.lo = lo < out.lo ? lo : out.lo;
-    out.hi = hi > out.hi ? hi : out.hi;
-    out.last = xb;
-    if (r == 0) return;
-    if (lo >= eps2 && hi <= dwidth_ - eps2) {
-        const uint32_t px = static_cast<uint32_t>(lo);
-        if (lo - px >= eps2 && (px + 1.0) - hi >= eps2) {
-            Add(px, r * n, -r * static_cast<int64_t>(((xa - px) + (xb - px)) * (0.5 * n) * kUnit),
-                n * (s_.eps + (px < kExactFrom ? kLowTermErr : 0.0)) + kGroupErr);
-            return;
-        }
-    }
-    Split(c, g, n, xa, xb, r);
 }
 
 // Roles from the active order on sub-scanline g (all: every edge crosses
