@@ -458,16 +458,20 @@ struct RunBuilder {
 //    because ys lies within the chord's y range;
 //  - the estimate rounds ys - y0, the slope, the product and the sum: the
 //    same 4.1 u B from L;
-//  so |x_est - x_ref| <= 8.2 u B. kEpsScale * (B + 1) = 32 u (B + 1) is
-//  used, the largest B of the group for every chord (chords lie in the
-//  buffer, so B is about twice its width).
+//  so |x_est - x_ref| <= 8.2 u B. eps = kEpsScale * (B + 1) = 32 u (B + 1)
+//  is used, with B three times the largest |x| of the group's points for
+//  every chord (chords stay in their curves' hulls; a chord found outside
+//  turns the estimated rows off). The slack covers the other roundings
+//  (stepping along a line, summing crossings), each bounded where it is
+//  done.
 // Within a row only three things depend on the crossings:
 //  1. Their order on each sub-scanline, which decides the spans. When the
-//     active edges' estimated extents in the row keep apart by more than
-//     the bounds, every sub-scanline's order is the active order, so each
-//     edge's role (opens a span, closes one, or neither) follows from the
-//     directions alone: once per row when every edge crosses every
-//     sub-scanline, per sub-scanline otherwise.
+//     active edges keep apart by more than the bounds on every shared
+//     sub-scanline (their extents in the row, or where those overlap, the
+//     two edges at every chord end), every sub-scanline's order is the
+//     active order, so each edge's role (opens a span, closes one, or
+//     neither) follows from the directions alone: once per row when every
+//     edge crosses every sub-scanline, per sub-scanline otherwise.
 //  2. Which pixel each crossing falls in. An estimate farther than the
 //     bound from every pixel border puts the reference's crossing in the
 //     same pixel; one closer is computed with the reference's expression.
