@@ -1034,8 +1034,16 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                         // byte only rises up to there, while a hard mask's
                         // byte would wrap round past 257/256.
                         if (hi > max_cover) hi = max_cover;
-                        byte = Effective(hi, w, hard);
-                        if (Effective(lo, w, hard) != byte) goto undecided;
+                        if (hard) {
+                            byte = Effective(hi, w, hard);
+                            if (Effective(lo, w, hard) != byte) goto undecided;
+                        } else {
+                            // ToByte at both ends (a truncation each; at
+                            // lo = 0 it gives 0, as "not written" does).
+                            const int32_t top = static_cast<int32_t>(hi * w - 0.98);
+                            if (static_cast<int32_t>(lo * w - 0.98) != top && top > 0) goto undecided;
+                            byte = top < 0 ? 0 : (top > 255 ? 255 : top);
+                        }
                     }
                     if (byte >= 0) line[px] = static_cast<uint8_t>(byte);
                 }
