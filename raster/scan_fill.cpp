@@ -424,7 +424,9 @@ struct RunBuilder {
                     // Across one pixel border: find the sub-scanline where
                     // it passes it, and check the crossings either side.
                     const double border = p + 1.0;
-                    const double at = (y0 + (border - x0) / slope) * subs - 0.5;
+                    // (A guess, checked below: divided by dx, not by the
+                    // slope, so it need not wait for the slope's division.)
+                    const double at = (y0 + (border - x0) * dy / dx) * subs - 0.5;
                     if (at > static_cast<double>(first) && at < static_cast<double>(last - 1)) {
                         int64_t g = static_cast<int64_t>(at);
                         g = static_cast<double>(g) < at ? g + 1 : g;  // first sub-scanline past the border
