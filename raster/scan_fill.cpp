@@ -100,12 +100,14 @@ struct Chord {
     double x0, y0, dx, dy;  // start point and (x1 - x0, y1 - y0), in path direction
     double slope;           // dx / dy, for the estimated rows
     int64_t g1;             // one past its last sub-scanline
-    // Estimated rows: its extent in x, and the pixels its crossings lie in
-    // for sure: px for its sub-scanlines below split, px2 for the rest
-    // (px == kNoPixel: not known).
-    double lo, hi;
+    // Estimated rows: the pixels its crossings lie in for sure: px for its
+    // sub-scanlines below split, px2 for the rest (px == kNoPixel: not
+    // known). 64 bytes in all.
     int64_t split;
     uint32_t px, px2;
+
+    double Lo() const { return dx < 0 ? x0 + dx : x0; }  // its extent in x
+    double Hi() const { return dx < 0 ? x0 : x0 + dx; }
 };
 constexpr uint32_t kNoPixel = UINT32_MAX;
 
@@ -443,7 +445,7 @@ struct RunBuilder {
                 }
             }
         }
-        ok = chords.Push(Chord{x0, y0, dx, dy, slope, last, lo, hi, split, px, px2});
+        ok = chords.Push(Chord{x0, y0, dx, dy, slope, last, split, px, px2});
     }
 };
 
@@ -732,9 +734,10 @@ EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64
                 }
             }
         } else {
-            lo = c->lo < lo ? c->lo : lo;
-            hi = c->hi > hi ? c->hi : hi;
-            last = c->lo;
+            const double clo = c->Lo(), chi = c->Hi();
+            lo = clo < lo ? clo : lo;
+            hi = chi > hi ? chi : hi;
+            last = clo;
             if (r != 0) {
                 // Up to two pieces: below the chord's split in px, from it
                 // on in px2.
@@ -921,9 +924,10 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
                     if (rk[k * rstride] != r) r = 2;
             uint32_t px = c->px;
             if (px != kNoPixel && px == c->px2 && r != 2) {
-                lo = c->lo < lo ? c->lo : lo;
-                hi = c->hi > hi ? c->hi : hi;
-                xb = c->lo;
+                const double clo = c->Lo(), chi = c->Hi();
+                lo = clo < lo ? clo : lo;
+                hi = chi > hi ? chi : hi;
+                xb = clo;
                 if (r != 0) {
                     // The n crossings lie on a line: their sum is n times
                     // the crossing at their mean height.
