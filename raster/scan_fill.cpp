@@ -345,7 +345,7 @@ struct RunBuilder {
     // For the estimated rows: the largest |x| the error bound eps was made
     // for (reach_ok turns false if a chord goes beyond), and the pixel test
     // of each chord.
-    const double max_x, eps, eps2, right;
+    const double max_x, eps, eps2, right, inv_subs;
     bool reach_ok = true;
     bool ok = true;
     bool open = false;
@@ -354,7 +354,7 @@ struct RunBuilder {
     int64_t last_index = 0;
 
     RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
-        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e) {}
+        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s) {}
     // First sub-scanline at or below y, clamped to [0, g_end] (see
     // CrossedSubs).
     int64_t Index(double y) const {
@@ -432,8 +432,8 @@ struct RunBuilder {
                     if (at > static_cast<double>(first) && at < static_cast<double>(last - 1)) {
                         int64_t g = static_cast<int64_t>(at);
                         g = static_cast<double>(g) < at ? g + 1 : g;  // first sub-scanline past the border
-                        const double before = x0 + ((static_cast<double>(g) - 0.5) / subs - y0) * slope;
-                        const double after = x0 + ((static_cast<double>(g) + 0.5) / subs - y0) * slope;
+                        const double before = x0 + ((static_cast<double>(g) - 0.5) * inv_subs - y0) * slope;
+                        const double after = x0 + ((static_cast<double>(g) + 0.5) * inv_subs - y0) * slope;
                         const bool rising = slope > 0;
                         const double near = rising ? before : after, far = rising ? after : before;
                         if (border - near >= eps2 && far - border >= eps2) {
@@ -550,7 +550,11 @@ class EstimatedRows {
         uint32_t first, last;  // pixels it may have touched
     };
 
-    double Estimate(const Chord *c, int64_t g) const { return c->x0 + (SubY(g, s_.subs) - c->y0) * c->slope; }
+    // (g + 0.5) / subs as SubY, with the reciprocal kept (not divided out
+    // again after every store the compiler cannot tell from the members).
+    double Estimate(const Chord *c, int64_t g) const {
+        return c->x0 + ((static_cast<double>(g) + 0.5) * inv_subs_ - c->y0) * c->slope;
+    }
     void Add(uint32_t px, int32_t count, int64_t units, double err) {
         Cell &c = cells_[px];
         c.count += count;
@@ -613,7 +617,7 @@ void EstimatedRows::One(const Chord *c, int64_t g, int32_t r) {
     double err = s_.eps + kGroupErr;
     if (x < eps2_ || x - px < eps2_ || (px + 1.0) - x < eps2_) {
         // Too near a pixel border to tell: the reference's crossing.
-        x = c->x0 + (SubY(g, s_.subs) - c->y0) * c->dx / c->dy;
+        x = c->x0 + ((static_cast<double>(g) + 0.5) * inv_subs_ - c->y0) * c->dx / c->dy;  // SubY
         x = x < 0 ? 0 : x;
         if (x >= dwidth_) return;
         px = static_cast<uint32_t>(x);
@@ -641,7 +645,7 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
     // once each and the step is off by u |slope| / subs, so the estimate
     // stays within 4.1 u B + 2 u B + u |dx| of the line, inside the bound,
     // and inside the buffer.
-    const double step = c->slope * (1.0 / s_.subs), low = lo < kExactFrom ? kLowTermErr : 0.0;
+    const double step = c->slope * inv_subs_, low = lo < kExactFrom ? kLowTermErr : 0.0;
     auto run = [&](uint32_t px, int32_t m, double len) {
         Add(px, r * m, -r * static_cast<int64_t>(len * kUnit), m * (eps + low) + kGroupErr);
     };
