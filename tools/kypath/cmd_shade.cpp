@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "tools/kypath/commands.h"
+#include "tools/kypath/text_figure.h"
 #include "tools/kypath/png_io.h"
 #include "tools/kypath/svg_path.h"
 #include "y32Path.h"
@@ -97,31 +98,12 @@ std::vector<double> ParseNumbers(const std::string &option, const std::string &s
 
 KyPath *TextFigure(const ShadeOptions &o) {
     if (o.font.size() >= LF_FACESIZE) Usage("--font", "face names have at most 31 bytes");
-    std::string text;
-    for (char c : o.text) {
-        if (c == '\n' && (text.empty() || text.back() != '\r')) text += '\r';
-        text += c;
-    }
-    LOGFONTA lf{};
-    lf.lfHeight = -o.size;
-    lf.lfWeight = o.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = static_cast<uint8_t>(Y32_UTF8_CHARSET);
-    lf.lfOutPrecision = OUT_TT_PRECIS;
-    std::strncpy(lf.lfFaceName, o.font.c_str(), LF_FACESIZE - 1);
-    HFONTDC dc = y32CreateFontDC();
-    HFONT font = y32CreateFontIndirect(&lf);
-    KyPath *path = nullptr;
-    if (dc && font) {
-        y32SelectFont(dc, font);
-        TextParams params{};
-        params.output = KYTEXT_PATH_ONLY;
-        Y32Rect rect{};
-        PathBuf mask = KyPathCreateText(dc, text.data(), &params, &path, &rect);
-        if (mask) KyPathBufFree(mask);
-        y32SelectFont(dc, nullptr);
-    }
-    if (font) y32DeleteFont(font);
-    if (dc) y32DeleteFontDC(dc);
+    TextFigureSpec spec;
+    spec.text = o.text;
+    spec.face = o.font;
+    spec.size = o.size;
+    spec.bold = o.bold;
+    KyPath *path = MakeTextFigure(spec);
     if (!path) throw std::runtime_error("shade: the text gave no outlines (only spaces, no font or out of memory)");
     return path;
 }
