@@ -3,7 +3,7 @@
 //
 //   make_unflatten_seeds <directory>
 //
-// The seeds under fuzz/corpus/unflatten/ were made with this program; run
+// The seeds under tests/fuzz/unflatten/ were made with this program; run
 // it again when the writer's layout changes.
 #include <array>
 #include <cstdint>

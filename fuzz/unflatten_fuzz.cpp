@@ -11,7 +11,7 @@
 //   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DY32PATH_FUZZ=ON
 //   cmake --build build-fuzz --target unflatten_fuzz
 // Run:
-//   build-fuzz/fuzz/unflatten_fuzz -max_len=65536 fuzz/corpus/unflatten
+//   build-fuzz/fuzz/unflatten_fuzz -max_len=65536 tests/fuzz/unflatten
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
