@@ -3,6 +3,7 @@
 #include "shading/shade_engine.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/diag.h"
 #include "raster/pixel_buffer.h"
@@ -134,17 +135,82 @@ void ShadeImage(const ShadeJob &job) {
             lights[i].whole = static_cast<int32_t>(l.exponent);
         any_spot = any_spot || l.spot;
     }
-    Normals normals;
     struct {
         bool valid = false;
         Vec3 n{0, 0, 0};
         Lit lit{0, {0, 0, 0}, 0};
     } cache;
+    // A pixel's colour from its normals and its base colour; returns the
+    // specular intensity that raises the highlight buffer.
+    auto shade = [&](const Normals &normals, const uint8_t *in, uint8_t *px) {
+        const double base[3] = {static_cast<double>(in[0]), static_cast<double>(in[1]), static_cast<double>(in[2])};
+        double ambient[3];
+        for (int k = 0; k < 3; ++k) ambient[k] = job.fixed_ambient ? job.ambient_colour[k] : base[k] * job.ambient;
+        double out[3] = {0, 0, 0};
+        double s_total = 0;
+        for (int j = 0; j < normals.count; ++j) {
+            const Vec3 n = normals.n[j];
+            // Neighbours on a flat face or along a straight bevel share
+            // their normal: its lighting is reused (not with a
+            // spotlight, which changes from pixel to pixel).
+            if (any_spot || !cache.valid || n.x != cache.n.x || n.y != cache.n.y || n.z != cache.n.z) {
+                cache.lit = LightNormal(job, lights, n, flat_reflectance, reflectance_range);
+                cache.n = n;
+                cache.valid = true;
+            }
+            const Lit &lit = cache.lit;
+            const double w = normals.w[j];
+            for (int k = 0; k < 3; ++k) {
+                const double acc = ambient[k] + base[k] * lit.diffuse + lit.added[k];
+                out[k] += w * (acc < 255.0 ? acc : 255.0);
+            }
+            s_total += w * lit.specular;
+        }
+        px[0] = gamma[Channel(out[0])];
+        px[1] = gamma[Channel(out[1])];
+        px[2] = gamma[Channel(out[2])];
+        return s_total;
+    };
+
+    // Pixels without a relief vector (a zero slot: no first and no second
+    // vector) lie on the flat face whatever their distance, and there each
+    // channel's result depends on that channel's byte alone. Most of an
+    // image is such face, so without a spotlight, a second mask, a bump map
+    // or a highlight buffer (which vary per pixel) the face is shaded once
+    // per byte value into a table, through the same code, and looked up.
+    // Profiling put four fifths of the time in building a normal for
+    // pixels that turn out flat.
+    const bool face_table = !any_spot && !job.surface.mask2 && !job.surface.bump && !job.raise;
+    uint8_t face[3][256];
+    if (face_table) {
+        Normals flat;
+        flat.count = 0;
+        BevelNormals(job.bevel, Vec2{0, 0}, 1.0, &flat);
+        for (int b = 0; b < 256; ++b) {
+            const uint8_t in[3] = {static_cast<uint8_t>(b), static_cast<uint8_t>(b), static_cast<uint8_t>(b)};
+            uint8_t lit[3];
+            shade(flat, in, lit);
+            for (int k = 0; k < 3; ++k) face[k][b] = lit[k];
+        }
+    }
+    const uint8_t *vec_bytes = static_cast<const uint8_t *>(job.surface.vec);
+
+    Normals normals;
     for (uint32_t y = 0; y < height; ++y) {
         uint8_t *px = pbuf::Row(job.image, y);
         const size_t row = static_cast<size_t>(y) * width;
         for (uint32_t x = 0; x < width; ++x, px += 3) {
             if (job.select[row + x] == 0) continue;
+            if (face_table) {
+                uint64_t slot;
+                std::memcpy(&slot, vec_bytes + (row + x) * 8, 8);
+                if (slot == 0) {
+                    px[0] = face[0][px[0]];
+                    px[1] = face[1][px[1]];
+                    px[2] = face[2][px[2]];
+                    continue;
+                }
+            }
             SurfaceAt(job.bevel, job.surface, x, y, &normals);
             if (any_spot) {
                 const double px_x = 100.0 * x / width, px_y = 100.0 * y / height;
@@ -158,33 +224,7 @@ void ShadeImage(const ShadeJob &job) {
                     lights[i].spot = f >= 0.0 ? std::pow(f, job.spot_exponent) : 0.0;
                 }
             }
-            const double base[3] = {static_cast<double>(px[0]), static_cast<double>(px[1]),
-                                    static_cast<double>(px[2])};
-            double ambient[3];
-            for (int k = 0; k < 3; ++k) ambient[k] = job.fixed_ambient ? job.ambient_colour[k] : base[k] * job.ambient;
-            double out[3] = {0, 0, 0};
-            double s_total = 0;
-            for (int j = 0; j < normals.count; ++j) {
-                const Vec3 n = normals.n[j];
-                // Neighbours on a flat face or along a straight bevel share
-                // their normal: its lighting is reused (not with a
-                // spotlight, which changes from pixel to pixel).
-                if (any_spot || !cache.valid || n.x != cache.n.x || n.y != cache.n.y || n.z != cache.n.z) {
-                    cache.lit = LightNormal(job, lights, n, flat_reflectance, reflectance_range);
-                    cache.n = n;
-                    cache.valid = true;
-                }
-                const Lit &lit = cache.lit;
-                const double w = normals.w[j];
-                for (int k = 0; k < 3; ++k) {
-                    const double acc = ambient[k] + base[k] * lit.diffuse + lit.added[k];
-                    out[k] += w * (acc < 255.0 ? acc : 255.0);
-                }
-                s_total += w * lit.specular;
-            }
-            px[0] = gamma[Channel(out[0])];
-            px[1] = gamma[Channel(out[1])];
-            px[2] = gamma[Channel(out[2])];
+            const double s_total = shade(normals, px, px);
             if (job.raise) {
                 double r = 255.0 * s_total;
                 if (job.raise_scale) r *= job.raise_scale[row + x] / 255.0;
