@@ -227,6 +227,8 @@ double Len(double x, double y) { return std::sqrt(x * x + y * y); }
 }  // namespace
 
 void MarkSmoothKnots(const WorkPath &w, uint8_t *flags) {
+    // An empty record may come with no flag array at all.
+    if (w.count < 1) return;
     std::memset(flags, 0, static_cast<size_t>(w.count));
     if (w.count < 4) return;
     bool closed = WorkClosed(w);

@@ -210,6 +210,9 @@ int32_t KyPathVMap(KyPath *path, ReliefDistanceMap *distanceMap, ReliefVectorMap
     PathBuf use = useMask ? mask : nullptr;
     if (width == 0.0) {
         // No relief: the maps stay zero.
+    } else if (maps.width == 0 || maps.height == 0) {
+        // A caller's mask without pixels leaves nothing to measure (and
+        // the builders read the nearest border pixel, which it lacks).
     } else if (object_mode) {
         KyPath *object = ObjectChain(path);
         if (!object) {
