@@ -26,6 +26,38 @@ int32_t Pick(fuzz::Reader &in, std::initializer_list<int32_t> common) {
     return i == 255 ? in.I32() : common.begin()[i % common.size()];
 }
 
+// Only the three drawing kinds, with selection and closing bits: the
+// entries that leave the box (no extent, rotated rectangles) are out.
+bool PlainTypes(const std::vector<KyPath *> &recs) {
+    for (const KyPath *r : recs)
+        for (int32_t i = 0; i < r->count; ++i) {
+            const uint16_t t = path::Points(r)[i].type & ~(PT_SELECTED | PT_SEGSELECTED | PT_DRAGGED | PT_CLOSEFIGURE);
+            if (t != PT_MOVETO && t != PT_LINETO && t != PT_BEZIERTO) return false;
+        }
+    return true;
+}
+
+// The box keeps a margin of five pixels on the left and top and six on the
+// right and bottom around the path; nothing may be drawn in its outer two
+// rows and columns. 8-bit masks there are 0, sub-pixel masks all ones.
+bool BorderClear(PathBuf buf, uint32_t w, uint32_t h, int32_t depth) {
+    const size_t bpp = depth == 32 ? 4 : 1;
+    const uint8_t empty = depth == 32 ? 0xFF : 0;
+    const uint8_t *px = static_cast<const uint8_t *>(buf);
+    auto clear = [&](uint32_t x, uint32_t y) {
+        for (size_t b = 0; b < bpp; ++b)
+            if (px[(size_t{y} * w + x) * bpp + b] != empty) return false;
+        return true;
+    };
+    for (uint32_t x = 0; x < w; ++x)
+        for (uint32_t y : {0u, 1u, h - 2, h - 1})
+            if (y < h && !clear(x, y)) return false;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x : {0u, 1u, w - 2, w - 1})
+            if (x < w && !clear(x, y)) return false;
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -57,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     KyPath *start = recs[in.Range(0, static_cast<int32_t>(recs.size()) - 1)];
     if (in.U8() == 1) start->flags = 1;  // the record alone, whatever its group
     const std::vector<uint8_t> before = fuzz::Snapshot(recs[0]);
+    const bool border_check = step == 16 && margin >= 0 && format != 16 && PlainTypes(recs);
 
     Y32Rect *rects = reinterpret_cast<Y32Rect *>(1);
     PathBuf *bufs = reinterpret_cast<PathBuf *>(1);
@@ -78,6 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             fuzz::Check(int64_t{r.right} - r.left == w && int64_t{r.bottom} - r.top == h, kName,
                         "buffer and rectangle differ in size");
             fuzz::Check(KyPathBufSize(bufs[i]) >= size_t{w} * h * (depth / 8), kName, "buffer shorter than its size");
+            if (border_check) fuzz::Check(BorderClear(bufs[i], w, h, depth), kName, "drawn in the margin");
             KyPathBufFree(bufs[i]);
         }
         GlobalFree(rects);
