@@ -2,6 +2,7 @@
 // distances to them within reach.
 #include "relief/mask_relief.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -198,6 +199,40 @@ struct Nearest {
     int32_t chord = -1;
 };
 
+constexpr int64_t kBlock = 8;        // pixels of a row that share one bound
+constexpr uint32_t kSeedStride = 8;  // chords of the seeding pass: one in so many
+
+// The box of a chord piece seen from pixel row r: the squared distance
+// from the centres of pixels c0..c1 of the row to the box is a lower bound
+// of their squared distances to the piece.
+struct PieceBox {
+    double lo_x, hi_x, gap_y2;
+    PieceBox(Vec2 a, Vec2 b, int64_t r) : lo_x(std::fmin(a.x, b.x)), hi_x(std::fmax(a.x, b.x)) {
+        const double lo_y = std::fmin(a.y, b.y), hi_y = std::fmax(a.y, b.y), py = r + 0.5;
+        const double gy = py < lo_y ? lo_y - py : (py > hi_y ? py - hi_y : 0.0);
+        gap_y2 = gy * gy;
+    }
+    double Gap2(int64_t c0, int64_t c1) const {
+        const double xl = c0 + 0.5, xr = c1 + 0.5;
+        const double gx = xr < lo_x ? lo_x - xr : (xl > hi_x ? xl - hi_x : 0.0);
+        return gx * gx + gap_y2;
+    }
+};
+
+// Whether a box bound surely exceeds a squared distance worked out through
+// the projection: both carry rounding of a few ulps, the margin far more.
+inline bool SurelyBeyond(double bound2, double d2) { return bound2 > d2 * (1.0 + 1e-9) + 1e-9; }
+
+// The largest value of block `blk` of a row of w items (-1 for none).
+template <class T, class Get>
+double BlockMax(const T *row, int64_t blk, uint32_t w, Get &&get) {
+    const int64_t end = std::min<int64_t>(static_cast<int64_t>(w), (blk + 1) * kBlock);
+    double m = -1.0;
+    for (int64_t c = blk * kBlock; c < end; ++c)
+        if (get(row[c]) > m) m = get(row[c]);
+    return m;
+}
+
 }  // namespace
 
 Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &progress) {
@@ -329,7 +364,6 @@ bool MergeState::Init(MapSet &maps) {
 Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, double shift, MergeState &merge,
                          int32_t unit, Progress &progress) {
     const uint32_t w = maps.width, h = maps.height;
-    const size_t n = maps.Pixels();
     const uint8_t *field = stage.field.Data();
     const uint8_t *exclude = stage.has_exclusion ? stage.exclude.Data() : nullptr;
     const uint8_t *only = stage.only;
@@ -337,21 +371,14 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     const double reach2 = reach * reach;
     const bool want_second = maps.vec && !maps.float_vectors && shift == 0.0;
     const size_t nch = stage.chords.Size();
-    const int64_t total = static_cast<int64_t>(nch) * (want_second ? 2 : 1);
-    int64_t done = 0;
 
-    Scratch<Nearest> best;
-    if (!best.Allocate(n, false)) return Fail(maps, Status::kNoMemory, unit);
-    for (size_t i = 0; i < n; ++i) best[i] = Nearest{};
-
-    // Visits the pixels whose centres lie within reach of the chord's box,
-    // piece by piece so a long slanted chord does not sweep its whole box.
     // Calls fn(a, b, r, c0, c1) for the pieces of the chord (no longer
     // than the reach, so a long slanted chord does not sweep its whole box)
-    // and each pixel row r whose pixels c0..c1 may lie within reach of the
-    // piece: the row's part of the piece's box grown by the reach, trimmed
-    // to where the row passes within reach of the piece's y range.
-    auto rows_of = [&](const Chord &ch, auto &&fn) {
+    // and each pixel row r in band_r0 .. band_r1 whose pixels c0..c1 may
+    // lie within reach of the piece: the row's part of the piece's box
+    // grown by the reach, trimmed to where the row passes within reach of
+    // the piece's y range.
+    auto rows_of = [&](const Chord &ch, int64_t band_r0, int64_t band_r1, auto &&fn) {
         double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y, len = std::sqrt(ex * ex + ey * ey);
         double piece = reach > 1.0 ? reach : 1.0;
         int64_t pieces = len > piece ? static_cast<int64_t>(std::ceil(len / piece)) : 1;
@@ -364,122 +391,251 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             if (!(y1 >= 0 && y0 < h && hi_x + reach - 0.5 >= 0 && lo_x - reach - 0.5 < w)) continue;
             int64_t r0 = y0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(y0));
             int64_t r1 = y1 >= h - 1.0 ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(std::floor(y1));
+            if (r0 < band_r0) r0 = band_r0;
+            if (r1 > band_r1) r1 = band_r1;
             for (int64_t r = r0; r <= r1; ++r) {
                 const double py = r + 0.5;
                 const double gap = py < lo_y ? lo_y - py : (py > hi_y ? py - hi_y : 0.0);
                 const double half = std::sqrt(std::fmax(reach2 - gap * gap, 0.0));
                 double x0 = lo_x - half - 0.5, x1 = hi_x + half - 0.5;
                 if (!(x1 >= 0 && x0 < w)) continue;
-                int64_t c0 = x0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(x0));
-                int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(std::floor(x1));
+                // Ceiling and floor by truncation (x0 > 0 and 0 <= x1 < w
+                // here): without SSE4.1 std::ceil is a library call, and this
+                // runs for every row of every piece.
+                int64_t c0 = 0;
+                if (x0 > 0) {
+                    c0 = static_cast<int64_t>(x0);
+                    if (static_cast<double>(c0) < x0) ++c0;
+                }
+                int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(x1);
                 fn(a, b, r, c0, c1);
             }
         }
     };
-    // The nearest chord of every pixel: only the squared distance is
-    // needed here, with the projection's division taken out of the loop.
+
+    // The map is measured band by band of rows. Each chord visits only the
+    // bands its reach touches, in chord order, so every pixel meets its
+    // candidates in the order one pass over the whole map would give and
+    // ties go the same way; the per-pixel scratch is one band's, reused.
+    // Profiling the whole-map form showed a third of its time in the
+    // kernel, faulting in three scratch arrays of 16 bytes a pixel that
+    // were each touched once, and the distance loop missing the cache on
+    // every row it stepped to.
+    constexpr uint32_t kBand = 16;
+    const uint32_t bands = (h + kBand - 1) / kBand;
+    auto band_range = [&](const Chord &ch, uint32_t *b0, uint32_t *b1) {
+        const double lo_y = std::fmin(ch.a.y, ch.b.y), hi_y = std::fmax(ch.a.y, ch.b.y);
+        const double y0 = lo_y - reach - 0.5, y1 = hi_y + reach - 0.5;
+        if (!(y1 >= -1.0 && y0 < h + 1.0)) return false;
+        // A row wider on each side: the pieces' ends are interpolated and
+        // may stray an ulp outside the chord's own range.
+        const int64_t r0 = y0 <= 1.0 ? 0 : static_cast<int64_t>(std::ceil(y0)) - 1;
+        const int64_t r1 = y1 >= h - 2.0 ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(std::floor(y1)) + 1;
+        if (r0 > r1) return false;
+        *b0 = static_cast<uint32_t>(r0 / kBand);
+        *b1 = static_cast<uint32_t>(r1 / kBand);
+        return true;
+    };
+    Scratch<uint32_t> band_start, band_items, band_fill;
+    if (!band_start.Allocate(static_cast<size_t>(bands) + 1, true)) return Fail(maps, Status::kNoMemory, unit);
+    size_t entries = 0;
     for (size_t k = 0; k < nch; ++k) {
-        if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
-        const int32_t id = static_cast<int32_t>(k);
-        rows_of(stage.chords[k], [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
-            const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
-            const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
-            const double ry = r + 0.5 - a.y;
-            Nearest *row = best.Data() + static_cast<size_t>(r) * w;
-            const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
-            const uint8_t *only_row = only ? only + static_cast<size_t>(r) * w : nullptr;
-            for (int64_t c = c0; c <= c1; ++c) {
-                if (only_row && !only_row[c]) continue;
-                const double rx = c + 0.5 - a.x;
-                double t = (rx * dx + ry * dy) * inv;
-                t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-                const double qx = t * dx - rx, qy = t * dy - ry;
-                const double d2 = qx * qx + qy * qy;
-                if (d2 <= reach2 && d2 < row[c].d2 && !(ex_row && ex_row[c])) row[c] = Nearest{d2, id};
-            }
-        });
+        uint32_t b0, b1;
+        if (!band_range(stage.chords[k], &b0, &b1)) continue;
+        for (uint32_t b = b0; b <= b1; ++b) ++band_start[b + 1];
+        entries += b1 - b0 + 1;
+    }
+    if (entries > UINT32_MAX || !band_items.Allocate(entries, false) ||
+        !band_fill.Allocate(static_cast<size_t>(bands) + 1, false))
+        return Fail(maps, Status::kNoMemory, unit);
+    for (uint32_t b = 0; b < bands; ++b) band_start[b + 1] += band_start[b];
+    for (uint32_t b = 0; b <= bands; ++b) band_fill[b] = band_start[b];
+    for (size_t k = 0; k < nch; ++k) {
+        uint32_t b0, b1;
+        if (!band_range(stage.chords[k], &b0, &b1)) continue;
+        for (uint32_t b = b0; b <= b1; ++b) band_items[band_fill[b]++] = static_cast<uint32_t>(k);
     }
 
-    // The first vectors, then the nearest chord in a clearly different
-    // direction (integer layout only).
+    const int64_t total = static_cast<int64_t>(entries) * (want_second ? 2 : 1);
+    int64_t done = 0;
+    const size_t band_pixels = static_cast<size_t>(kBand) * w;
+    Scratch<Nearest> best, second;
     Scratch<Vec2> first;
-    Scratch<Nearest> second;
-    if (want_second) {
-        if (!first.Allocate(n, false) || !second.Allocate(n, false)) return Fail(maps, Status::kNoMemory, unit);
-        for (size_t i = 0; i < n; ++i) {
-            second[i] = Nearest{};
-            first[i] = Vec2{0, 0};
-            if (best[i].chord < 0) continue;
-            const Chord &ch = stage.chords[static_cast<size_t>(best[i].chord)];
-            Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
-            bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
-            first[i] = Vec2{q.point.x - p.x, q.point.y - p.y};
-        }
-        for (size_t k = 0; k < nch; ++k) {
-            if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
-            const int32_t id = static_cast<int32_t>(k);
-            rows_of(stage.chords[k], [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
+    Scratch<double> near_enough;
+    // Per row of the band and block of kBlock pixels, an upper bound of
+    // what a chord must come within to change a pixel there: the largest
+    // nearest distance so far in the first pass (it only shrinks, so a
+    // bound left from earlier stays true), the largest second-vector
+    // limit in the second. A piece whose box lies surely beyond it skips
+    // the block. Chords come in outline order, so once the outline has
+    // passed a pixel the rest of it mostly lies beyond its nearest point;
+    // in the second pass nearly every chord does.
+    const uint32_t blocks = (w + kBlock - 1) / kBlock;
+    Scratch<double> block_max;
+    if (!block_max.Allocate(static_cast<size_t>(kBand) * blocks, false) || !best.Allocate(band_pixels, false) ||
+        (want_second && (!first.Allocate(band_pixels, false) || !second.Allocate(band_pixels, false) ||
+                         !near_enough.Allocate(band_pixels, false))))
+        return Fail(maps, Status::kNoMemory, unit);
+
+    for (uint32_t band = 0; band < bands; ++band) {
+        const int64_t y0 = static_cast<int64_t>(band) * kBand;
+        const int64_t y1 = std::min<int64_t>(y0 + kBand, h) - 1;
+        const size_t base = static_cast<size_t>(y0) * w, count = static_cast<size_t>(y1 - y0 + 1) * w;
+        for (size_t j = 0; j < count; ++j) best[j] = Nearest{};
+        for (size_t j = 0; j < static_cast<size_t>(kBand) * blocks; ++j)
+            block_max[j] = std::numeric_limits<double>::infinity();
+
+        // The nearest chord of every pixel: only the squared distance is
+        // needed here, with the projection's division taken out of the loop.
+        // Every kSeedStride-th chord first: each pixel within reach then
+        // holds a nearest point a few pixels from the true one, and the
+        // bounds prune most of the full pass. A chord met twice changes
+        // nothing the second time; equal distances go to the lower chord
+        // number, as they would in a single pass in chord order.
+        const uint32_t first_item = band_start[band], end_item = band_start[band + 1];
+        for (uint32_t step = 0; step < 2; ++step)
+        for (uint32_t e = first_item; e < end_item; e += step == 0 ? kSeedStride : 1) {
+            if (step == 1 && !progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
+            const int32_t id = static_cast<int32_t>(band_items[e]);
+            rows_of(stage.chords[band_items[e]], y0, y1, [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
                 const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
                 const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
                 const double ry = r + 0.5 - a.y;
-                const size_t row = static_cast<size_t>(r) * w;
-                for (int64_t c = c0; c <= c1; ++c) {
-                    const size_t i = row + static_cast<size_t>(c);
-                    // Second vectors belong to inside pixels that have a
-                    // first one (excluded pixels have none).
-                    if (best[i].chord < 0 || best[i].chord == id || field[i] < kLevel) continue;
-                    const double rx = c + 0.5 - a.x;
-                    double t = (rx * dx + ry * dy) * inv;
-                    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-                    const Vec2 v{t * dx - rx, t * dy - ry};
-                    const double d2 = v.x * v.x + v.y * v.y;
-                    if (d2 > reach2 || d2 >= second[i].d2) continue;
-                    double len0 = std::sqrt(best[i].d2), len = std::sqrt(d2);
-                    if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) continue;
-                    double cosine = (v.x * first[i].x + v.y * first[i].y) / (len0 * len);
-                    if (cosine < 0.34) second[i] = Nearest{d2, id};
+                Nearest *row = best.Data() + static_cast<size_t>(r - y0) * w;
+                double *row_max = block_max.Data() + static_cast<size_t>(r - y0) * blocks;
+                const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
+                const uint8_t *only_row = only ? only + static_cast<size_t>(r) * w : nullptr;
+                const PieceBox box(a, b, r);
+                for (int64_t c = c0; c <= c1;) {
+                    const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
+                    if (SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
+                        c = end + 1;
+                        continue;
+                    }
+                    bool changed = false;
+                    for (; c <= end; ++c) {
+                        if (only_row && !only_row[c]) continue;
+                        const double rx = c + 0.5 - a.x;
+                        double t = (rx * dx + ry * dy) * inv;
+                        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+                        const double qx = t * dx - rx, qy = t * dy - ry;
+                        const double d2 = qx * qx + qy * qy;
+                        if (d2 <= reach2 && (d2 < row[c].d2 || (d2 == row[c].d2 && id < row[c].chord)) &&
+                            !(ex_row && ex_row[c])) {
+                            row[c] = Nearest{d2, id};
+                            changed = true;
+                        }
+                    }
+                    if (changed) row_max[blk] = BlockMax(row, blk, w, [](const Nearest &x) { return x.d2; });
                 }
             });
         }
-    }
 
-    for (size_t i = 0; i < n; ++i) {
-        if ((exclude && exclude[i]) || (only && !only[i])) continue;
-        const bool inside = field[i] >= kLevel;
-        if (best[i].chord < 0) {
-            if (inside && maps.dist && merge.dist[i] == std::numeric_limits<float>::infinity() && shift == 0.0)
-                StoreDistance(maps, i, kInsideUnreached);
-            continue;
+        // The first vectors, then the nearest chord in a clearly different
+        // direction (integer layout only).
+        if (want_second) {
+            for (size_t j = 0; j < count; ++j) {
+                second[j] = Nearest{};
+                first[j] = Vec2{0, 0};
+                near_enough[j] = -1.0;
+                if (best[j].chord < 0) continue;
+                // Beyond this squared distance a chord is surely 0.7 pixel
+                // or more farther than the nearest (the margin covers the
+                // rounding of the two square roots and their difference),
+                // so it is passed over without them: most inside pixels
+                // never find a second vector, and these roots were the
+                // larger part of the second pass.
+                const double limit = std::sqrt(best[j].d2) + 0.7 + 1e-6;
+                near_enough[j] = limit * limit;
+                const size_t i = base + j;
+                const Chord &ch = stage.chords[static_cast<size_t>(best[j].chord)];
+                Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
+                bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
+                first[j] = Vec2{q.point.x - p.x, q.point.y - p.y};
+                // Outside pixels take no second vector.
+                if (field[i] < kLevel) near_enough[j] = -1.0;
+            }
+            for (int64_t r = y0; r <= y1; ++r)
+                for (uint32_t blk = 0; blk < blocks; ++blk)
+                    block_max[static_cast<size_t>(r - y0) * blocks + blk] = BlockMax(
+                        near_enough.Data() + static_cast<size_t>(r - y0) * w, blk, w, [](double v) { return v; });
+            for (uint32_t e = band_start[band]; e < band_start[band + 1]; ++e) {
+                if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
+                const int32_t id = static_cast<int32_t>(band_items[e]);
+                rows_of(stage.chords[band_items[e]], y0, y1, [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
+                    const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+                    const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+                    const double ry = r + 0.5 - a.y;
+                    const size_t row = static_cast<size_t>(r - y0) * w;
+                    const double *row_max = block_max.Data() + static_cast<size_t>(r - y0) * blocks;
+                    const uint8_t *field_row = field + static_cast<size_t>(r) * w;
+                    const PieceBox box(a, b, r);
+                    for (int64_t c = c0; c <= c1; ++c) {
+                        if (c == c0 || c % kBlock == 0) {
+                            const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
+                            if (SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
+                                c = end;
+                                continue;
+                            }
+                        }
+                        const size_t j = row + static_cast<size_t>(c);
+                        // Second vectors belong to inside pixels that have a
+                        // first one (excluded pixels have none).
+                        if (best[j].chord < 0 || best[j].chord == id || field_row[c] < kLevel) continue;
+                        const double rx = c + 0.5 - a.x;
+                        double t = (rx * dx + ry * dy) * inv;
+                        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+                        const Vec2 v{t * dx - rx, t * dy - ry};
+                        const double d2 = v.x * v.x + v.y * v.y;
+                        if (d2 > reach2 || d2 >= second[j].d2 || d2 > near_enough[j]) continue;
+                        double len0 = std::sqrt(best[j].d2), len = std::sqrt(d2);
+                        if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) continue;
+                        double cosine = (v.x * first[j].x + v.y * first[j].y) / (len0 * len);
+                        if (cosine < 0.34) second[j] = Nearest{d2, id};
+                    }
+                });
+            }
         }
-        if (shift > 0.0 && !inside) continue;
-        const Chord &ch = stage.chords[static_cast<size_t>(best[i].chord)];
-        Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
-        bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
-        Vec2 v{q.point.x - p.x, q.point.y - p.y};
-        double value;
-        Vec2 normal{0, 0};
-        if (shift == 0.0) {
-            value = inside ? q.dist2 : -q.dist2;
-            if (std::fabs(v.x) < kOnOutline && std::fabs(v.y) < kOnOutline) normal = OutwardOf(ch, field, w, h, p);
-        } else {
-            double d = std::sqrt(q.dist2), s = d - shift;
-            Vec2 dir = d > 0 ? Vec2{v.x / d, v.y / d} : OutwardOf(ch, field, w, h, p);
-            v = Vec2{dir.x * s, dir.y * s};
-            if (s == 0.0) normal = dir;
-            value = s * s;
+
+        for (size_t j = 0; j < count; ++j) {
+            const size_t i = base + j;
+            if ((exclude && exclude[i]) || (only && !only[i])) continue;
+            const bool inside = field[i] >= kLevel;
+            if (best[j].chord < 0) {
+                if (inside && maps.dist && merge.dist[i] == std::numeric_limits<float>::infinity() && shift == 0.0)
+                    StoreDistance(maps, i, kInsideUnreached);
+                continue;
+            }
+            if (shift > 0.0 && !inside) continue;
+            const Chord &ch = stage.chords[static_cast<size_t>(best[j].chord)];
+            Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
+            bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
+            Vec2 v{q.point.x - p.x, q.point.y - p.y};
+            double value;
+            Vec2 normal{0, 0};
+            if (shift == 0.0) {
+                value = inside ? q.dist2 : -q.dist2;
+                if (std::fabs(v.x) < kOnOutline && std::fabs(v.y) < kOnOutline) normal = OutwardOf(ch, field, w, h, p);
+            } else {
+                double d = std::sqrt(q.dist2), s = d - shift;
+                Vec2 dir = d > 0 ? Vec2{v.x / d, v.y / d} : OutwardOf(ch, field, w, h, p);
+                v = Vec2{dir.x * s, dir.y * s};
+                if (s == 0.0) normal = dir;
+                value = s * s;
+            }
+            const float mag = static_cast<float>(std::fabs(value));
+            if (!(mag < merge.dist[i])) continue;
+            merge.dist[i] = mag;
+            if (maps.dist) StoreDistance(maps, i, static_cast<float>(value));
+            if (!maps.vec) continue;
+            Vec2 sv{0, 0};
+            if (want_second && second[j].chord >= 0) {
+                const Chord &c2 = stage.chords[static_cast<size_t>(second[j].chord)];
+                bez::Nearest q2 = bez::NearestOnLine(c2.a, c2.b, p);
+                sv = Vec2{q2.point.x - p.x, q2.point.y - p.y};
+            }
+            StoreVectors(maps, i, v, normal, sv, Vec2{0, 0});
         }
-        const float mag = static_cast<float>(std::fabs(value));
-        if (!(mag < merge.dist[i])) continue;
-        merge.dist[i] = mag;
-        if (maps.dist) StoreDistance(maps, i, static_cast<float>(value));
-        if (!maps.vec) continue;
-        Vec2 sv{0, 0};
-        if (want_second && second[i].chord >= 0) {
-            const Chord &c2 = stage.chords[static_cast<size_t>(second[i].chord)];
-            bez::Nearest q2 = bez::NearestOnLine(c2.a, c2.b, p);
-            sv = Vec2{q2.point.x - p.x, q2.point.y - p.y};
-        }
-        StoreVectors(maps, i, v, normal, sv, Vec2{0, 0});
     }
     return Status::kDone;
 }

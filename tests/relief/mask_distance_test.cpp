@@ -1,0 +1,183 @@
+// The mask distance builder against a plain reference: every chord against
+// every pixel of the map in chord order, nearest first, then the second
+// vector, the maps written by the same store functions. The builder works
+// band by band with bounds that skip chords; none of that may change a
+// byte of the maps.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "core/bezier.h"
+#include "relief/mask_relief.h"
+#include "support/path_fixture.h"
+
+namespace {
+
+using namespace relief;
+using testing_support::PathTest;
+
+class MaskDistanceTest : public PathTest {};
+
+struct Pick {
+    double d2 = std::numeric_limits<double>::infinity();
+    int32_t chord = -1;
+};
+
+// The pieces a chord is measured in: no longer than the reach.
+std::vector<std::pair<Vec2, Vec2>> Pieces(const Chord &ch, double reach) {
+    const double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y, len = std::sqrt(ex * ex + ey * ey);
+    const double piece = reach > 1.0 ? reach : 1.0;
+    const int64_t n = len > piece ? static_cast<int64_t>(std::ceil(len / piece)) : 1;
+    std::vector<std::pair<Vec2, Vec2>> out;
+    for (int64_t k = 0; k < n; ++k) {
+        Vec2 a{ch.a.x + ex * k / n, ch.a.y + ey * k / n};
+        Vec2 b = k + 1 == n ? ch.b : Vec2{ch.a.x + ex * (k + 1) / n, ch.a.y + ey * (k + 1) / n};
+        out.push_back({a, b});
+    }
+    return out;
+}
+
+// Squared distance from pixel (c, r)'s centre to the piece, worked out as
+// the builder does.
+double Dist2(Vec2 a, Vec2 b, int64_t c, int64_t r, Vec2 *v) {
+    const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+    const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+    const double rx = c + 0.5 - a.x, ry = r + 0.5 - a.y;
+    double t = (rx * dx + ry * dy) * inv;
+    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+    *v = Vec2{t * dx - rx, t * dy - ry};
+    return v->x * v->x + v->y * v->y;
+}
+
+void Reference(MapSet &maps, const MaskStage &stage, double width) {
+    const uint32_t w = maps.width;
+    const double reach = SearchReach(width + 1.0, maps), reach2 = reach * reach;
+    const size_t n = maps.Pixels();
+    const uint8_t *field = stage.field.Data();
+    const uint8_t *exclude = stage.has_exclusion ? stage.exclude.Data() : nullptr;
+    std::vector<Pick> best(n), second(n);
+    for (size_t k = 0; k < stage.chords.Size(); ++k)
+        for (auto &pc : Pieces(stage.chords[k], reach))
+            for (size_t i = 0; i < n; ++i) {
+                if (stage.only && !stage.only[i]) continue;
+                Vec2 v;
+                const double d2 = Dist2(pc.first, pc.second, i % w, i / w, &v);
+                if (d2 <= reach2 && d2 < best[i].d2 && !(exclude && exclude[i]))
+                    best[i] = Pick{d2, static_cast<int32_t>(k)};
+            }
+    auto nearest = [&](int32_t k, size_t i) {
+        const Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
+        const Chord &ch = stage.chords[static_cast<size_t>(k)];
+        bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
+        return std::make_pair(q.dist2, Vec2{q.point.x - p.x, q.point.y - p.y});
+    };
+    for (size_t k = 0; k < stage.chords.Size(); ++k)
+        for (auto &pc : Pieces(stage.chords[k], reach))
+            for (size_t i = 0; i < n; ++i) {
+                if (best[i].chord < 0 || best[i].chord == static_cast<int32_t>(k) || field[i] < 128) continue;
+                Vec2 v;
+                const double d2 = Dist2(pc.first, pc.second, i % w, i / w, &v);
+                if (d2 > reach2 || d2 >= second[i].d2) continue;
+                const double len0 = std::sqrt(best[i].d2), len = std::sqrt(d2);
+                if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) continue;
+                const Vec2 first = nearest(best[i].chord, i).second;
+                if ((v.x * first.x + v.y * first.y) / (len0 * len) < 0.34) second[i] = Pick{d2, static_cast<int32_t>(k)};
+            }
+    for (size_t i = 0; i < n; ++i) {
+        if ((exclude && exclude[i]) || (stage.only && !stage.only[i])) continue;
+        const bool inside = field[i] >= 128;
+        if (best[i].chord < 0) {
+            if (inside) StoreDistance(maps, i, kInsideUnreached);
+            continue;
+        }
+        auto q = nearest(best[i].chord, i);
+        StoreDistance(maps, i, static_cast<float>(inside ? q.first : -q.first));
+        const Vec2 sv = second[i].chord >= 0 ? nearest(second[i].chord, i).second : Vec2{0, 0};
+        StoreVectors(maps, i, q.second, Vec2{0, 0}, sv, Vec2{0, 0});
+    }
+}
+
+struct Maps {
+    MapSet set;
+    Maps(uint32_t w, uint32_t h) {
+        set.width = w;
+        set.height = h;
+        set.dist = KyPathBufAlloc(32, w, h, 1, 0, 0);
+        set.vec = KyPathBufAlloc(64, w, h, 1, 0, 0);
+    }
+    ~Maps() { set.Free(); }
+};
+
+// Random stages: a ragged field, wandering outlines of short chords (the
+// builders' usual input) with a few long and zero-length ones and some
+// lying off the map, optional excluded and only-these pixels.
+TEST_F(MaskDistanceTest, BandsAndBoundsChangeNoByteOfTheMaps) {
+    std::mt19937 rng(20261206);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const struct {
+        uint32_t w, h;
+        double width;
+        bool exclude, only;
+    } cases[] = {{100, 70, 8.0, false, false}, {61, 93, 3.0, true, false}, {83, 40, 20.0, false, true},
+                 {5, 3, 8.0, false, false},    {130, 17, 1.0, true, true}};
+    for (const auto &tc : cases) {
+        const size_t n = static_cast<size_t>(tc.w) * tc.h;
+        MaskStage stage;
+        ASSERT_TRUE(stage.field.Allocate(n, false));
+        for (size_t i = 0; i < n; ++i) {
+            const double x = static_cast<double>(i % tc.w), y = static_cast<double>(i / tc.w);
+            stage.field[i] = static_cast<uint8_t>(std::sin(x * 0.11) * std::cos(y * 0.07) > -0.2 ? 200 + i % 50 : i % 100);
+        }
+        for (int walk = 0; walk < 4; ++walk) {
+            Vec2 at{unit(rng) * tc.w, unit(rng) * tc.h};
+            double heading = unit(rng) * 6.283;
+            for (int k = 0; k < 120; ++k) {
+                heading += (unit(rng) - 0.5) * 0.6;
+                const double len = k % 37 == 0 ? 0.0 : (k % 29 == 0 ? 30.0 * unit(rng) : 0.2 + unit(rng));
+                const Vec2 to{at.x + std::cos(heading) * len, at.y + std::sin(heading) * len};
+                ASSERT_TRUE(stage.chords.Push(Chord{at, to, walk}));
+                at = to;
+            }
+        }
+        std::vector<uint8_t> exclude(n), only(n);
+        for (size_t i = 0; i < n; ++i) {
+            exclude[i] = (i * 2654435761u >> 7) % 9 == 0 ? 255 : 0;
+            only[i] = (i * 40503u >> 5) % 4 != 0 ? 1 : 0;
+        }
+        if (tc.exclude) {
+            ASSERT_TRUE(stage.exclude.Allocate(n, false));
+            std::memcpy(stage.exclude.Data(), exclude.data(), n);
+            stage.has_exclusion = true;
+        }
+        if (tc.only) stage.only = only.data();
+
+        Maps built(tc.w, tc.h), expected(tc.w, tc.h);
+        MergeState merge;
+        ASSERT_TRUE(merge.Init(built.set));
+        Progress progress(nullptr);
+        ASSERT_EQ(MaskDistanceBuild(built.set, stage, tc.width, 0.0, merge, 20, progress), Status::kDone);
+        Reference(expected.set, stage, tc.width);
+        EXPECT_EQ(std::memcmp(built.set.dist, expected.set.dist, n * 4), 0) << tc.w << "x" << tc.h;
+        EXPECT_EQ(std::memcmp(built.set.vec, expected.set.vec, n * 8), 0) << tc.w << "x" << tc.h;
+        // The comparison sees work: reached pixels and second vectors.
+        size_t reached = 0, seconds = 0;
+        for (size_t i = 0; i < n; ++i) {
+            float d;
+            int16_t words[4];
+            std::memcpy(&d, static_cast<uint8_t *>(expected.set.dist) + i * 4, 4);
+            std::memcpy(words, static_cast<uint8_t *>(expected.set.vec) + i * 8, 8);
+            reached += d != 0.0f && d != kInsideUnreached;
+            seconds += words[2] != 0 || words[3] != 0;
+        }
+        EXPECT_GT(reached, n / 20) << tc.w << "x" << tc.h;
+        if (n > 1000) {
+            EXPECT_GT(seconds, 0u) << tc.w << "x" << tc.h;
+        }
+    }
+}
+
+}  // namespace
