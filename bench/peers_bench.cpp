@@ -194,12 +194,25 @@ int FtCubic(const FT_Vector *c1, const FT_Vector *c2, const FT_Vector *to, void 
     return 0;
 }
 
+std::map<int, Glyph> g_glyphs;  // by canvas size
+
+void ReleaseFreeType() {
+    for (auto &g : g_glyphs)
+        if (g.second.ft) FT_Done_Glyph(g.second.ft);
+    g_glyphs.clear();
+    if (g_face) FT_Done_Face(g_face);
+    if (g_ft) FT_Done_FreeType(g_ft);
+    g_face = nullptr;
+    g_ft = nullptr;
+}
+
 const Glyph *GlyphAt(int size) {
-    static std::map<int, Glyph> cache;
+    std::map<int, Glyph> &cache = g_glyphs;
     auto it = cache.find(size);
     if (it != cache.end()) return it->second.ft ? &it->second : nullptr;
     Glyph &g = cache[size];
-    if (!g_face && (FT_Init_FreeType(&g_ft) || FT_New_Face(g_ft, kFontFile, 0, &g_face))) return nullptr;
+    if (!g_ft && FT_Init_FreeType(&g_ft)) return nullptr;
+    if (!g_face && FT_New_Face(g_ft, kFontFile, 0, &g_face)) return nullptr;
     const double target = 1000.0 * size / 1024;
     const FT_Int32 load = FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
     FT_BBox box;
@@ -431,7 +444,8 @@ struct FtShape {
             }
             outline.contours[outline.n_contours++] = static_cast<short>(outline.n_points - 1);
         }
-        outline.flags = even_odd ? FT_OUTLINE_EVEN_ODD_FILL : FT_OUTLINE_NONE;
+        // FT_OUTLINE_OWNER kept: without it FT_Outline_Done frees nothing.
+        outline.flags |= even_odd ? FT_OUTLINE_EVEN_ODD_FILL : FT_OUTLINE_NONE;
         ok = true;
     }
     ~FtShape() {
@@ -765,6 +779,9 @@ int main(int argc, char **argv) {
     TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintTables(reporter, fills);
+#ifdef Y32_PEER_FREETYPE
+    ReleaseFreeType();
+#endif
     benchmark::Shutdown();
     return 0;
 }
