@@ -1,7 +1,8 @@
 // tools/kypath/cmd_mask.cpp - `kypath mask`: a path to a PNG coverage mask.
 //
 //   kypath mask "M10 10 L90 10 L50 80 Z" -o mask.png
-//   kypath mask @glyph.txt -o glyph.png --rule evenodd --scale 4
+//   kypath mask --text "Ky" --size 120 -o ky.png --flat ky.flat
+//   kypath mask --in ky.flat --scale 4 -o big.png
 //
 // Every group KyPathToBuf returns is placed at its rectangle in one image
 // covering all of them (overlaps keep the larger value). 32-bit sub-pixel
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "tools/kypath/commands.h"
+#include "tools/kypath/figure_io.h"
 #include "tools/kypath/png_io.h"
 #include "tools/kypath/svg_path.h"
 #include "y32Path.h"
@@ -24,8 +26,8 @@ namespace kypath {
 namespace {
 
 struct MaskOptions {
-    std::string path;
-    std::string output = "mask.png";
+    FigureInput in;
+    FigureOutput out;
     std::string rule = "nonzero";
     std::string antialias = "on";
     std::string format = "8";
@@ -35,20 +37,17 @@ struct MaskOptions {
     bool quiet = false;
 };
 
-// Bad input is a usage error (exit 2, with the parser's message format);
-// a library or file failure exits with 1 through main's handler.
 void RunMask(const MaskOptions &o) {
+    PathChain figure(LoadFigure(o.in));
+    KyPath *path = figure.get();
     std::string error;
-    KyPath *path = LoadPathArgument(o.path, &error);
-    if (!path) throw CLI::ValidationError("path", error);
     int32_t format = o.format == "32" ? 4 : (o.format == "16" ? 16 : 0);
     int32_t antialias = o.antialias == "off" ? 0 : (o.antialias == "4" ? 999 : 1);
     Y32Rect *rects = nullptr;
     PathBuf *bufs = nullptr;
     int32_t n = KyPathToBuf(path, format, o.rule == "evenodd", antialias, o.mode, DbToFix(o.scale), &rects, &bufs,
                             o.margin);
-    KyPathDeletePtr(path, 0);
-    if (n <= 0) throw std::runtime_error("mask: the library produced no mask (out of memory or a size no buffer can hold)");
+    if (n <= 0) throw ToolError("the library produced no mask (out of memory or a size no buffer can hold)");
     Y32Rect all = rects[0];
     for (int32_t i = 1; i < n; ++i) {
         all.left = std::min(all.left, rects[i].left);
@@ -86,10 +85,10 @@ void RunMask(const MaskOptions &o) {
     }
     GlobalFree(rects);
     GlobalFree(bufs);
-    if (!WritePngGray(o.output, image.data(), width, height, width, &error))
-        throw std::runtime_error("mask: " + error);
+    if (!WritePngGray(o.out.png, image.data(), width, height, width, &error)) throw ToolError(error);
+    WriteVectorOutputs(o.out, path);
     if (!o.quiet)
-        std::printf("%s: %ux%u mask of %d group%s, image rectangle (%d, %d)-(%d, %d)\n", o.output.c_str(), width,
+        std::printf("%s: %ux%u mask of %d group%s, image rectangle (%d, %d)-(%d, %d)\n", o.out.png.c_str(), width,
                     height, n, n == 1 ? "" : "s", all.left, all.top, all.right, all.bottom);
 }
 
@@ -102,12 +101,10 @@ void AddMaskCommand(CLI::App &app) {
         "Examples:\n"
         "  kypath mask \"M10 10 L90 10 L50 80 Z\" -o mask.png\n"
         "  kypath mask \"M0 0 h40 v40 h-40 z M10 10 v20 h20 v-20 z\" --rule evenodd -o ring.png\n"
-        "  kypath mask @outline.txt --format 32 --scale 2 -o fine.png");
-    cmd->add_option("path", opt->path,
-                    "SVG path data (M L H V C S Q Z, absolute or relative), or @file / a file with path "
-                    "data, an SVG document or a flat path block")
-        ->required();
-    cmd->add_option("-o,--output", opt->output, "PNG file to write")->capture_default_str();
+        "  kypath mask --text \"Ky\" --font \"DejaVu Serif\" --size 120 --style bold -o ky.png --flat ky.flat\n"
+        "  kypath mask --in ky.flat --format 32 --scale 2 -o fine.png");
+    AddFigureOptions(cmd, &opt->in, PathArgument::kPositional, 96);
+    AddFigureOutputs(cmd, &opt->out, "mask.png");
     cmd->add_option("--rule", opt->rule, "fill rule")->check(CLI::IsMember({"nonzero", "evenodd"}))
         ->capture_default_str();
     cmd->add_option("--antialias", opt->antialias, "on: 16 sub-scanlines, 4: four, off: hard 0/255 mask")
@@ -124,7 +121,9 @@ void AddMaskCommand(CLI::App &app) {
     cmd->add_option("--scale", opt->scale, "factor applied to every coordinate")
         ->check(CLI::Range(1.0 / 65536, 32767.0))
         ->capture_default_str();
-    cmd->add_option("--margin", opt->margin, "extra pixels around the mask on every side")->capture_default_str();
+    cmd->add_option("--margin", opt->margin, "extra pixels around the mask on every side")
+        ->check(CLI::Range(0, 1000))
+        ->capture_default_str();
     cmd->add_flag("-q,--quiet", opt->quiet, "print nothing on success");
     cmd->callback([opt] { RunMask(*opt); });
 }

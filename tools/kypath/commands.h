@@ -8,9 +8,11 @@
 
 namespace kypath {
 
-// Exit codes: 0 done, 1 the library failed, 2 bad input or usage.
-constexpr int kExitFailure = 1;
+// Exit codes: 0 done; 2 anything that stopped the command (bad input, an
+// unwritable file, the library refusing); 130 stopped by Ctrl-C, the code a
+// shell gives a program SIGINT ended.
 constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
 
 using Registration = void (*)(CLI::App &app);
 
