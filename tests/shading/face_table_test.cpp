@@ -1,4 +1,4 @@
-// The flat-face lookup of the Phong loop against the per-pixel path.
+// The flat-face lookup of the shading loop against the per-pixel path.
 //
 // A flat bump map (all zero, at 100%) changes no normal but turns the face
 // table off, so the same scene shaded with and without it must come out
@@ -64,13 +64,17 @@ TEST_F(FaceTableTest, FacePixelsMatchThePerPixelPath) {
     for (int layout = 0; layout < 2; ++layout)
         for (int32_t kind : {0, 1, 100})
             for (int32_t fixed_ambient : {0, 1})
-                for (int lights : {1, 4}) {
+                for (int lights : {1, 4, -1}) {  // -1: the metallic shader
                     Scene fast(kSize, kSize), slow(kSize, kSize);
                     Build(fast, layout == 1);
                     Build(slow, layout == 1);
                     const std::vector<uint8_t> before = fast.Pixels();
                     auto shade = [&](Scene &s, PathBuf bump_map) {
                         const int32_t percent = bump_map ? 100 : 0;
+                        if (lights < 0)
+                            return KyPathShadeMetallic(s.image, 8.0, kind, 0, 0, layout, s.dist, s.vec, 0, s.mask,
+                                                       nullptr, 0, 50, 50, -q, -q, q, 0x3080C0, nullptr, fixed_ambient,
+                                                       percent, bump_map);
                         if (lights == 1)
                             return KyPathShadePhong(s.image, 8.0, kind, 0, 0, layout, s.dist, s.vec, 0, s.mask, nullptr,
                                                     0, 50, 50, -q, -q, q, fixed_ambient, 0, percent, bump_map);
