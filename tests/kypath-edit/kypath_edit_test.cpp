@@ -159,6 +159,47 @@ TEST(KypathEditUndo, EscapeWhileDrawingKeepsTheNodesPlacedAndLeavesNoBandBehind)
     EXPECT_EQ(a.rgb, b.rgb);
 }
 
+TEST(KypathEditSession, ARandomSessionOverEveryToolAndKeyEndsCleanly) {
+    // Tools, clicks, drags, double clicks and keys in a fixed random order:
+    // whatever state one leaves, the next must cope (the sanitizer build
+    // checks the memory on the way).
+    static const char *const kKeys[] = {"p", "s", "f", "v", "tab", "0", "1", "2", "4", "6", "escape", "backspace",
+                                        "delete", "j", "c", "+", "-", "left", "down", "home", "[", "]", "m", "r",
+                                        "a", "z", "y"};
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    std::ostringstream s;
+    int64_t t = 0;
+    for (int i = 0; i < 1500; ++i) {
+        t += 7;
+        const uint32_t what = next(10);
+        const int x = static_cast<int>(next(440)) - 20, y = static_cast<int>(next(340)) - 20;
+        const char *mods = next(6) == 0 ? " shift" : next(8) == 0 ? " ctrl" : "";
+        if (what < 4) {
+            s << t << " move " << x << " " << y << mods << "\n";
+        } else if (what < 6) {
+            s << t << " press " << x << " " << y << mods << "\n";
+            for (int k = 0; k < static_cast<int>(next(4)); ++k)
+                s << (t += 3) << " move " << x + 4 * k + 3 << " " << y + 5 * k << "\n";
+            s << (t += 3) << " release " << x + 9 << " " << y + 7 << mods << "\n";
+        } else if (what == 6) {
+            s << t << " press " << x << " " << y << "\n" << t << " release " << x << " " << y << "\n";
+            s << t << " dblclick " << x << " " << y << "\n" << t << " release " << x << " " << y << "\n";
+        } else {
+            const char *key = kKeys[next(sizeof kKeys / sizeof kKeys[0])];
+            const bool ctrl = (key[0] == 'z' || key[0] == 'y' || key[0] == 'a') && key[1] == 0;
+            s << t << " key " << key << (ctrl ? " ctrl" : mods) << "\n";
+        }
+    }
+    const std::string dir = OutDir();
+    WriteText(dir + "random.txt", s.str());
+    const Picture p = Replay(dir + "random.txt", dir + "random.png");
+    EXPECT_EQ(p.w, 400u);
+}
+
 // ---- Scripts that are not right ------------------------------------------
 
 TEST(KypathEditScript, ReadsEventsModifiersAndComments) {
