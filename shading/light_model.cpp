@@ -181,7 +181,14 @@ Bevel MakeBevel(double width, int32_t kind, int32_t invert, int32_t depth, int32
     return b;
 }
 
-void BevelNormals(const Bevel &b, Vec2 v, double weight, Normals *out) {
+namespace {
+
+// The body of BevelNormals, taking the vector as two scalars: passed as a
+// Vec2 it was packed through the stack into one register pair on every
+// call, and the load waited on the two stores (a stall profiling found at
+// the top of the shading loop).
+inline void BevelNormalsOf(const Bevel &b, double vx, double vy, double weight, Normals *out) {
+    const Vec2 v{vx, vy};
     const double d = std::sqrt(v.x * v.x + v.y * v.y);
     // !(d < W) also catches a NaN vector and a NaN or non-positive width.
     if (!b.table || d < 1e-6 || (std::fabs(v.x) < 1e-6 && std::fabs(v.y) < 1e-6) || !(d < b.width)) {
@@ -219,6 +226,10 @@ void BevelNormals(const Bevel &b, Vec2 v, double weight, Normals *out) {
     }
     Push(out, Finish(b, Vec3{v.x, v.y, b.table[IndexAt(d, b.index_scale)].slope}), weight);
 }
+
+}  // namespace
+
+void BevelNormals(const Bevel &b, Vec2 v, double weight, Normals *out) { BevelNormalsOf(b, v.x, v.y, weight, out); }
 
 Vec3 MixedNormal(const Normals &n) {
     if (n.count == 1) return n.n[0];
@@ -276,13 +287,13 @@ void SurfaceAt(const Bevel &bevel, const SurfaceMaps &maps, uint32_t x, uint32_t
             // A ridge or corner: both sides lit, the nearer one weighing more
             // the more it is nearer.
             const double w = diff * 0.71 + 0.5;
-            BevelNormals(bevel, rv.first, w, out);
-            BevelNormals(bevel, rv.second, 1.0 - w, out);
+            BevelNormalsOf(bevel, rv.first.x, rv.first.y, w, out);
+            BevelNormalsOf(bevel, rv.second.x, rv.second.y, 1.0 - w, out);
         } else {
-            BevelNormals(bevel, rv.first, 1.0, out);
+            BevelNormalsOf(bevel, rv.first.x, rv.first.y, 1.0, out);
         }
     } else {
-        BevelNormals(bevel, rv.first, 1.0, out);
+        BevelNormalsOf(bevel, rv.first.x, rv.first.y, 1.0, out);
     }
     if (maps.mask2) {
         const uint8_t m = static_cast<const uint8_t *>(maps.mask2)[index];
