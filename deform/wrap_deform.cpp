@@ -186,6 +186,9 @@ Vec2 MapPoint(const Frame &f, double y0, double x, double y) {
     return Vec2{st.point.x + off.x, st.point.y + off.y};
 }
 
+// More turns round a closed baseline than any figure makes.
+constexpr int32_t kMaxLaps = 1000;
+
 // Growable list of cut positions.
 struct Cuts {
     double *x = nullptr;
@@ -218,7 +221,15 @@ bool CutPositions(const Baseline &b, const Frame &f, const Box &box, double scal
     cuts->cap = 512;
     const double right = box.right;
     auto pos = [&](double cum) { return box.left - xoff + cum * scale; };
+    int32_t laps = 0;
     for (double lap = 0.0;; lap += b.length) {
+        // Copies spaced absurdly far apart make a figure that would go
+        // round a closed baseline without end; it is refused as the memory
+        // for its cuts would run out, only sooner.
+        if (++laps > kMaxLaps) {
+            diag::ReportError(0, diag::kErrNoMemory, 1, diag::kUnitWrap, 2410);
+            return false;
+        }
         for (int32_t k = 0; k < b.nseg; ++k) {
             const SegInfo &si = b.segs[k];
             if (si.ignored) continue;
