@@ -142,6 +142,14 @@ TEST(KypathEditUndo, UndoAndRedoOfAMoveMatchTheWindowBeforeAndAfterIt) {
     EXPECT_EQ(undone.rgb, still.rgb) << "undo did not put the path back exactly";
     EXPECT_EQ(redone.rgb, moved.rgb) << "redo did not repeat the move exactly";
     EXPECT_EQ(twice.rgb, still.rgb);
+
+    // A drag that starts with pointer jitter below the move threshold ends
+    // with the path exactly as far from where it was as the pointer went.
+    std::string jitter = PenScript(false);
+    jitter.replace(jitter.find("780 release 320 150"), std::string::npos,
+                   "710 move 321 151\n720 move 322 152\n760 move 360 180\n780 release 360 180\n");
+    WriteText(dir + "jitter.txt", jitter);
+    EXPECT_EQ(Replay(dir + "jitter.txt", dir + "jitter.png").rgb, moved.rgb);
 }
 
 TEST(KypathEditUndo, EscapeWhileDrawingKeepsTheNodesPlacedAndLeavesNoBandBehind) {
@@ -157,6 +165,33 @@ TEST(KypathEditUndo, EscapeWhileDrawingKeepsTheNodesPlacedAndLeavesNoBandBehind)
     const Picture b = Replay(dir + "esc_b.txt", dir + "esc_b.png");
     EXPECT_GT(Marked(a), 100u);
     EXPECT_EQ(a.rgb, b.rgb);
+}
+
+TEST(KypathEditView, ZoomAndScrollRebuildTheOverlayAndToolsDrawInImageUnits) {
+    const std::string dir = OutDir();
+    // The checked-in script's window, then zoomed in and out, scrolled
+    // there and back: the same window again, and a different one between.
+    const std::string base = ReadText(kData + "pen_move_undo.txt");
+    WriteText(dir + "zoomed.txt", base + "1000 key +\n");
+    WriteText(dir + "unzoomed.txt", base + "1000 key +\n1010 key right\n1020 key down\n1030 key left\n1040 key up\n1050 key -\n");
+    const Picture before = Replay(kData + "pen_move_undo.txt", dir + "base.png");
+    EXPECT_NE(Replay(dir + "zoomed.txt", dir + "zoomed.png").rgb, before.rgb);
+    EXPECT_EQ(Replay(dir + "unzoomed.txt", dir + "unzoomed.png").rgb, before.rgb);
+
+    // A square drawn at zoom 2 (the view scrolled to (200, 150)) lands on
+    // the same image pixels as one drawn at zoom 1.
+    const std::string at1 = "0 key p\n10 press 150 100\n20 release 150 100\n30 press 250 100\n40 release 250 100\n"
+                            "50 press 250 200\n60 release 250 200\n70 press 150 200\n80 release 150 200\n"
+                            "90 press 150 100\n100 release 150 100\n110 dblclick 150 100\n120 release 150 100\n";
+    const std::string at2 = "0 key p\n5 key +\n10 press 100 50\n20 release 100 50\n30 press 300 50\n"
+                            "40 release 300 50\n50 press 300 250\n60 release 300 250\n70 press 100 250\n"
+                            "80 release 100 250\n90 press 100 50\n100 release 100 50\n110 dblclick 100 50\n"
+                            "120 release 100 50\n130 key -\n";
+    WriteText(dir + "square1.txt", at1);
+    WriteText(dir + "square2.txt", at2);
+    const Picture one = Replay(dir + "square1.txt", dir + "square1.png");
+    EXPECT_GT(Marked(one), 400u);
+    EXPECT_EQ(Replay(dir + "square2.txt", dir + "square2.png").rgb, one.rgb);
 }
 
 TEST(KypathEditSession, ARandomSessionOverEveryToolAndKeyEndsCleanly) {

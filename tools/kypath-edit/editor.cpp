@@ -407,8 +407,8 @@ void Editor::SelectPress(const Event &e) {
     const int32_t mode = (e.mods & kShift) ? KYPATH_HIT_ADD : KYPATH_HIT_CLICK;
     const int32_t answer = KyPathPtOn(e.x, e.y, mode, dc_, view_, table_, &hit, &index, &param);
     if (recorded && KyPathSameUR(kOwner, table_, kCodeClick)) DropNewestRecord();
-    press_x_ = last_x_ = e.x;
-    press_y_ = last_y_ = e.y;
+    press_x_ = drag_x_ = e.x;
+    press_y_ = drag_y_ = e.y;
     moved_ = false;
     if ((answer == KYPATH_HIT_UNSELECTED || answer == KYPATH_HIT_SELECTED) && Selected()) {
         drag_ = Drag::kMove;
@@ -429,10 +429,12 @@ void Editor::SelectMove(const Event &e) {
             Record(KYPATH_UR_NODEMOVE);
             moved_ = true;
         }
-        if (e.x == last_x_ && e.y == last_y_) return;
-        KyPathMovePaths(Selected(), view_, e.x - last_x_, e.y - last_y_);
-        last_x_ = e.x;
-        last_y_ = e.y;
+        if (e.x == drag_x_ && e.y == drag_y_) return;
+        // Moves by what the pointer went since the last move, counted from
+        // the press, so the motion under the threshold is not lost.
+        KyPathMovePaths(Selected(), view_, e.x - drag_x_, e.y - drag_y_);
+        drag_x_ = e.x;
+        drag_y_ = e.y;
         Refresh();
     } else if (drag_ == Drag::kMarquee) {
         XorMarquee();

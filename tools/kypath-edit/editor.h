@@ -127,7 +127,9 @@ private:
 
     // Selection tool drag state.
     enum class Drag { kNone, kMove, kMarquee } drag_ = Drag::kNone;
-    int32_t press_x_ = 0, press_y_ = 0, last_x_ = 0, last_y_ = 0;
+    int32_t press_x_ = 0, press_y_ = 0;  // where the button went down
+    int32_t drag_x_ = 0, drag_y_ = 0;    // where the dragged paths were last moved to
+    int32_t last_x_ = 0, last_y_ = 0;    // the latest pointer position (for keys)
     bool moved_ = false;
     int32_t marquee_[4] = {0, 0, 0, 0};
     bool marquee_shown_ = false;
