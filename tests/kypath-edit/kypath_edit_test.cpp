@@ -194,6 +194,65 @@ TEST(KypathEditView, ZoomAndScrollRebuildTheOverlayAndToolsDrawInImageUnits) {
     EXPECT_EQ(Replay(dir + "square2.txt", dir + "square2.png").rgb, one.rgb);
 }
 
+// Two closed triangles drawn with the pen (left and right), then `tail`.
+std::string TwoTriangles(const std::string &tail) {
+    std::ostringstream s;
+    int64_t t = 0;
+    auto line = [&](const std::string &event) {
+        t += 10;
+        s << t << " " << event << "\n";
+    };
+    auto at = [](int x, int y) { return std::to_string(x) + " " + std::to_string(y); };
+    line("key p");
+    for (int dx : {0, 200}) {
+        const int corners[4][2] = {{40, 60}, {160, 60}, {100, 200}, {40, 60}};
+        for (const auto &c : corners) {
+            line("press " + at(c[0] + dx, c[1]));
+            line("release " + at(c[0] + dx, c[1]));
+        }
+        line("dblclick " + at(40 + dx, 60));
+        line("release " + at(40 + dx, 60));
+    }
+    line("key v");
+    line("key escape");
+    std::istringstream more(tail);
+    for (std::string l; std::getline(more, l);) line(l);
+    return s.str();
+}
+
+TEST(KypathEditEdits, JoinDisjoinConvertAndTheirUndo) {
+    const std::string dir = OutDir();
+    const std::string marquee = "press 5 5\nmove 200 150\nmove 395 295\nrelease 395 295\n";
+    const std::string click_left = "press 100 60\nrelease 100 60\n";
+    struct Case {
+        const char *name;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {"both", marquee},                                                             // 0: both selected
+        {"one", click_left},                                                           // 1: the left one
+        {"joined", marquee + "key j\nkey escape\n" + click_left},                      // 2: a click takes both
+        {"disjoined", marquee + "key j\nkey j shift\nkey escape\n" + click_left},     // 3: one again
+        {"join_undone", marquee + "key j\nkey z ctrl\nkey escape\n" + click_left},    // 4: one again
+        {"picked", click_left + "press 100 60 ctrl\nrelease 100 60 ctrl\n"},          // 5: top edge picked
+        {"converted", click_left + "press 100 60 ctrl\nrelease 100 60 ctrl\nkey c\n"},
+        {"reverted", click_left + "press 100 60 ctrl\nrelease 100 60 ctrl\nkey c\nkey c\n"},
+    };
+    std::vector<Picture> got;
+    for (const Case &c : cases) {
+        const std::string script = dir + "edit_" + c.name + ".txt";
+        WriteText(script, TwoTriangles(c.tail));
+        got.push_back(Replay(script, dir + "edit_" + c.name + ".png"));
+    }
+    EXPECT_NE(got[0].rgb, got[1].rgb);
+    EXPECT_EQ(got[2].rgb, got[0].rgb) << "a click on a joined path selects the whole compound path";
+    EXPECT_EQ(got[3].rgb, got[1].rgb) << "after disjoin a click selects one path";
+    EXPECT_EQ(got[4].rgb, got[1].rgb) << "undoing the join takes the paths apart again";
+    EXPECT_NE(got[5].rgb, got[1].rgb) << "the picked segment is highlighted";
+    EXPECT_NE(got[6].rgb, got[5].rgb) << "the segment became a curve";
+    EXPECT_EQ(got[7].rgb, got[5].rgb) << "converting twice gives the line back";
+}
+
 TEST(KypathEditSession, ARandomSessionOverEveryToolAndKeyEndsCleanly) {
     // Tools, clicks, drags, double clicks and keys in a fixed random order:
     // whatever state one leaves, the next must cope (the sanitizer build
