@@ -28,7 +28,7 @@
 #include "core/bezier.h"
 #include "core/point_walk.h"
 #include "tools/kypath/commands.h"
-#include "tools/kypath/text_figure.h"
+#include "tools/kypath/figure_io.h"
 #include "tools/kypath/png_io.h"
 #include "tools/kypath/svg_path.h"
 #include "y32Path.h"
@@ -38,10 +38,8 @@ namespace kypath {
 namespace {
 
 struct EnvelopeOptions {
-    std::string text, shape, path;
-    std::string font = "DejaVu Sans";
-    int size = 96;
-    bool bold = false, italic = false;
+    FigureInput in;
+    std::string shape;
     std::string shape_size = "200x100";
     std::string kind = "bibezier";
     std::string preset;
@@ -58,45 +56,11 @@ struct EnvelopeOptions {
     bool quiet = false;
 };
 
-// Owns a chain of records.
-struct Chain {
-    KyPath *head = nullptr;
-    Chain() = default;
-    explicit Chain(KyPath *p) : head(p) {}
-    Chain(const Chain &) = delete;
-    Chain &operator=(const Chain &) = delete;
-    ~Chain() { Reset(nullptr); }
-    void Reset(KyPath *p) {
-        if (head) KyPathDeletePtr(head, 0);
-        head = p;
-    }
-    KyPath *Release() {
-        KyPath *p = head;
-        head = nullptr;
-        return p;
-    }
-};
-
 [[noreturn]] void Usage(const std::string &option, const std::string &why) {
     throw CLI::ValidationError(option, why);
 }
 
 // ---- The figure ------------------------------------------------------------
-
-KyPath *TextFigure(const EnvelopeOptions &o) {
-    if (std::all_of(o.text.begin(), o.text.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }))
-        Usage("--text", "the text has nothing to draw");
-    if (o.font.size() >= LF_FACESIZE) Usage("--font", "face names have at most 31 bytes");
-    TextFigureSpec spec;
-    spec.text = o.text;
-    spec.face = o.font;
-    spec.size = o.size;
-    spec.bold = o.bold;
-    spec.italic = o.italic;
-    KyPath *path = MakeTextFigure(spec);
-    if (!path) throw std::runtime_error("envelope: the text gave no outlines (no font or out of memory)");
-    return path;
-}
 
 KyPath *ShapeFigure(const EnvelopeOptions &o) {
     int w = 0, h = 0;
@@ -116,19 +80,15 @@ KyPath *ShapeFigure(const EnvelopeOptions &o) {
     Y32Rect drag{0, 0, w, h};
     KyPath *path = nullptr;
     if (!KyPathGetPrimitive(code, nullptr, &path, &view, 0, 0, &drag))
-        throw std::runtime_error("envelope: the library built no shape (out of memory)");
+        throw ToolError("the library built no shape (out of memory)");
     return path;
 }
 
 KyPath *ReadFigure(const EnvelopeOptions &o) {
-    const int given = !o.text.empty() + !o.shape.empty() + !o.path.empty();
-    if (given != 1) Usage("figure", "give exactly one of --text, --shape and --path");
-    if (!o.text.empty()) return TextFigure(o);
+    const int given = !o.in.text.empty() + !o.shape.empty() + !o.in.path.empty() + !o.in.in.empty();
+    if (given != 1) Usage("figure", "give exactly one of --text, --shape, --path and --in");
     if (!o.shape.empty()) return ShapeFigure(o);
-    std::string error;
-    KyPath *path = LoadPathArgument(o.path, &error);
-    if (!path) Usage("--path", error);
-    return path;
+    return LoadFigure(o.in);
 }
 
 // Appends a position; the record may move.
@@ -142,7 +102,7 @@ bool Put(KyPath **rec, bez::Vec2 p, uint32_t type) {
 // positions and the closing marks are kept: selection, stroke description
 // and attached records stay behind. Null when out of memory.
 KyPath *Subdivided(KyPath *head, int pieces) {
-    Chain out;
+    PathChain out;
     KyPath *tail = nullptr;
     for (KyPath *src = head; src; src = (src->flags & KPF_OUTLINEINFO) ? nullptr : src->groupNext) {
         KyPath *rec = KyPathCreate();
@@ -175,7 +135,7 @@ KyPath *Subdivided(KyPath *head, int pieces) {
         }
         rec->flags = src->flags & KPF_TEXTMASK;
         if (!tail) {
-            out.head = rec;
+            out.Reset(rec);
         } else {
             tail->next = rec;
             rec->prev = tail;
@@ -184,7 +144,7 @@ KyPath *Subdivided(KyPath *head, int pieces) {
         }
         tail = rec;
     }
-    if (!out.head) Usage("figure", "the figure has no lines or curves to bend");
+    if (!out.get()) Usage("figure", "the figure has no lines or curves to bend");
     return out.Release();
 }
 
@@ -421,7 +381,7 @@ void Render(KyPath *path, const EnvelopeOptions &o, int32_t mode, uint8_t level,
     const int32_t n =
         KyPathToBuf(path, 0, o.rule == "evenodd", antialias, mode, DbToFix(o.scale), &rects, &bufs, o.margin);
     if (n <= 0)
-        throw std::runtime_error("envelope: the library produced no mask (out of memory or a size no buffer can hold)");
+        throw ToolError("the library produced no mask (out of memory or a size no buffer can hold)");
     for (int32_t i = 0; i < n; ++i) Grow(img, rects[i]);
     for (int32_t i = 0; i < n; ++i) {
         uint32_t w = 0, h = 0;
@@ -453,13 +413,13 @@ void RunEnvelope(const EnvelopeOptions &o) {
                                          "(use --kind bibezier or bibezier-v)");
     }
     KyPathInit();
-    Chain figure(ReadFigure(o));
-    Chain work(Subdivided(figure.head, o.subdivide));
+    PathChain figure(ReadFigure(o));
+    PathChain work(Subdivided(figure.get(), o.subdivide));
     figure.Reset(nullptr);
-    if (!work.head) throw std::runtime_error("envelope: out of memory while splitting the figure");
+    if (!work.get()) throw ToolError("out of memory while splitting the figure");
 
     double d[4];
-    KyPathGetDoubleRectNoMargin(work.head, d);
+    KyPathGetDoubleRectNoMargin(work.get(), d);
     const Box box{d[0], d[1], d[2], d[3]};
     const Net net = preset ? PresetNet(*preset, kind, box, o.amount) : ExplicitNet(o.net, kind, box, o.absolute);
     if (!InRange(net, kind)) Usage("--net", "the envelope reaches outside the coordinate range (+-32767 pixels)");
@@ -468,31 +428,31 @@ void RunEnvelope(const EnvelopeOptions &o) {
     const EnvelopeCorners corners = ToCorners(net);
     int32_t ok = 0;
     switch (kind) {
-        case Kind::kBilinear: ok = KyPathBiLinear(work.head, &corners); break;
-        case Kind::kHorizontal: ok = KyPathBiCubic(work.head, &fnet, 0); break;
-        case Kind::kVertical: ok = KyPathBiCubicV(work.head, &fnet, 0); break;
+        case Kind::kBilinear: ok = KyPathBiLinear(work.get(), &corners); break;
+        case Kind::kHorizontal: ok = KyPathBiCubic(work.get(), &fnet, 0); break;
+        case Kind::kVertical: ok = KyPathBiCubicV(work.get(), &fnet, 0); break;
     }
-    if (!ok) throw std::runtime_error("envelope: the library did not map the figure");
+    if (!ok) throw ToolError("the library did not map the figure");
 
     Image img;
-    Render(work.head, o, 0, 255, &img);
+    Render(work.get(), o, 0, 255, &img);
     int32_t wrap = 0;
     if (o.show_net) {
         switch (kind) {
-            case Kind::kBilinear: ok = KyPathAddBiLinearEnvelope(work.head, &corners); break;
-            case Kind::kHorizontal: ok = KyPathAddBiBezierEnvelope(work.head, &fnet); break;
-            case Kind::kVertical: ok = KyPathAddBiBezierEnvelopeV(work.head, &fnet); break;
+            case Kind::kBilinear: ok = KyPathAddBiLinearEnvelope(work.get(), &corners); break;
+            case Kind::kHorizontal: ok = KyPathAddBiBezierEnvelope(work.get(), &fnet); break;
+            case Kind::kVertical: ok = KyPathAddBiBezierEnvelopeV(work.get(), &fnet); break;
         }
-        if (!ok) throw std::runtime_error("envelope: the library did not attach the envelope outline");
-        KyPath *outline = work.head;
+        if (!ok) throw ToolError("the library did not attach the envelope outline");
+        KyPath *outline = work.get();
         while (outline->next) outline = outline->next;
-        wrap = KyPathGetEnvelopeWrapType(work.head);
+        wrap = KyPathGetEnvelopeWrapType(work.get());
         Render(outline, o, 1, 128, &img);
     }
 
     std::string error;
     if (!WritePngGray(o.output, img.pixels.data(), img.width(), img.height(), img.width(), &error))
-        throw std::runtime_error("envelope: " + error);
+        throw ToolError("" + error);
     if (!o.quiet) {
         std::printf("%s: %ux%u mask, image rectangle (%d, %d)-(%d, %d)\n", o.output.c_str(), img.width(),
                     img.height(), img.rect.left, img.rect.top, img.rect.right, img.rect.bottom);
@@ -517,26 +477,12 @@ void AddEnvelopeCommand(CLI::App &app) {
         "1,1 bottom-right) unless --absolute: 4 corners TL,TR,BL,BR for bilinear; 8 points P0..P3,Q0..Q3\n"
         "for the bi-Bezier kinds (horizontal: top edge then bottom edge, left to right; V: left edge then\n"
         "right edge, top to bottom).");
-    auto text_opt = cmd->add_option("--text", opt->text, "the figure: text (a line feed starts a new line)");
-    cmd->add_option("--font", opt->font, "text face name (DejaVu Sans when it is not installed)")
-        ->capture_default_str()
-        ->needs(text_opt);
-    cmd->add_option("--size", opt->size, "text em size in pixels")
-        ->check(CLI::Range(1, 4096))
-        ->capture_default_str()
-        ->needs(text_opt);
-    cmd->add_flag("--bold", opt->bold, "bold text")->needs(text_opt);
-    cmd->add_flag("--italic", opt->italic, "italic text")->needs(text_opt);
+    AddFigureOptions(cmd, &opt->in, PathArgument::kOption, 96);
     auto shape_opt = cmd->add_option("--shape", opt->shape, "the figure: a primitive shape")
                      ->check(CLI::IsMember({"ellipse", "rectangle", "rounded", "diamond", "segmented"}));
     cmd->add_option("--shape-size", opt->shape_size, "the shape's size, WIDTHxHEIGHT pixels")
         ->capture_default_str()
         ->needs(shape_opt);
-    auto path_opt = cmd->add_option("--path", opt->path,
-                                "the figure: SVG path data, or @file / a file with path data, an SVG document or a "
-                                "flat path block");
-    text_opt->excludes(shape_opt)->excludes(path_opt);
-    shape_opt->excludes(path_opt);
     cmd->add_option("--kind", opt->kind, "the envelope")
         ->check(CLI::IsMember({"bilinear", "bibezier", "bibezier-v"}))
         ->capture_default_str();

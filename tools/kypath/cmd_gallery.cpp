@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "core/vec.h"
 #include "deform/dash.h"
 #include "tools/kypath/commands.h"
 #include "tools/kypath/png_io.h"
+#include "tools/kypath/scene3d.h"
 #include "tools/kypath/svg_path.h"
 #include "y32Path.h"
 
@@ -437,27 +437,10 @@ void SolidTile(Sheet &s, int i, bool wire) {
     if (!text.p) throw std::runtime_error("gallery: no text outlines");
     Y32Rect box{};
     KyPathGetRealRect(text.p, DbToFix(1.0), &box);
-    ABufCamera cam{};
-    cam.centreX = (box.left + box.right) * 32768;
-    cam.centreY = (box.top + box.bottom) * 32768;
-    cam.distance = t * 2.0;
-    cam.fieldOfView = 40;
-    vec::Identity3X3(cam.rotation);
-    const double axes[2][3] = {{1, 0, 0}, {0, 1, 0}};
-    const double angles[2] = {35, -30};
-    for (int k = 0; k < 2; ++k) {
-        double m[9], sn, cs;
-        vec::Identity3X3(m);
-        vec::SinCosDeg(angles[k], &sn, &cs);
-        vec::VThitaGetMatrix(sn, cs, axes[k], m);
-        vec::Matrix3X3(cam.rotation, m, cam.rotation);
-    }
-    Path3DParams params{};
-    params.centreX = cam.centreX;
-    params.centreY = cam.centreY;
-    params.distance = cam.distance;
-    params.fieldOfView = cam.fieldOfView;
-    std::memcpy(params.matrix, cam.rotation, sizeof params.matrix);
+    const double degrees[3] = {35, -30, 0};
+    const Scene3d scene = LookAt(box, t * 2.0, 40, degrees);
+    ABufCamera cam = scene.camera;
+    Path3DParams params = scene.params;
     const int bevel = std::max(3, t / 30);
     Y32Rect pic{};
     if (!KyPathGet3DMiniMaxRect(text.p, &params, bevel, wire ? t / 8.0 : 0.0, &pic))
@@ -480,29 +463,13 @@ void SolidTile(Sheet &s, int i, bool wire) {
         Lay(s, ox, oy, cover.b, Rgb{0, 0, 0}, out.b);
         return;
     }
-    HDC dc = y32CreateMemoryDC(w, h, 24);
-    if (!dc) throw std::runtime_error("gallery: no device context");
-    struct DcOwner {
-        HDC dc;
-        ~DcOwner() { y32DeleteMemoryDC(dc); }
-    } owner{dc};
-    Y32DcBits bits{};
-    y32GetMemoryDCBits(dc, &bits);
-    for (int32_t y = 0; y < h; ++y) std::memset(bits.bits + static_cast<size_t>(y) * bits.strideBytes, 0xFF, w * 3);
-    SelectObject(dc, GetStockObject(BLACK_PEN));
-    CoordStruct view{};
-    view.right = w;
-    view.bottom = h;
-    view.scrollX = pic.left;
-    view.scrollY = pic.top;
-    view.zoom = 1.0;
-    if (!KyPath3DWireFrame(dc, text.p, (box.right - box.left) / 2, (box.bottom - box.top) / 2, &view, &params,
-                           t / 8.0))
-        throw std::runtime_error("gallery: no wire frame");
+    const Y32Rect shown{pic.left, pic.top, pic.left + w, pic.top + h};
+    std::vector<uint8_t> rgb;
+    if (!DrawWireFrame(text.p, scene, box, shown, t / 8.0, &rgb)) throw std::runtime_error("gallery: no wire frame");
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
-            const uint8_t *px = bits.bits + static_cast<size_t>(y) * bits.strideBytes + x * 3;
-            s.Blend(ox + x, oy + y, Rgb{px[2], px[1], px[0]}, 255);
+            const uint8_t *px = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+            s.Blend(ox + x, oy + y, Rgb{px[0], px[1], px[2]}, 255);
         }
 }
 

@@ -18,7 +18,6 @@
 #include "tools/kypath/commands.h"
 #include "tools/kypath/figure_io.h"
 #include "tools/kypath/png_io.h"
-#include "tools/kypath/svg_path.h"
 #include "y32Path.h"
 
 namespace kypath {

@@ -2,7 +2,7 @@
 // PNG pictures.
 //
 //   kypath relief "M10 10 L90 10 L50 80 Z" -o distance.png --vectors vectors.png
-//   kypath relief @glyph.txt --width 12 --offset -6 --scale 2 -o d.png
+//   kypath relief --text "Ky" --size 200 --width 12 --offset -6 --scale 2 -o d.png
 //
 // The distance map is drawn in grey: inside, 255 x d / W (255 from the
 // bevel width on, and where the map marks "nothing within reach"); outside
@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "tools/kypath/commands.h"
+#include "tools/kypath/figure_io.h"
 #include "tools/kypath/png_io.h"
-#include "tools/kypath/svg_path.h"
 #include "y32Path.h"
 
 namespace kypath {
@@ -28,7 +28,7 @@ namespace kypath {
 namespace {
 
 struct ReliefOptions {
-    std::string path;
+    FigureInput in;
     std::string output = "distance.png";
     std::string vectors;
     std::string rule = "nonzero";
@@ -40,6 +40,7 @@ struct ReliefOptions {
     bool smooth = false;
     bool object = false;
     bool quiet = false;
+    bool progress = false;
 };
 
 // Hue in turns (0..1) and value (0..1) to RGB bytes, full saturation.
@@ -63,19 +64,23 @@ void HueValue(double hue, double value, uint8_t *rgb) {
 }
 
 void RunRelief(const ReliefOptions &o) {
+    PathChain figure(LoadFigure(o.in));
+    KyPath *path = figure.get();
     std::string error;
-    KyPath *path = LoadPathArgument(o.path, &error);
-    if (!path) throw CLI::ValidationError("path", error);
     PathBuf dist = reinterpret_cast<PathBuf>(1);
     PathBuf vec = o.vectors.empty() ? nullptr : reinterpret_cast<PathBuf>(1);
     double width = o.width;
     int32_t object_mode = (o.object ? 1 : 0) | (o.smooth ? 0x10000 : 0);
-    int32_t ok = KyPathVMap(path, &dist, &vec, o.rule == "evenodd", o.primitive_bevel ? 1 : 0, object_mode, o.offset,
-                            o.fast ? 1 : 0, &width, 0, 0, nullptr, nullptr, DbToFix(o.scale));
+    int32_t ok = 0;
+    {
+        LongBuild build("kypath relief: building the maps", o.progress || ShowProgress(o.quiet));
+        ok = KyPathVMap(path, &dist, &vec, o.rule == "evenodd", o.primitive_bevel ? 1 : 0, object_mode, o.offset,
+                        o.fast ? 1 : 0, &width, 0, 0, nullptr, build.progress(), DbToFix(o.scale));
+        if (!ok) build.CheckInterrupted();
+    }
     Y32Rect rect{};
     KyPathGetMiniMaxRect(path, DbToFix(o.scale), &rect);
-    KyPathDeletePtr(path, 0);
-    if (!ok || !dist) throw std::runtime_error("relief: the library produced no map (out of memory or too large)");
+    if (!ok || !dist) throw ToolError("the library produced no map (out of memory or too large)");
     uint32_t w = 0, h = 0;
     KyPathBufGetWHU(dist, &w, &h, nullptr);
     const size_t n = static_cast<size_t>(w) * h;
@@ -100,9 +105,11 @@ void RunRelief(const ReliefOptions &o) {
         }
         KyPathBufFree(vec);
     }
-    if (!WritePngGray(o.output, grey.data(), w, h, w, &error)) throw std::runtime_error("relief: " + error);
-    if (!colour.empty() && !WritePngRgb(o.vectors, colour.data(), w, h, static_cast<size_t>(w) * 3, &error))
-        throw std::runtime_error("relief: " + error);
+    if (!WritePngGray(o.output, grey.data(), w, h, w, &error)) throw ToolError(error);
+    if (!colour.empty() && !WritePngRgb(o.vectors, colour.data(), w, h, static_cast<size_t>(w) * 3, &error)) {
+        std::remove(o.output.c_str());
+        throw ToolError(error);
+    }
     if (!o.quiet)
         std::printf("%s%s%s: %ux%u relief maps, bevel width %g, image rectangle (%d, %d)-(%d, %d)\n", o.output.c_str(),
                     colour.empty() ? "" : ", ", o.vectors.c_str(), w, h, width, rect.left, rect.top, rect.right,
@@ -117,10 +124,9 @@ void AddReliefCommand(CLI::App &app) {
     cmd->footer(
         "Examples:\n"
         "  kypath relief \"M10 10 L90 10 L50 80 Z\" -o distance.png --vectors vectors.png\n"
-        "  kypath relief @glyph.txt --width 12 --offset -6 --scale 2 -o distance.png");
-    cmd->add_option("path", opt->path,
-                    "SVG path data, or @file / a file with path data, an SVG document or a flat path block")
-        ->required();
+        "  kypath relief --text \"Ky\" --size 200 --width 12 --offset -6 --scale 2 -o distance.png\n"
+        "Long builds show their progress on a terminal (--progress: always); Ctrl-C stops them (exit 130).");
+    AddFigureOptions(cmd, &opt->in, PathArgument::kPositional, 96);
     cmd->add_option("-o,--output", opt->output, "PNG file for the distance map (grey)")->capture_default_str();
     cmd->add_option("--vectors", opt->vectors, "PNG file for the vector map (direction as hue)");
     cmd->add_option("--width", opt->width, "bevel width in pixels (0: no relief)")
@@ -139,6 +145,7 @@ void AddReliefCommand(CLI::App &app) {
     cmd->add_flag("--fast", opt->fast, "skip the corner refinement");
     cmd->add_flag("--smooth", opt->smooth, "smooth the vector field afterwards");
     cmd->add_flag("--object", opt->object, "the relief of the path's object from its own mask");
+    cmd->add_flag("--progress", opt->progress, "show the build's progress on stderr even when it is not a terminal");
     cmd->add_flag("-q,--quiet", opt->quiet, "print nothing on success");
     cmd->callback([opt] { RunRelief(*opt); });
 }

@@ -27,9 +27,8 @@
 #include <vector>
 
 #include "tools/kypath/commands.h"
-#include "tools/kypath/text_figure.h"
+#include "tools/kypath/figure_io.h"
 #include "tools/kypath/png_io.h"
-#include "tools/kypath/svg_path.h"
 #include "y32Path.h"
 
 namespace kypath {
@@ -37,10 +36,7 @@ namespace kypath {
 namespace {
 
 struct ShadeOptions {
-    std::string path, text;
-    std::string font = "DejaVu Sans";
-    int size = 96;
-    bool bold = false;
+    FigureInput in;
     std::string output = "shade.png";
     std::string mode = "phong";
     double width = 8.0;
@@ -63,6 +59,7 @@ struct ShadeOptions {
     double scale = 1.0;
     int margin = 4;
     bool quiet = false;
+    bool progress = false;
 };
 
 [[noreturn]] void Usage(const std::string &option, const std::string &why) {
@@ -96,18 +93,6 @@ std::vector<double> ParseNumbers(const std::string &option, const std::string &s
     return v;
 }
 
-KyPath *TextFigure(const ShadeOptions &o) {
-    if (o.font.size() >= LF_FACESIZE) Usage("--font", "face names have at most 31 bytes");
-    TextFigureSpec spec;
-    spec.text = o.text;
-    spec.face = o.font;
-    spec.size = o.size;
-    spec.bold = o.bold;
-    KyPath *path = MakeTextFigure(spec);
-    if (!path) throw std::runtime_error("shade: the text gave no outlines (only spaces, no font or out of memory)");
-    return path;
-}
-
 // Buffers of one run, freed on every way out.
 struct Buffers {
     PathBuf mask = nullptr, dist = nullptr, vec = nullptr, image = nullptr, env = nullptr, bump = nullptr;
@@ -124,7 +109,7 @@ PathBuf ReadImage(const std::string &option, const std::string &file) {
     std::string error;
     if (!ReadPngRgb(file, &rgb, &w, &h, &error)) Usage(option, error);
     PathBuf buf = KyPathBufAlloc(24, w, h, 1, 0, 0);
-    if (!buf) throw std::runtime_error("shade: no memory for " + file);
+    if (!buf) throw ToolError("no memory for " + file);
     uint8_t *p = static_cast<uint8_t *>(buf);
     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
         p[i * 3] = rgb[i * 3 + 2];
@@ -141,7 +126,7 @@ PathBuf ReadBump(const std::string &file, uint32_t w, uint32_t h) {
     std::string error;
     if (!ReadPngGray(file, &grey, &bw, &bh, &error)) Usage("--bump-map", error);
     PathBuf buf = KyPathBufAlloc(8, w, h, 1, 0, 0);
-    if (!buf) throw std::runtime_error("shade: no memory for the bump map");
+    if (!buf) throw ToolError("no memory for the bump map");
     uint8_t *p = static_cast<uint8_t *>(buf);
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) p[static_cast<size_t>(y) * w + x] = grey[static_cast<size_t>(y % bh) * bw + x % bw];
@@ -149,7 +134,6 @@ PathBuf ReadBump(const std::string &file, uint32_t w, uint32_t h) {
 }
 
 void RunShade(const ShadeOptions &o) {
-    if (o.text.empty() == o.path.empty()) Usage("figure", "give either a path or --text");
     uint8_t colour[3], background[3], metal_colour[3];
     ParseColour("--colour", o.colour, colour);
     ParseColour("--background", o.background, background);
@@ -160,25 +144,15 @@ void RunShade(const ShadeOptions &o) {
     if ((o.mode == "reflect" || o.mode == "bump") && o.environment.empty())
         Usage("--environment", "the " + o.mode + " mode needs an environment PNG");
 
-    KyPath *path = nullptr;
-    if (!o.text.empty()) {
-        path = TextFigure(o);
-    } else {
-        std::string error;
-        path = LoadPathArgument(o.path, &error);
-        if (!path) Usage("path", error);
-    }
-    struct PathGuard {
-        KyPath *p;
-        ~PathGuard() { KyPathDeletePtr(p, 0); }
-    } guard{path};
+    PathChain figure(LoadFigure(o.in));
+    KyPath *path = figure.get();
 
     Buffers b;
     const int32_t even_odd = o.rule == "evenodd";
     Y32Rect *rects = nullptr;
     PathBuf *bufs = nullptr;
     if (KyPathToBuf(path, 0, even_odd, 1, 0, DbToFix(o.scale), &rects, &bufs, 0) < 1)
-        throw std::runtime_error("shade: the library produced no mask (empty figure, out of memory or too large)");
+        throw ToolError("the library produced no mask (empty figure, out of memory or too large)");
     b.mask = bufs[0];
     const Y32Rect rect = rects[0];
     GlobalFree(rects);
@@ -186,16 +160,20 @@ void RunShade(const ShadeOptions &o) {
     b.dist = reinterpret_cast<PathBuf>(1);
     b.vec = reinterpret_cast<PathBuf>(1);
     double width = o.width;
-    if (!KyPathVMap(path, &b.dist, &b.vec, even_odd, 0, 0, 0, 0, &width, 0, 0, nullptr, nullptr, DbToFix(o.scale)) ||
-        !b.dist || !b.vec)
-        throw std::runtime_error("shade: the library produced no relief maps (out of memory or cancelled)");
+    {
+        LongBuild build("kypath shade: building the relief maps", o.progress || ShowProgress(o.quiet));
+        if (!KyPathVMap(path, &b.dist, &b.vec, even_odd, 0, 0, 0, 0, &width, 0, 0, nullptr, build.progress(),
+                        DbToFix(o.scale)))
+            build.CheckInterrupted();
+    }
+    if (!b.dist || !b.vec) throw ToolError("the library produced no relief maps (out of memory or too large)");
     uint32_t w = 0, h = 0, vw = 0, vh = 0;
     KyPathBufGetWHU(b.mask, &w, &h, nullptr);
     KyPathBufGetWHU(b.vec, &vw, &vh, nullptr);
-    if (w != vw || h != vh) throw std::runtime_error("shade: the mask and the relief maps differ in size");
+    if (w != vw || h != vh) throw ToolError("the mask and the relief maps differ in size");
 
     b.image = KyPathBufAlloc(24, w, h, 1, 0, 0);
-    if (!b.image) throw std::runtime_error("shade: no memory for the image");
+    if (!b.image) throw ToolError("no memory for the image");
     uint8_t *img = static_cast<uint8_t *>(b.image);
     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) std::memcpy(img + i * 3, colour, 3);
     if (!o.bump_map.empty()) b.bump = ReadBump(o.bump_map, w, h);
@@ -219,7 +197,7 @@ void RunShade(const ShadeOptions &o) {
             ok = KyPathShadeMultiPhong(b.image, width, o.kind, o.invert, o.depth, 0, b.dist, b.vec, 0, b.mask, nullptr,
                                        o.lights, flags, centres, dirs, 0, o.highlight, bump, b.bump);
         } else {
-            if (!KyPathSetMetallicEffect(o.metal)) throw std::runtime_error("shade: no memory for the metal table");
+            if (!KyPathSetMetallicEffect(o.metal)) throw ToolError("no memory for the metal table");
             ok = KyPathShadeMetallic(b.image, width, o.kind, o.invert, o.depth, 0, b.dist, b.vec, 0, b.mask, nullptr,
                                      spot_on, sx, sy, light[0], light[1], light[2], HostColour(metal_colour), nullptr,
                                      0, bump, b.bump);
@@ -233,7 +211,7 @@ void RunShade(const ShadeOptions &o) {
         ok = KyPathTransparentMask(b.mask, o.face, o.edge, width, o.kind, o.invert, o.depth, 0, b.vec, 0, bump,
                                    b.bump);
     }
-    if (!ok) throw std::runtime_error("shade: the shader refused the buffers");
+    if (!ok) throw ToolError("the shader refused the buffers");
 
     // Lay the result over the background, with a margin round it.
     const uint32_t m = static_cast<uint32_t>(o.margin);
@@ -243,7 +221,7 @@ void RunShade(const ShadeOptions &o) {
     if (o.mode == "transparent") {
         std::vector<uint8_t> grey(static_cast<size_t>(ow) * oh, 0);
         for (uint32_t y = 0; y < h; ++y) std::memcpy(&grey[(y + m) * static_cast<size_t>(ow) + m], mask + y * w, w);
-        if (!WritePngGray(o.output, grey.data(), ow, oh, ow, &error)) throw std::runtime_error("shade: " + error);
+        if (!WritePngGray(o.output, grey.data(), ow, oh, ow, &error)) throw ToolError("" + error);
     } else {
         std::vector<uint8_t> rgb(static_cast<size_t>(ow) * oh * 3);
         for (size_t i = 0; i < static_cast<size_t>(ow) * oh; ++i)
@@ -257,7 +235,7 @@ void RunShade(const ShadeOptions &o) {
                     d[k] = static_cast<uint8_t>((img[s * 3 + 2 - k] * a + d[k] * (255 - a) + 127) / 255);
             }
         if (!WritePngRgb(o.output, rgb.data(), ow, oh, static_cast<size_t>(ow) * 3, &error))
-            throw std::runtime_error("shade: " + error);
+            throw ToolError("" + error);
     }
     if (!o.quiet)
         std::printf("%s: %ux%u %s shading, bevel width %g, image rectangle (%d, %d)-(%d, %d)\n", o.output.c_str(), ow,
@@ -274,11 +252,7 @@ void AddShadeCommand(CLI::App &app) {
         "  kypath shade --text \"Ab\" --size 120 --width 10 -o phong.png\n"
         "  kypath shade \"M10 10 L190 10 L100 160 Z\" --mode metallic --metal 2 -o metal.png\n"
         "  kypath shade --text \"Ab\" --mode reflect --environment sky.png -o chrome.png");
-    cmd->add_option("path", opt->path, "SVG path data, or @file / a file with path data, an SVG document or a flat path block");
-    cmd->add_option("--text", opt->text, "the figure as text instead of a path");
-    cmd->add_option("--font", opt->font, "text face name (DejaVu Sans when it is not installed)")->capture_default_str();
-    cmd->add_option("--size", opt->size, "text em size in pixels")->check(CLI::Range(1, 4096))->capture_default_str();
-    cmd->add_flag("--bold", opt->bold, "bold text");
+    AddFigureOptions(cmd, &opt->in, PathArgument::kPositional, 96);
     cmd->add_option("-o,--output", opt->output, "PNG file")->capture_default_str();
     cmd->add_option("--mode", opt->mode, "shader")
         ->check(CLI::IsMember({"phong", "multi", "metallic", "reflect", "bump", "transparent"}))
@@ -316,6 +290,7 @@ void AddShadeCommand(CLI::App &app) {
         ->capture_default_str();
     cmd->add_option("--margin", opt->margin, "background pixels round the object")->check(CLI::Range(0, 4096))
         ->capture_default_str();
+    cmd->add_flag("--progress", opt->progress, "show the relief build's progress on stderr even when it is not a terminal");
     cmd->add_flag("-q,--quiet", opt->quiet, "print nothing on success");
     cmd->callback([opt] { RunShade(*opt); });
 }

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "tools/kypath/commands.h"
-#include "tools/kypath/text_figure.h"
+#include "tools/kypath/figure_io.h"
 #include "tools/kypath/png_io.h"
 #include "tools/kypath/svg_path.h"
 #include "y32Path.h"
@@ -37,10 +37,7 @@ namespace kypath {
 namespace {
 
 struct WrapOptions {
-    std::string text, path;
-    std::string font = "DejaVu Sans";
-    int size = 48;
-    bool bold = false, italic = false;
+    FigureInput in;
     std::string baseline;
     int preset = 0;
     std::string at = "200,200";
@@ -57,34 +54,8 @@ struct WrapOptions {
     bool quiet = false;
 };
 
-struct Chain {
-    KyPath *head = nullptr;
-    explicit Chain(KyPath *p = nullptr) : head(p) {}
-    Chain(const Chain &) = delete;
-    Chain &operator=(const Chain &) = delete;
-    ~Chain() {
-        if (head) KyPathDeletePtr(head, 0);
-    }
-};
-
 [[noreturn]] void Usage(const std::string &option, const std::string &why) {
     throw CLI::ValidationError(option, why);
-}
-
-KyPath *TextFigure(const WrapOptions &o) {
-    if (std::all_of(o.text.begin(), o.text.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }))
-        Usage("--text", "the text has nothing to draw");
-    if (o.font.size() >= LF_FACESIZE) Usage("--font", "face names have at most 31 bytes");
-    TextFigureSpec spec;
-    spec.text = o.text;
-    spec.face = o.font;
-    spec.size = o.size;
-    spec.bold = o.bold;
-    spec.italic = o.italic;
-    spec.crlf_lines = false;
-    KyPath *path = MakeTextFigure(spec);
-    if (!path) throw std::runtime_error("wrap: the text gave no outlines (no font or out of memory)");
-    return path;
 }
 
 KyPath *Baseline(const WrapOptions &o) {
@@ -125,7 +96,7 @@ void Render(KyPath *path, const WrapOptions &o, int32_t mode, uint8_t level, Ima
     Y32Rect *rects = nullptr;
     PathBuf *bufs = nullptr;
     const int32_t n = KyPathToBuf(path, 0, 0, antialias, mode, DbToFix(1.0), &rects, &bufs, o.margin);
-    if (n <= 0) throw std::runtime_error("wrap: the library produced no mask");
+    if (n <= 0) throw ToolError("the library produced no mask");
     for (int32_t i = 0; i < n; ++i) {
         img->Grow(rects[i]);
         uint32_t w = 0, h = 0;
@@ -146,7 +117,6 @@ void Render(KyPath *path, const WrapOptions &o, int32_t mode, uint8_t level, Ima
 }
 
 void RunWrap(const WrapOptions &o) {
-    if (o.text.empty() == o.path.empty()) Usage("wrap", "give exactly one of --text and --path");
     if (o.baseline.empty() == (o.preset == 0)) Usage("wrap", "give exactly one of --baseline and --preset");
     int at_x = 0, at_y = 0;
     char tail = 0;
@@ -155,16 +125,9 @@ void RunWrap(const WrapOptions &o) {
     KyPathInit();
     WrapInfo preset{};
     if (o.preset && !KyPathGetPredefinedWrapInfo(&preset, o.preset, at_x, at_y, o.radius))
-        throw std::runtime_error("wrap: the preset's baseline could not be built (out of memory)");
-    Chain baseline(o.preset ? preset.baseline : Baseline(o));
-    Chain figure;
-    if (!o.text.empty()) {
-        figure.head = TextFigure(o);
-    } else {
-        std::string error;
-        figure.head = LoadPathArgument(o.path, &error);
-        if (!figure.head) Usage("--path", error);
-    }
+        throw ToolError("the preset's baseline could not be built (out of memory)");
+    PathChain baseline(o.preset ? preset.baseline : Baseline(o));
+    PathChain figure(LoadFigure(o.in));
 
     WrapInfo info{};
     if (o.preset) {
@@ -173,7 +136,7 @@ void RunWrap(const WrapOptions &o) {
         info.orientation = o.turn ? 1 : 0;
         info.startOffset = o.offset;
     } else {
-        info.baseline = baseline.head;
+        info.baseline = baseline.get();
         info.fitToLength = o.fit ? 1 : 0;
         info.repeatCount = o.repeat;
         info.spacing = o.spacing;
@@ -185,40 +148,40 @@ void RunWrap(const WrapOptions &o) {
         info.endHeight = o.end_height;
         info.startOffset = o.offset;
     }
-    if (o.preset && (o.text.empty() || !info.text)) {
+    if (o.preset && (o.in.text.empty() || !info.text)) {
         // A figure that is not text (or text on a figure preset) stands
         // on the baseline at --level.
         info.text = 0;
         info.baselineLevel = o.level;
-    } else if (!o.text.empty()) {
+    } else if (!o.in.text.empty()) {
         info.text = 1;
         // The font height goes into the low bits of baselineLevel.
-        uint64_t bits = static_cast<uint64_t>(o.size) & 0xFFFF;
+        uint64_t bits = static_cast<uint64_t>(o.in.size) & 0xFFFF;
         std::memcpy(&info.baselineLevel, &bits, sizeof bits);
     } else {
         info.baselineLevel = o.level;
     }
-    if (!KyPathWrap(&figure.head, &info)) {
+    if (!KyPathWrap(figure.holder(), &info)) {
         Y32ErrInfo e{};
         c32GetDLLErrInfo(&e);
-        if (e.code == 5404) throw std::runtime_error("wrap: the baseline is too short (under 4 pixels)");
-        throw std::runtime_error("wrap: the library refused the wrap (error " + std::to_string(e.code) + ", line " +
+        if (e.code == 5404) throw ToolError("the baseline is too short (under 4 pixels)");
+        throw ToolError("the library refused the wrap (error " + std::to_string(e.code) + ", line " +
                                  std::to_string(e.line) + ")");
     }
 
     Image img;
-    Render(figure.head, o, 0, 255, &img);
-    if (o.show_baseline && baseline.head) {
-        baseline.head->flags = 0;
-        Render(baseline.head, o, 1, 128, &img);
+    Render(figure.get(), o, 0, 255, &img);
+    if (o.show_baseline && baseline.get()) {
+        baseline.get()->flags = 0;
+        Render(baseline.get(), o, 1, 128, &img);
     }
     std::string error;
     if (!WritePngGray(o.output, img.pixels.data(), img.width(), img.height(), img.width(), &error))
-        throw std::runtime_error("wrap: " + error);
+        throw ToolError("" + error);
     if (!o.quiet) {
         std::printf("%s: %ux%u mask, image rectangle (%d, %d)-(%d, %d)\n", o.output.c_str(), img.width(),
                     img.height(), img.rect.left, img.rect.top, img.rect.right, img.rect.bottom);
-        std::printf("%d subpaths on a %s baseline\n", KyPathGetSubpathsNumber(figure.head),
+        std::printf("%d subpaths on a %s baseline\n", KyPathGetSubpathsNumber(figure.get()),
                     info.closedLoop ? "closed" : "open");
     }
 }
@@ -235,18 +198,9 @@ void AddWrapCommand(CLI::App &app) {
         "  kypath wrap --path \"M0 0 h40 v10 h-40 z\" --baseline \"M0 0 L300 0 L300 200\" --smooth -o c.png\n"
         "  kypath wrap --text \"All around\" --preset 300 --at 200,200 -o ring.png\n"
         "The figure's x runs along the baseline from its start; up is to the left of the direction of travel.");
-    auto text_opt = cmd->add_option("--text", opt->text, "the figure: text (one line)");
-    cmd->add_option("--font", opt->font, "text face name (DejaVu Sans when it is not installed)")
-        ->capture_default_str()
-        ->needs(text_opt);
-    cmd->add_option("--size", opt->size, "text em size in pixels")
-        ->check(CLI::Range(1, 4096))
-        ->capture_default_str()
-        ->needs(text_opt);
-    cmd->add_flag("--bold", opt->bold, "bold text")->needs(text_opt);
-    cmd->add_flag("--italic", opt->italic, "italic text")->needs(text_opt);
-    auto path_opt = cmd->add_option("--path", opt->path, "the figure: SVG path data, or @file / a file holding it");
-    text_opt->excludes(path_opt);
+    opt->in.crlf_lines = false;  // one line of text
+    AddFigureOptions(cmd, &opt->in, PathArgument::kOption, 48);
+    CLI::Option *path_opt = cmd->get_option("--path");
     auto baseline_opt =
         cmd->add_option("--baseline", opt->baseline, "the baseline: one subpath of SVG path data, or @file");
     auto preset_opt = cmd->add_option("--preset", opt->preset,

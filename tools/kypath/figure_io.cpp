@@ -37,7 +37,10 @@ void AddFontOptions(CLI::App *cmd, FigureInput *in, int default_size) {
 
 void AddFigureOptions(CLI::App *cmd, FigureInput *in, PathArgument where, int default_size) {
     if (where == PathArgument::kPositional) cmd->add_option("path", in->path, kPathHelp);
-    if (where == PathArgument::kOption) cmd->add_option("--path", in->path, std::string("the figure: ") + kPathHelp);
+    if (where == PathArgument::kOption) {
+        cmd->add_option("--path", in->path, std::string("the figure: ") + kPathHelp);
+        in->path_name = "--path";
+    }
     cmd->add_option("--text", in->text, "the figure as text set in --font");
     AddFontOptions(cmd, in, default_size);
     cmd->add_option("--in", in->in, "the figure from a flat path file (as --flat writes it)");
@@ -61,7 +64,7 @@ bool FaceInstalled(const std::string &face) {
 
 KyPath *TextOutlines(const std::string &text, const FigureInput &in) {
     if (std::all_of(text.begin(), text.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }))
-        throw ToolError("the text has nothing to draw");
+        throw ToolError("--text: the text has nothing to draw");
     if (in.font.empty() || in.font.size() >= LF_FACESIZE)
         throw ToolError("--font: a face name has 1 to " + std::to_string(LF_FACESIZE - 1) + " bytes");
     // The library quietly falls back to another face; a command line asks
@@ -75,7 +78,7 @@ KyPath *TextOutlines(const std::string &text, const FigureInput &in) {
     spec.italic = in.style == "italic" || in.style == "bold-italic";
     spec.crlf_lines = in.crlf_lines;
     KyPath *path = MakeTextFigure(spec);
-    if (!path) throw ToolError("the text gave no outlines (out of memory, or no glyphs in that font)");
+    if (!path) throw ToolError("--text: the text gave no outlines (out of memory, or no glyphs in that font)");
     return path;
 }
 
@@ -86,7 +89,7 @@ KyPath *LoadFigure(const FigureInput &in) {
     if (!in.in.empty()) return ReadFlatFile(in.in);
     std::string error;
     KyPath *path = LoadPathArgument(in.path, &error);
-    if (!path) throw ToolError("path: " + error);
+    if (!path) throw ToolError(in.path_name + ": " + error);
     return path;
 }
 
@@ -181,10 +184,10 @@ void WriteFlatFile(const std::string &file, KyPath *head) {
 
 KyPath *ReadFlatFile(const std::string &file) {
     std::ifstream f(file, std::ios::binary);
-    if (!f) throw ToolError("cannot read " + file);
+    if (!f) throw ToolError("--in: cannot read " + file);
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (f.bad()) throw ToolError("cannot read " + file);
-    if (bytes.empty()) throw ToolError(file + " is empty, not a flat path file");
+    if (f.bad()) throw ToolError("--in: cannot read " + file);
+    if (bytes.empty()) throw ToolError("--in: " + file + " is empty, not a flat path file");
     KyPathInit();
     HGLOBAL block = GlobalAlloc(GPTR, bytes.size());
     if (!block) throw ToolError("out of memory reading " + file);
@@ -192,8 +195,8 @@ KyPath *ReadFlatFile(const std::string &file) {
     KyPath *path = nullptr;
     const int32_t ok = KyPathUnFlatten(&block, &path);
     GlobalFree(block);
-    if (!ok) throw ToolError(file + " is not a flat path file");
-    if (!path) throw ToolError(file + " holds no paths");
+    if (!ok) throw ToolError("--in: " + file + " is not a flat path file");
+    if (!path) throw ToolError("--in: " + file + " holds no paths");
     return path;
 }
 

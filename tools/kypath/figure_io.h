@@ -60,6 +60,7 @@ struct FigureInput {
     std::string style = "regular";  // regular, bold, italic, bold-italic
     std::string in;                  // --in: a flat path file
     bool crlf_lines = true;          // a line feed in --text starts a new line
+    std::string path_name = "path";  // how messages name the path data
 };
 
 // How the figure's path data is given: as the command's first argument,
