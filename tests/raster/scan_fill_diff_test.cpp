@@ -161,6 +161,37 @@ struct Corpus {
         zig.pts.push_back({80, 5});
         shapes.push_back({"zigzag", {zig}});
     }
+    // The benchmark's scenes, scaled down from 1024 square: a star of 200
+    // points with circles (one turning the other way) and a self-crossing
+    // loop; the star polygon {199/83}, whose crossings swap order on
+    // almost every sub-scanline; and an at-sign-like glyph, a ring with a
+    // reversed hole around a bowl with its own hole and a stem.
+    void Scenes(double s) {
+        Contour star;
+        for (int i = 0; i < 200; ++i) {
+            double r = (i % 2 ? 300 : 490) * s, a = 2 * M_PI * i / 200;
+            star.pts.push_back({512 * s + r * std::cos(a), 512 * s + r * std::sin(a)});
+        }
+        Contour loop;
+        loop.cubic = true;
+        loop.pts = std::vector<Pt>{{100 * s, 900 * s}, {900 * s, 100 * s}, {900 * s, 1000 * s}, {100 * s, 300 * s},
+                                   {50 * s, 500 * s},  {400 * s, 1000 * s}, {100 * s, 900 * s}};
+        shapes.push_back({"scene A", {star, Ellipse(300 * s, 300 * s, 180 * s, 180 * s, false),
+                                      Ellipse(720 * s, 330 * s, 150 * s, 150 * s, false),
+                                      Ellipse(512 * s, 512 * s, 120 * s, 120 * s, true), loop}});
+        Contour polygon;
+        for (int i = 0; i < 199; ++i) {
+            double a = 2 * M_PI * ((83 * i) % 199) / 199;
+            polygon.pts.push_back({512 * s + 500 * s * std::cos(a), 512 * s + 500 * s * std::sin(a)});
+        }
+        shapes.push_back({"scene B", {polygon}});
+        Contour stem;
+        stem.pts = std::vector<Pt>{{640 * s, 330 * s}, {700 * s, 330 * s}, {690 * s, 700 * s}, {630 * s, 690 * s}};
+        shapes.push_back({"scene C", {Ellipse(512 * s, 512 * s, 480 * s, 500 * s, false),
+                                      Ellipse(512 * s, 512 * s, 400 * s, 420 * s, true),
+                                      Ellipse(520 * s, 520 * s, 170 * s, 200 * s, false),
+                                      Ellipse(520 * s, 520 * s, 100 * s, 130 * s, true), stem}});
+    }
 };
 
 class ScanFillDiffTest : public PathTest {};
@@ -173,6 +204,8 @@ TEST_F(ScanFillDiffTest, FastAndReferenceAgreeOnTheCorpus) {
     corpus.Stars();
     corpus.Text();
     corpus.Extremes();
+    corpus.Scenes(0.125);
+    corpus.Scenes(0.3);
     struct Setting {
         int32_t format, even_odd, antialias;
         double scale;
