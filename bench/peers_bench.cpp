@@ -283,12 +283,12 @@ KyPath *ToKyPath(const Shape &shape) {
 }
 
 // The buffer KyPathToBuf makes: the shape's box. The peers fill the same
-// size with the same offset.
+// size with the same offset (unused when the build found none of them).
 struct Frame {
     int w = 0, h = 0;
     double dx = 0, dy = 0;
 };
-Frame FrameOf(const Shape &shape) {
+[[maybe_unused]] Frame FrameOf(const Shape &shape) {
     KyPath *p = ToKyPath(shape);
     Frame f;
     Y32Rect r{};
@@ -641,7 +641,7 @@ void BM_Phong(benchmark::State &state, int size) {
 }
 #endif  // Y32_PEER_FREETYPE
 
-void BM_Memcpy(benchmark::State &state, int size) {
+[[maybe_unused]] void BM_Memcpy(benchmark::State &state, int size) {  // beside Phong, which needs the glyph
     std::vector<uint8_t> a(static_cast<size_t>(size) * size * 3, 7), b(a.size());
     for (auto _ : state) {
         std::memcpy(b.data(), a.data(), a.size());
