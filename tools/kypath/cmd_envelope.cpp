@@ -468,15 +468,15 @@ void AddEnvelopeCommand(CLI::App &app) {
     auto opt = std::make_shared<EnvelopeOptions>();
     CLI::App *cmd = app.add_subcommand("envelope", "Bend text, a shape or a path with an envelope and render it to PNG");
     cmd->footer(
-        "Examples:\n"
-        "  kypath envelope --text \"Wave\" --size 96 --preset wave -o wave.png\n"
-        "  kypath envelope --shape rectangle --preset arch --kind bibezier-v --show-net -o side.png\n"
-        "  kypath envelope --path \"M0 0 h100 v40 h-100 z\" --kind bilinear --net 0,0,1,.2,0,1,1,.8 -o p.png\n"
         "Presets are horizontal nets on the figure's box; bibezier-v turns them a quarter turn, bilinear\n"
         "takes their corners (slant and perspective only). --net numbers are box units (0,0 top-left,\n"
         "1,1 bottom-right) unless --absolute: 4 corners TL,TR,BL,BR for bilinear; 8 points P0..P3,Q0..Q3\n"
         "for the bi-Bezier kinds (horizontal: top edge then bottom edge, left to right; V: left edge then\n"
-        "right edge, top to bottom).");
+        "right edge, top to bottom).\n"
+        "Examples:\n"
+        "  kypath envelope --text \"Wave\" --size 96 --preset wave -o wave.png\n"
+        "  kypath envelope --shape rectangle --preset arch --kind bibezier-v --show-net -o side.png\n"
+        "  kypath envelope --path \"M0 0 h100 v40 h-100 z\" --kind bilinear --net 0,0,1,.2,0,1,1,.8 -o p.png");
     AddFigureOptions(cmd, &opt->in, PathArgument::kOption, 96);
     auto shape_opt = cmd->add_option("--shape", opt->shape, "the figure: a primitive shape")
                      ->check(CLI::IsMember({"ellipse", "rectangle", "rounded", "diamond", "segmented"}));

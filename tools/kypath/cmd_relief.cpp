@@ -122,10 +122,10 @@ void AddReliefCommand(CLI::App &app) {
     auto opt = std::make_shared<ReliefOptions>();
     CLI::App *cmd = app.add_subcommand("relief", "Write a path's relief maps (distance and direction) as PNG pictures");
     cmd->footer(
+        "Long builds show their progress on a terminal (--progress: always); Ctrl-C stops them (exit 130).\n"
         "Examples:\n"
         "  kypath relief \"M10 10 L90 10 L50 80 Z\" -o distance.png --vectors vectors.png\n"
-        "  kypath relief --text \"Ky\" --size 200 --width 12 --offset -6 --scale 2 -o distance.png\n"
-        "Long builds show their progress on a terminal (--progress: always); Ctrl-C stops them (exit 130).");
+        "  kypath relief --text \"Ky\" --size 200 --width 12 --offset -6 --scale 2 -o distance.png");
     AddFigureOptions(cmd, &opt->in, PathArgument::kPositional, 96);
     cmd->add_option("-o,--output", opt->output, "PNG file for the distance map (grey)")->capture_default_str();
     cmd->add_option("--vectors", opt->vectors, "PNG file for the vector map (direction as hue)");

@@ -155,12 +155,12 @@ void AddStrokeCommand(CLI::App &app) {
     auto opt = std::make_shared<StrokeOptions>();
     CLI::App *cmd = app.add_subcommand("stroke", "Stroke a path with a dash style and arrowheads and render it to PNG");
     cmd->footer(
-        "Examples:\n"
-        "  kypath stroke --path \"M20 40 C120 -20 220 100 320 40\" --style 3 --width 2 -o dashes.png\n"
-        "  kypath stroke --path \"M20 20 L300 20\" --style 1 --width 3 --end-arrow triangle -o arrow.png\n"
         "Styles (units of twice the pen width): 1 dash 1 gap 1, 2 dash 3 gap 4, 3/4 two/three dashes then gap 4,\n"
         "5 dash 3 gap 8, 6/7 two/three dashes then gap 8.\n"
-        "Arrowheads: triangle, narrow, barbed, or SVG path data of a template pointing right.");
+        "Arrowheads: triangle, narrow, barbed, or SVG path data of a template pointing right.\n"
+        "Examples:\n"
+        "  kypath stroke --path \"M20 40 C120 -20 220 100 320 40\" --style 3 --width 2 -o dashes.png\n"
+        "  kypath stroke --path \"M20 20 L300 20\" --style 1 --width 3 --end-arrow triangle -o arrow.png");
     cmd->add_option("--path", opt->path, "one subpath of SVG path data, or @file")->required();
     cmd->add_option("--style", opt->style, "dash style")->check(CLI::Range(1, 7))->capture_default_str();
     cmd->add_option("--width", opt->width, "pen width in pixels")->check(CLI::Range(1, 200))->capture_default_str();

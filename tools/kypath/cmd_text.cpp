@@ -132,12 +132,12 @@ void AddTextCommand(CLI::App &app) {
     auto opt = std::make_shared<TextOptions>();
     CLI::App *cmd = app.add_subcommand("text", "Turn text into outlines: a PNG mask and/or SVG path data");
     cmd->footer(
+        "Without -o, --svg or --flat the mask goes to text.png.\n"
         "Examples:\n"
         "  kypath text \"Hello\" --font \"DejaVu Serif\" --size 96 -o hello.png\n"
         "  kypath text \"Hello\" --size 96 --svg hello.svg\n"
         "  kypath text $'two\\nlines' --align centre --underline -o lines.png\n"
-        "  kypath text \"Hello\" --style bold-italic --flat hello.flat && kypath mask --in hello.flat -o h.png\n"
-        "Without -o, --svg or --flat the mask goes to text.png.");
+        "  kypath text \"Hello\" --style bold-italic --flat hello.flat && kypath mask --in hello.flat -o h.png");
     cmd->add_option("text", opt->text, "the text; a line feed starts a new line")->required();
     AddFontOptions(cmd, &opt->font, 48);
     AddFigureOutputs(cmd, &opt->out, "");

@@ -192,12 +192,12 @@ void AddWrapCommand(CLI::App &app) {
     auto opt = std::make_shared<WrapOptions>();
     CLI::App *cmd = app.add_subcommand("wrap", "Bend text or a path along a baseline and render it to PNG");
     cmd->footer(
+        "The figure's x runs along the baseline from its start; up is to the left of the direction of travel.\n"
         "Examples:\n"
         "  kypath wrap --text \"Along the road\" --size 48 --baseline \"M0 200 C150 0 350 400 500 200\" -o road.png\n"
         "  kypath wrap --text \"Round\" --baseline @circle.svg --fit --repeat 0 -o round.png\n"
         "  kypath wrap --path \"M0 0 h40 v10 h-40 z\" --baseline \"M0 0 L300 0 L300 200\" --smooth -o c.png\n"
-        "  kypath wrap --text \"All around\" --preset 300 --at 200,200 -o ring.png\n"
-        "The figure's x runs along the baseline from its start; up is to the left of the direction of travel.");
+        "  kypath wrap --text \"All around\" --preset 300 --at 200,200 -o ring.png");
     opt->in.crlf_lines = false;  // one line of text
     AddFigureOptions(cmd, &opt->in, PathArgument::kOption, 48);
     CLI::Option *path_opt = cmd->get_option("--path");

@@ -242,7 +242,7 @@ void LongBuild::CheckInterrupted() {
 
 int32_t LongBuild::Callback(int32_t code, int32_t percent, int32_t, intptr_t user) {
     LongBuild *self = reinterpret_cast<LongBuild *>(user);
-    if (self->show_ && percent != self->shown_ && (code == RELIEF_PROGRESS || code == RELIEF_END)) {
+    if (self->show_ && percent != self->shown_ && code == RELIEF_PROGRESS) {
         self->shown_ = percent;
         std::fprintf(stderr, "\r%s %3d%%", self->label_.c_str(), percent);
         std::fflush(stderr);
