@@ -1236,17 +1236,44 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (!cross.Reserve(room * static_cast<size_t>(subs))) return false;
             if (depth != 32 && !acc.Room(room / 2 + 1)) return false;
         }
-        for (int32_t sub = 0; sub < subs; ++sub) counts[sub] = 0;
         // Two active edges never need sorting (see the n == 2 case below);
         // with more, the row's extents tell whether any sort is needed.
         const bool track = active.size > 2;
         // All crossings of the row, edge by edge: the divisions do not
         // depend on each other, so they overlap in the pipeline.
+        Crossing *slot[16];
+        for (int32_t sub = 0; sub < subs; ++sub) slot[sub] = cross.data + static_cast<size_t>(sub) * room;
         for (size_t i = 0; i < active.size; ++i) {
             Edge *e = active.data[i];
             int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
             double x = e->x, lo_x = HUGE_VAL, hi_x = -HUGE_VAL;
             const Chord *c = e->cur;
+            while (c->g1 <= gs) ++c;
+            if (c->g1 >= ge) {
+                // One chord for the whole row (every line, most curves'
+                // rows at small scales): its crossings are monotone in x,
+                // so the first and last bound them, and the sub-scanline
+                // centres step by an exact 1/subs (multiples of 1/32 far
+                // below 2^52), the same doubles SubY gives.
+                const double x0 = c->x0, y0 = c->y0, dx = c->dx, dy = c->dy, step = 1.0 / subs;
+                const int32_t dir = e->dir;
+                double y = SubY(gs, subs);
+                Crossing **at = slot + (gs - r0);
+                for (int64_t g = gs; g < ge; ++g, ++at, y += step) {
+                    x = x0 + (y - y0) * dx / dy;
+                    *(*at)++ = Crossing{x, dir};
+                }
+                if (track && ge > gs) {
+                    const double first = (*(at - (ge - gs)) - 1)->x;
+                    lo_x = first < x ? first : x;
+                    hi_x = first < x ? x : first;
+                }
+                e->x = x;
+                e->cur = c;
+                e->row_min = lo_x;
+                e->row_max = hi_x;
+                continue;
+            }
             for (int64_t g = gs; g < ge; ++g) {
                 while (c->g1 <= g) ++c;
                 x = c->x0 + (SubY(g, subs) - c->y0) * c->dx / c->dy;
@@ -1254,8 +1281,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     lo_x = x < lo_x ? x : lo_x;
                     hi_x = x > hi_x ? x : hi_x;
                 }
-                int32_t sub = static_cast<int32_t>(g - r0);
-                cross.data[static_cast<size_t>(sub) * room + static_cast<size_t>(counts[sub]++)] = Crossing{x, e->dir};
+                *slot[g - r0]++ = Crossing{x, e->dir};
             }
             e->x = x;
             e->cur = c;
@@ -1267,6 +1293,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         // active order), and the sorts below can be skipped.
         // (Every active edge has at least one crossing in the row: it was
         // admitted before the row's end and retired only after its start.)
+        for (int32_t sub = 0; sub < subs; ++sub)
+            counts[sub] = static_cast<int32_t>(slot[sub] - (cross.data + static_cast<size_t>(sub) * room));
         bool ordered = track;
         for (size_t i = 1; ordered && i < active.size; ++i)
             if (active.data[i]->row_min <= active.data[i - 1]->row_max) ordered = false;
