@@ -1177,6 +1177,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const bool estimate = depth != 32 && build.reach_ok;
     if (estimate && !est.Init()) return false;
 
+    int32_t failed_estimates = 0, skip_estimate = 0;
     size_t next = 0;
     int64_t row = order.data[0]->g0 >> shift;
     const int64_t rows = height;
@@ -1223,9 +1224,20 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         }
         uint8_t *line = pbuf::Row(buf, static_cast<uint32_t>(row));
         zero_rows_to(static_cast<uint32_t>(row));
-        if (estimate && est.Row(active.data, active.size, r0, line)) {
-            if (blank) zeroed = static_cast<uint32_t>(row) + 1;
-            continue;
+        if (estimate && skip_estimate == 0) {
+            if (est.Row(active.data, active.size, r0, line)) {
+                if (blank) zeroed = static_cast<uint32_t>(row) + 1;
+                failed_estimates = 0;
+                continue;
+            }
+            // Where edges cross in row after row (a star polygon's
+            // interior), trying first is wasted work: back off, doubling
+            // the rows skipped while the tries keep failing. Exact rows
+            // give the same bytes, so this only moves time.
+            if (failed_estimates < 4) ++failed_estimates;
+            skip_estimate = (1 << failed_estimates) - 1;
+        } else if (skip_estimate > 0) {
+            --skip_estimate;
         }
         if (blank) {
             std::memset(line, 0, width);
@@ -1332,12 +1344,13 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 continue;
             }
             for (size_t i = 1; !ordered && i < n; ++i) {
-                Crossing c = list[i];
+                const Crossing c = list[i];
+                if (!Before(c, list[i - 1])) continue;  // the usual case: already in place
                 size_t j = i;
-                while (j > 0 && Before(c, list[j - 1])) {
+                do {
                     list[j] = list[j - 1];
                     --j;
-                }
+                } while (j > 0 && Before(c, list[j - 1]));
                 list[j] = c;
             }
             if (spec.even_odd) {
