@@ -1343,15 +1343,31 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 span(a, b);
                 continue;
             }
-            for (size_t i = 1; !ordered && i < n; ++i) {
-                const Crossing c = list[i];
-                if (!Before(c, list[i - 1])) continue;  // the usual case: already in place
-                size_t j = i;
-                do {
-                    list[j] = list[j - 1];
-                    --j;
-                } while (j > 0 && Before(c, list[j - 1]));
-                list[j] = c;
+            // Even-odd pairs crossings by position alone: crossings at one
+            // x give the same sequence of x whichever comes first, so the
+            // direction needs no tie-break there.
+            if (!ordered && spec.even_odd) {
+                for (size_t i = 1; i < n; ++i) {
+                    const Crossing c = list[i];
+                    if (!(c.x < list[i - 1].x)) continue;  // the usual case: already in place
+                    size_t j = i;
+                    do {
+                        list[j] = list[j - 1];
+                        --j;
+                    } while (j > 0 && c.x < list[j - 1].x);
+                    list[j] = c;
+                }
+            } else {
+                for (size_t i = 1; !ordered && i < n; ++i) {
+                    const Crossing c = list[i];
+                    if (!Before(c, list[i - 1])) continue;
+                    size_t j = i;
+                    do {
+                        list[j] = list[j - 1];
+                        --j;
+                    } while (j > 0 && Before(c, list[j - 1]));
+                    list[j] = c;
+                }
             }
             if (spec.even_odd) {
                 for (size_t i = 0; i + 1 < n; i += 2) span(list[i].x, list[i + 1].x);
