@@ -419,8 +419,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     // ties go the same way; the per-pixel scratch is one band's, reused.
     // Profiling the whole-map form showed a third of its time in the
     // kernel, faulting in three scratch arrays of 16 bytes a pixel that
-    // were each touched once, and the distance loop missing the cache on
-    // every row it stepped to.
+    // were each touched once.
     constexpr uint32_t kBand = 16;
     const uint32_t bands = (h + kBand - 1) / kBand;
     auto band_range = [&](const Chord &ch, uint32_t *b0, uint32_t *b1) {
