@@ -9,7 +9,7 @@
 #include "core/diag.h"
 #include "deform/cut_stretch.h"
 #include "platform/alloc_fail.h"
-#include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Comm.h"
 
 namespace {
@@ -17,17 +17,9 @@ namespace {
 using testing_support::LinkList;
 using testing_support::MakePath;
 using testing_support::PathTest;
-
-KyPath *Rect(double l, double t, double r, double b) {
-    return MakePath({{PT_MOVETO, l, t}, {PT_LINETO, r, t}, {PT_LINETO, r, b}, {PT_LINETO, l, b},
-                     {PT_LINETO | PT_CLOSEFIGURE, l, t}});
-}
-
-std::vector<KyPath *> Records(KyPath *head) {
-    std::vector<KyPath *> v;
-    for (KyPath *r = head; r; r = r->next) v.push_back(r);
-    return v;
-}
+using testing_support::Rect;
+using testing_support::Records;
+using testing_support::Bytes;
 
 // Signed area of a closed record, curves sampled finely.
 double Area(const KyPath *r) {
@@ -71,15 +63,6 @@ void ExpectClean(KyPath *head) {
             EXPECT_EQ(+p[0].y, +p[r->count - 1].y);
         }
     }
-}
-
-std::vector<std::vector<uint8_t>> Bytes(const KyPath *head) {
-    std::vector<std::vector<uint8_t>> v;
-    for (const KyPath *r = head; r; r = r->next) {
-        const auto *b = reinterpret_cast<const uint8_t *>(r);
-        v.emplace_back(b, b + sizeof(KyPath) + sizeof(PathPoint) * r->count);
-    }
-    return v;
 }
 
 class CutTest : public PathTest {};
@@ -228,44 +211,30 @@ TEST_F(CutTest, StretchMovesTheBandAndWhatLiesBesideIt) {
 TEST_F(CutTest, AllocationFailuresLeaveTheSourceAsItWas) {
     for (int which = 0; which < 2; ++which) {
         SCOPED_TRACE(which ? "stretch" : "cut");
-        bool done = false;
-        int64_t i = 0;
-        for (; i < 200 && !done; ++i) {
+        testing_support::SweepAllocFailures(200, 5, [&](int64_t i) {
             KyPath *outer = Rect(0, 0, 100, 100);
-            KyPath *hole = Rect(30, 30, 70, 70);
             KyPath *line = MakePath({{PT_MOVETO, 0, 0}, {PT_BEZIERTO, 30, 40}, {PT_BEZIERTO, 60, -40},
                                      {PT_BEZIERTO, 90, 0}});
-            LinkList({outer, hole, line});
+            LinkList({outer, Rect(30, 30, 70, 70), line});
             auto before = Bytes(outer);
             size_t live = LiveBlocks();
+            KyPath *result = which ? nullptr : outer;
+            double sa = 10, sb = 50, da = 10, db = 90;
             int32_t ok;
-            KyPath *result = outer;
             {
                 plat::ScopedAllocFailure fail(i);
-                if (which == 0) {
-                    ok = KyPathCutWithLineX(nullptr, &result, 50, 0);
-                } else {
-                    double sa = 10, sb = 50, da = 10, db = 90;
-                    result = nullptr;
-                    ok = KyPathStretch(outer, &result, &sa, &sb, &da, &db, 1);
-                }
+                ok = which ? KyPathStretch(outer, &result, &sa, &sb, &da, &db, 1)
+                           : KyPathCutWithLineX(nullptr, &result, 50, 0);
             }
-            if (ok) {
-                done = true;
-                KyPathDeletePtr(result, 0);
-                if (which) KyPathDeletePtr(outer, 0);
-                continue;
+            if (!ok) {
+                EXPECT_EQ(Bytes(outer), before) << "failure " << i;
+                EXPECT_EQ(LiveBlocks(), live) << "failure " << i;
+                EXPECT_EQ(result, which ? nullptr : outer);
             }
-            EXPECT_EQ(Bytes(outer), before) << "failure " << i;
-            EXPECT_EQ(LiveBlocks(), live) << "failure " << i;
-            if (which) {
-                EXPECT_EQ(result, nullptr);
-            }
-            KyPathDeletePtr(outer, 0);
-        }
-        EXPECT_TRUE(done);
-        EXPECT_GT(i, 4) << "too few allocations were made to fail";
-        std::printf("%lld failure points\n", static_cast<long long>(i - 1));
+            if (ok) KyPathDeletePtr(result, 0);
+            if (!ok || which) KyPathDeletePtr(outer, 0);
+            return ok != 0;
+        });
     }
 }
 

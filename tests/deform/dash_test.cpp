@@ -9,7 +9,7 @@
 #include "platform/alloc_fail.h"
 #include "raster/path_to_buf.h"
 #include "raster/pixel_buffer.h"
-#include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Comm.h"
 
 namespace {
@@ -17,11 +17,7 @@ namespace {
 using testing_support::MakePath;
 using testing_support::PathTest;
 
-Y32ErrInfo LastError() {
-    Y32ErrInfo e{};
-    c32GetDLLErrInfo(&e);
-    return e;
-}
+using testing_support::LastError;
 
 struct Style {
     double dashes[3][2];  // in units of w
@@ -281,10 +277,6 @@ TEST_F(PathTest, TrimToRangeKeepsTheRequestedArc) {
     KyPath *none = nullptr;
     EXPECT_FALSE(dash::TrimToRange(&none, 0.1, 0.5));
     KyPathDeletePtr(p, 0);
-}
-
-TEST_F(PathTest, StaticInitialiserInstallsTheRasteriserHook) {
-    EXPECT_EQ(raster::GetDashStrokeHook(), &dash::DashStrokeForRecord);
 }
 
 // Each style along a straight 400-pixel line, read off the mask: the dash

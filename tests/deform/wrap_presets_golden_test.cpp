@@ -4,20 +4,14 @@
 // outlines written out here, as the text builder would hand them over
 // (one record per contour, the glyph-start bit on each glyph's first), so
 // the picture does not depend on the fonts installed.
-//
-// On a mismatch the actual mask and a diff (255 where they differ) go to
-// the test output folder. Y32PATH_REGEN_GOLDEN=1 rewrites the masks; look
-// at them before committing.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "core/path_record.h"
+#include "support/golden.h"
 #include "support/path_fixture.h"
 
 namespace {
@@ -25,29 +19,8 @@ namespace {
 using testing_support::MakePath;
 using testing_support::PathTest;
 
-struct Mask {
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-};
-
-bool WritePgm(const std::string &file, const Mask &m) {
-    std::ofstream f(file, std::ios::binary);
-    f << "P5\n" << m.w << " " << m.h << "\n255\n";
-    f.write(reinterpret_cast<const char *>(m.px.data()), static_cast<std::streamsize>(m.px.size()));
-    return static_cast<bool>(f);
-}
-
-bool ReadPgm(const std::string &file, Mask *m) {
-    std::ifstream f(file, std::ios::binary);
-    std::string magic;
-    int maxval = 0;
-    if (!(f >> magic >> m->w >> m->h >> maxval) || magic != "P5" || maxval != 255 || m->w <= 0 || m->h <= 0)
-        return false;
-    f.get();
-    m->px.resize(static_cast<size_t>(m->w) * m->h);
-    f.read(reinterpret_cast<char *>(m->px.data()), static_cast<std::streamsize>(m->px.size()));
-    return static_cast<bool>(f);
-}
+using testing_support::ExpectGolden;
+using Mask = testing_support::Gray;
 
 // A closed polygon.
 KyPath *Poly(std::initializer_list<std::pair<double, double>> pts) {
@@ -110,34 +83,6 @@ Mask Render(KyPath *p) {
     return m;
 }
 
-void Compare(const std::string &name, const Mask &actual) {
-    const std::string golden = std::string(Y32PATH_TEST_DATA) + "/deform/" + name + ".pgm";
-    const char *regen = std::getenv("Y32PATH_REGEN_GOLDEN");
-    if (regen && std::string(regen) == "1") {
-        std::filesystem::create_directories(std::string(Y32PATH_TEST_DATA) + "/deform");
-        ASSERT_TRUE(WritePgm(golden, actual));
-        GTEST_SKIP() << "rewrote " << golden << "; look at it before committing";
-    }
-    Mask want;
-    ASSERT_TRUE(ReadPgm(golden, &want)) << "missing or malformed " << golden;
-    if (want.w == actual.w && want.h == actual.h && want.px == actual.px) return;
-    const std::string out = std::string(Y32PATH_TEST_OUT) + "/deform";
-    std::filesystem::create_directories(out);
-    WritePgm(out + "/" + name + ".actual.pgm", actual);
-    if (want.w != actual.w || want.h != actual.h) {
-        ADD_FAILURE() << name << ": " << actual.w << "x" << actual.h << ", golden " << want.w << "x" << want.h;
-        return;
-    }
-    Mask diff{actual.w, actual.h, std::vector<uint8_t>(actual.px.size())};
-    int n = 0;
-    for (size_t k = 0; k < diff.px.size(); ++k) {
-        diff.px[k] = actual.px[k] != want.px[k] ? 255 : 0;
-        n += diff.px[k] != 0;
-    }
-    WritePgm(out + "/" + name + ".diff.pgm", diff);
-    ADD_FAILURE() << name << ": " << n << " pixels differ; actual and diff written to " << out;
-}
-
 TEST_F(PathTest, LettersOnThePredefinedCircleAndWave) {
     // 101: six copies stretched round a circle of radius 70; 105: ten
     // copies stretched along the wave of half-wave 40 (240 wide).
@@ -150,7 +95,7 @@ TEST_F(PathTest, LettersOnThePredefinedCircleAndWave) {
         int covered = 0;
         for (uint8_t v : m.px) covered += v >= 128;
         EXPECT_GT(covered, 3000) << type;
-        Compare("wrap_preset_" + std::to_string(type), m);
+        ExpectGolden("deform", "wrap_preset_" + std::to_string(type), m);
         KyPathDeletePtr(fig, 0);
         KyPathDeletePtr(w.baseline, 0);
     }

@@ -8,7 +8,7 @@
 #include "core/path_table.h"
 #include "deform/wrap_presets.h"
 #include "platform/alloc_fail.h"
-#include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Comm.h"
 
 namespace {
@@ -26,11 +26,7 @@ XY At(const KyPath *p, int32_t i) {
     return XY{FixToDb(pt.x), FixToDb(pt.y)};
 }
 
-Y32ErrInfo LastError() {
-    Y32ErrInfo e{};
-    c32GetDLLErrInfo(&e);
-    return e;
-}
+using testing_support::LastError;
 
 // Each quarter of a 13-point circle: its end and its midpoint lie at
 // distance r from the centre, and the start tangent is perpendicular to

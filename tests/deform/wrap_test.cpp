@@ -11,7 +11,7 @@
 #include "deform/cut_stretch.h"
 #include "deform/wrap.h"
 #include "platform/alloc_fail.h"
-#include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Comm.h"
 #include "y32path/raster.h"
 #include "y32path/platform.h"
@@ -23,31 +23,12 @@ using testing_support::LinkList;
 using testing_support::MakePath;
 using testing_support::PathTest;
 
-struct XY {
-    double x, y;
-};
-
-std::vector<XY> PointsOf(const KyPath *head) {
-    std::vector<XY> v;
-    for (const KyPath *r = head; r; r = r->next)
-        for (int32_t i = 0; i < r->count; ++i) v.push_back({FixToDb(+path::Points(r)[i].x), FixToDb(+path::Points(r)[i].y)});
-    return v;
-}
-
-// The raw bytes of every record of a list: what "left as it was" means.
-std::vector<std::vector<uint8_t>> Bytes(const KyPath *head) {
-    std::vector<std::vector<uint8_t>> v;
-    for (const KyPath *r = head; r; r = r->next) {
-        const auto *b = reinterpret_cast<const uint8_t *>(r);
-        v.emplace_back(b, b + sizeof(KyPath) + sizeof(PathPoint) * r->count);
-    }
-    return v;
-}
-
-KyPath *Rect(double l, double t, double r, double b) {
-    return MakePath({{PT_MOVETO, l, t}, {PT_LINETO, r, t}, {PT_LINETO, r, b}, {PT_LINETO, l, b},
-                     {PT_LINETO | PT_CLOSEFIGURE, l, t}});
-}
+using testing_support::Bytes;
+using testing_support::Circle;
+using testing_support::LastError;
+using testing_support::Rect;
+using testing_support::XY;
+std::vector<XY> PointsOf(const KyPath *head) { return testing_support::PointsXY(head); }
 
 WrapInfo Info(KyPath *baseline) {
     WrapInfo w{};
@@ -56,12 +37,6 @@ WrapInfo Info(KyPath *baseline) {
     w.option8 = 1;
     w.startHeight = w.endHeight = 100;
     return w;
-}
-
-Y32ErrInfo LastError() {
-    Y32ErrInfo e{};
-    c32GetDLLErrInfo(&e);
-    return e;
 }
 
 class WrapTest : public PathTest {};
@@ -137,18 +112,6 @@ TEST_F(WrapTest, StraightBaselineTranslatesTheFigure) {
 void SetFontHeight(WrapInfo *w, uint16_t h) {
     uint64_t bits = h;
     std::memcpy(&w->baselineLevel, &bits, sizeof bits);
-}
-
-const double kK = 0.5522847;
-
-// A closed circle of radius r about (cx, cy), starting at its bottom.
-KyPath *Circle(double cx, double cy, double r) {
-    double k = kK * r;
-    return MakePath({{PT_MOVETO, cx, cy + r},     {PT_BEZIERTO, cx - k, cy + r}, {PT_BEZIERTO, cx - r, cy + k},
-                     {PT_BEZIERTO, cx - r, cy},   {PT_BEZIERTO, cx - r, cy - k}, {PT_BEZIERTO, cx - k, cy - r},
-                     {PT_BEZIERTO, cx, cy - r},   {PT_BEZIERTO, cx + k, cy - r}, {PT_BEZIERTO, cx + r, cy - k},
-                     {PT_BEZIERTO, cx + r, cy},   {PT_BEZIERTO, cx + r, cy + k}, {PT_BEZIERTO, cx + k, cy + r},
-                     {PT_BEZIERTO | PT_CLOSEFIGURE, cx, cy + r}});
 }
 
 // Wraps a fresh copy of `fig` and returns the points of the result.
@@ -414,12 +377,10 @@ TEST_F(WrapTest, TrimmedRibbonSortsCopiesIntoFrontAndBack) {
 TEST_F(WrapTest, AllocationFailuresLeaveTheFigureAsItWas) {
     KyPath *bl = Circle(200, 200, 60);
     for (int32_t option8 : {1, 0}) {
-        bool done = false;
-        int64_t i = 0;
-        for (; i < 400 && !done; ++i) {
+        testing_support::SweepAllocFailures(400, 5, [&](int64_t i) {
             KyPath *a = Rect(0, 0, 90, 10);
-            KyPath *b = MakePath({{PT_MOVETO, 0, 20}, {PT_BEZIERTO, 30, 0}, {PT_BEZIERTO, 60, 40}, {PT_BEZIERTO, 90, 20}});
-            LinkList({a, b});
+            LinkList({a, MakePath({{PT_MOVETO, 0, 20}, {PT_BEZIERTO, 30, 0}, {PT_BEZIERTO, 60, 40},
+                                   {PT_BEZIERTO, 90, 20}})});
             auto before = Bytes(a);
             size_t live = LiveBlocks();
             WrapInfo info = Info(bl);
@@ -431,18 +392,14 @@ TEST_F(WrapTest, AllocationFailuresLeaveTheFigureAsItWas) {
                 plat::ScopedAllocFailure fail(i);
                 ok = KyPathWrap(&held, &info);
             }
-            if (ok) {
-                done = true;
-            } else {
+            if (!ok) {
                 EXPECT_EQ(held, a);
                 EXPECT_EQ(Bytes(a), before) << "failure " << i;
                 EXPECT_EQ(LiveBlocks(), live) << "failure " << i;
             }
             KyPathDeletePtr(held, 0);
-        }
-        EXPECT_TRUE(done);
-        EXPECT_GT(i, 4) << "too few allocations were made to fail";
-        std::printf("%lld failure points\n", static_cast<long long>(i - 1));
+            return ok != 0;
+        });
     }
     KyPathDeletePtr(bl, 0);
 }
