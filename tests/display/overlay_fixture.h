@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/view.h"
-#include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Path.h"
 
 namespace display_testing {
@@ -15,21 +15,8 @@ namespace display_testing {
 using testing_support::LinkList;
 using testing_support::MakePath;
 
-// Selects records and links them, in order, into one selection list.
-inline void LinkSelection(std::initializer_list<KyPath *> records) {
-    KyPath *prev = nullptr;
-    for (KyPath *r : records) {
-        r->flags |= KPF_SELECTED;
-        r->selPrev = prev;
-        if (prev) prev->selNext = r;
-        prev = r;
-    }
-}
-
-inline void SelectPoint(KyPath *p, int32_t i) {
-    KyPathPoints(p)[i].type = static_cast<uint16_t>(KyPathPoints(p)[i].type | PT_SELECTED);
-    p->flags |= KPF_HASSELPOINT;
-}
+using testing_support::LinkSelection;
+using testing_support::SelectPoint;
 
 // A table whose overlay is w x h bytes and a view on it at zoom 1 with no
 // scrolling, client rectangle (left, top)-(left + w, top + h). Paths put in

@@ -1,21 +1,14 @@
 // The overlay of a small scene, byte for byte, against a checked-in
 // picture (tests/data/display/overlay_scene.pgm: the raw overlay bytes as
 // an 8-bit PGM, so counts show as dark greys and highlights as mid greys).
-// The comparison is exact. On a mismatch the actual overlay and a diff
-// (255 where they differ) go to the test output folder. Set
-// Y32PATH_REGEN_GOLDEN=1 to rewrite the expected picture, then look at it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "display/outline_draw.h"
 #include "overlay_fixture.h"
+#include "support/golden.h"
 
 namespace {
 
@@ -25,24 +18,6 @@ using display_testing::MakePath;
 using display_testing::OverlayTest;
 
 constexpr int kSize = 64;
-
-bool WritePgm(const std::string &path, const std::vector<uint8_t> &px) {
-    std::ofstream f(path, std::ios::binary);
-    f << "P5\n" << kSize << " " << kSize << "\n255\n";
-    f.write(reinterpret_cast<const char *>(px.data()), static_cast<std::streamsize>(px.size()));
-    return static_cast<bool>(f);
-}
-
-bool ReadPgm(const std::string &path, std::vector<uint8_t> *px) {
-    std::ifstream f(path, std::ios::binary);
-    std::string magic;
-    int w = 0, h = 0, maxval = 0;
-    if (!(f >> magic >> w >> h >> maxval) || magic != "P5" || w != kSize || h != kSize || maxval != 255) return false;
-    f.get();  // the single whitespace before the pixels
-    px->resize(static_cast<size_t>(w) * h);
-    f.read(reinterpret_cast<char *>(px->data()), static_cast<std::streamsize>(px->size()));
-    return static_cast<bool>(f);
-}
 
 class OverlayGolden : public OverlayTest {};
 
@@ -81,29 +56,7 @@ TEST_F(OverlayGolden, SceneMatchesTheCheckedInOverlay) {
     ASSERT_TRUE(outline::DrawSelection(view_, rail, overlay::kDrawSecondary, &r));
     const std::vector<uint8_t> actual = Bytes();
 
-    const std::string expected_path = std::string(Y32PATH_TEST_DATA) + "/display/overlay_scene.pgm";
-    const char *regen = std::getenv("Y32PATH_REGEN_GOLDEN");
-    if (regen && std::string(regen) == "1") {
-        mkdir((std::string(Y32PATH_TEST_DATA) + "/display").c_str(), 0755);
-        ASSERT_TRUE(WritePgm(expected_path, actual));
-        GTEST_SKIP() << "rewrote " << expected_path << "; look at it before committing";
-    }
-    std::vector<uint8_t> expected;
-    ASSERT_TRUE(ReadPgm(expected_path, &expected)) << "missing or malformed " << expected_path;
-    if (expected != actual) {
-        const std::string out_dir = std::string(Y32PATH_TEST_OUT) + "/display";
-        mkdir(Y32PATH_TEST_OUT, 0755);
-        mkdir(out_dir.c_str(), 0755);
-        std::vector<uint8_t> diff(actual.size());
-        int differing = 0;
-        for (size_t i = 0; i < actual.size(); ++i) {
-            diff[i] = actual[i] == expected[i] ? 0 : 255;
-            differing += actual[i] != expected[i];
-        }
-        WritePgm(out_dir + "/overlay_scene.actual.pgm", actual);
-        WritePgm(out_dir + "/overlay_scene.diff.pgm", diff);
-        ADD_FAILURE() << differing << " overlay bytes differ; actual and diff written to " << out_dir;
-    }
+    testing_support::ExpectGolden("display", "overlay_scene", testing_support::Gray{kSize, kSize, actual});
 }
 
 }  // namespace
