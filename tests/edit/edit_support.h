@@ -12,6 +12,7 @@
 #include "core/path_record.h"
 #include "core/path_table.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Path.h"
 
 namespace edit_test {
@@ -113,25 +114,8 @@ inline double X(const KyPath *r, int32_t i) { return path::Points(r)[i].x / 6553
 inline double Y(const KyPath *r, int32_t i) { return path::Points(r)[i].y / 65536.0; }
 inline uint16_t T(const KyPath *r, int32_t i) { return path::Points(r)[i].type; }
 
-// Links records as the selection list in the order given, selecting them.
-inline void LinkSelection(std::initializer_list<KyPath *> records) {
-    KyPath *prev = nullptr;
-    for (KyPath *r : records) {
-        r->flags |= KPF_SELECTED;
-        r->selPrev = prev;
-        if (prev) prev->selNext = r;
-        prev = r;
-    }
-}
-
-inline void LinkGroup(std::initializer_list<KyPath *> records) {
-    KyPath *prev = nullptr;
-    for (KyPath *r : records) {
-        r->groupPrev = prev;
-        if (prev) prev->groupNext = r;
-        prev = r;
-    }
-}
+using testing_support::LinkGroup;
+using testing_support::LinkSelection;
 
 // The test fixture for table work: a table whose group 0 holds the list
 // the test builds, freed with everything on it at the end.
