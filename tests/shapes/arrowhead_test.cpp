@@ -2,24 +2,18 @@
 // lines and curves, placement at both ends, the drawing call's refusals
 // and query form, a rendered mask against a checked-in picture, and
 // allocation failures.
-//
-// The picture (tests/data/shapes/arrowheads.pgm) is compared exactly. On a
-// mismatch the actual mask and a diff (255 where they differ) go to the test
-// output folder. Set Y32PATH_REGEN_GOLDEN=1 to rewrite it, then look at it.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "core/bezier.h"
 #include "platform/alloc_fail.h"
 #include "raster/pixel_buffer.h"
 #include "shapes/arrowhead.h"
+#include "support/golden.h"
 #include "support/path_fixture.h"
 
 namespace {
@@ -340,24 +334,6 @@ TEST_F(Arrowheads, DrawingCallRefusals) {
 
 constexpr int kW = 96, kH = 128;
 
-bool WritePgm(const std::string &file, const std::vector<uint8_t> &px) {
-    std::ofstream f(file, std::ios::binary);
-    f << "P5\n" << kW << " " << kH << "\n255\n";
-    f.write(reinterpret_cast<const char *>(px.data()), static_cast<std::streamsize>(px.size()));
-    return static_cast<bool>(f);
-}
-
-bool ReadPgm(const std::string &file, std::vector<uint8_t> *px) {
-    std::ifstream f(file, std::ios::binary);
-    std::string magic;
-    int w = 0, h = 0, maxval = 0;
-    if (!(f >> magic >> w >> h >> maxval) || magic != "P5" || w != kW || h != kH || maxval != 255) return false;
-    f.get();
-    px->resize(static_cast<size_t>(w) * h);
-    f.read(reinterpret_cast<char *>(px->data()), static_cast<std::streamsize>(px->size()));
-    return static_cast<bool>(f);
-}
-
 // A barbed template: attachment side x = 0 from y = -6 to 6, tip at 14,
 // the back notched in to x = 4.
 KyPath *Barbed() {
@@ -399,29 +375,7 @@ TEST_F(Arrowheads, RenderedMaskMatchesTheCheckedInPicture) {
     EXPECT_LT(hard_on, 270);
     EXPECT_GE(soft_on, hard_on);
 
-    const std::string expected_path = std::string(Y32PATH_TEST_DATA) + "/shapes/arrowheads.pgm";
-    const char *regen = std::getenv("Y32PATH_REGEN_GOLDEN");
-    if (regen && std::string(regen) == "1") {
-        mkdir((std::string(Y32PATH_TEST_DATA) + "/shapes").c_str(), 0755);
-        ASSERT_TRUE(WritePgm(expected_path, actual));
-        GTEST_SKIP() << "rewrote " << expected_path << "; look at it before committing";
-    }
-    std::vector<uint8_t> expected;
-    ASSERT_TRUE(ReadPgm(expected_path, &expected)) << "missing or malformed " << expected_path;
-    if (expected != actual) {
-        const std::string out_dir = std::string(Y32PATH_TEST_OUT) + "/shapes";
-        mkdir(Y32PATH_TEST_OUT, 0755);
-        mkdir(out_dir.c_str(), 0755);
-        std::vector<uint8_t> diff(actual.size());
-        int differing = 0;
-        for (size_t i = 0; i < actual.size(); ++i) {
-            diff[i] = actual[i] == expected[i] ? 0 : 255;
-            differing += actual[i] != expected[i];
-        }
-        WritePgm(out_dir + "/arrowheads.actual.pgm", actual);
-        WritePgm(out_dir + "/arrowheads.diff.pgm", diff);
-        ADD_FAILURE() << differing << " mask bytes differ; actual and diff written to " << out_dir;
-    }
+    testing_support::ExpectGolden("shapes", "arrowheads", testing_support::Gray{kW, kH, actual});
 }
 
 TEST_F(Arrowheads, AllocationFailuresDrawNothingAndLeakNothing) {
