@@ -1360,7 +1360,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             } else {
                 for (size_t i = 1; !ordered && i < n; ++i) {
                     const Crossing c = list[i];
-                    if (!Before(c, list[i - 1])) continue;
+                    if (c.x > list[i - 1].x || !Before(c, list[i - 1])) continue;
                     size_t j = i;
                     do {
                         list[j] = list[j - 1];
@@ -1375,10 +1375,14 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 int32_t winding = 0;
                 double start = 0;
                 for (size_t i = 0; i < n; ++i) {
-                    int32_t before = winding;
-                    winding += list[i].dir;
-                    if (before == 0 && winding != 0) start = list[i].x;
-                    else if (before != 0 && winding == 0) span(start, list[i].x);
+                    const int32_t dir = list[i].dir;
+                    winding += dir;
+                    // One test for both changes (dir is never 0): the winding
+                    // left zero when it now equals this crossing's direction.
+                    if (winding == dir || winding == 0) {
+                        if (winding == 0) span(start, list[i].x);
+                        else start = list[i].x;
+                    }
                 }
                 if (winding != 0) span(start, list[n - 1].x);
             }
