@@ -21,15 +21,22 @@ typedef int32_t (*Y32EscHook)(void *user);
 
 Y32_BEGIN_C
 
+/* Records one failure report (the six values of Y32ErrInfo, in order),
+ * replacing the previous one. Returns 1. The library reports through it;
+ * a host may too. */
 Y32_API int32_t c32SetDLLErrInfo(int32_t aux, int32_t code, int32_t severity,
                                  int32_t module, int32_t unit, int32_t line);
 /* Copies the last report into *out; returns how many reports were made
  * since the last c32ClearDLLErrInfo (0: *out untouched). */
 Y32_API int32_t c32GetDLLErrInfo(Y32ErrInfo *out);
+/* Forgets the last report and resets the count to 0. */
 Y32_API void c32ClearDLLErrInfo(void);
 
-/* Nonzero while the user asks to cancel. */
+/* 1 while the user asks to cancel: the installed hook answered nonzero.
+ * 0 without a hook. */
 Y32_API int32_t y32IsEscPressed(void);
+/* Installs the hook (NULL removes it); `user` is passed back to it on
+ * every call. */
 Y32_API void y32SetEscPressedHook(Y32EscHook hook, void *user);
 
 Y32_END_C

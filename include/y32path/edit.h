@@ -117,15 +117,18 @@ Y32_API int32_t KyPathGetRSRHandle(KyPath *path, const KyPathRSRParams *params,
 /* ---- Structural edits ----------------------------------------------------- */
 
 /* Makes the selection list holding the (selected) record one group chain.
- * 0 when the record is not selected or a record of the list carries an
- * OutlineInfo. */
+ * 1; 0 (nothing changed) for NULL, an unselected record, or when a record
+ * of the list carries an OutlineInfo (its slot cannot take a successor). */
 Y32_API int32_t KyPathJoin(KyPath *path);
-/* Makes the whole table list one group chain; 0 when a record of it carries
- * an OutlineInfo. */
+/* Makes the whole table list one group chain. 1; 0 for NULL or when a
+ * record of it carries an OutlineInfo. */
 Y32_API int32_t KyPathJoinAll(KyPath *path);
-/* Takes every record of the selection list out of its group chain. */
+/* Takes every record of the selection list out of its group chain. 1; 0
+ * for NULL, an unselected record or one carrying an OutlineInfo. */
 Y32_API int32_t KyPathDisjoin(KyPath *path);
-/* Repairs closing point types of 0, then ungroups the whole table list. */
+/* Repairs closing point types of 0, then ungroups the whole table list
+ * (OutlineInfo slots stay). 1; 0 for NULL or a record carrying an
+ * OutlineInfo. */
 Y32_API int32_t KyPathDisjoinAll(KyPath *path);
 /* 1 for an unlinked open record with points. */
 Y32_API int32_t KyPathIsSingleOpenPath(KyPath *path);
@@ -133,21 +136,34 @@ Y32_API int32_t KyPathIsSingleOpenPath(KyPath *path);
 Y32_API int32_t KyPathIsSimplestSubpath(KyPath *path);
 /* 1 when the picked segment may change between line and curve. */
 Y32_API int32_t KyPathSelectedSegmentCanBeConverted(KyPath *path);
-/* Drops the last line or curve segment. 0 when there is none to drop. */
+/* Drops the last line or curve segment (point 0 always stays); the
+ * selection flags follow. 1; 0 for NULL or when there is none to drop. */
 Y32_API int32_t KyPathDeleteLinkLastSegment(KyPath *path);
 /* Deletes the selected nodes or records of the current group without
  * drawing; *changed receives the group box of the selected path taken
  * before (empty when there is none). 0 when nothing is selected. */
 Y32_API int32_t KyPathDeleteLink(PathTable *table, CoordStruct *view, Y32Rect *changed);
-/* Reverses every record of the selection list. */
+/* Reverses every record of the selection list (a selected record without
+ * selected nodes or picked segment). 1; 0 for anything else (3200) or when
+ * the work buffer cannot be allocated (1001; nothing reversed). */
 Y32_API int32_t KyPathInvertSubpaths(KyPath *path);
-/* Appends the record's table list to the one in *holder (or stores it). */
+/* Appends the record's table list to the one in *holder (or stores it when
+ * *holder is NULL). 1; 0 for NULL arguments or when both are the same list
+ * (that would close it into a ring). */
 Y32_API int32_t KyPathChainPaths(KyPath **holder, KyPath *path);
-/* Links n records as one table list and group chain; returns paths[0]. */
+/* Links n records as one table list and group chain (a record carrying an
+ * OutlineInfo ends the group chain there); returns paths[0]. NULL (nothing
+ * linked) for n <= 0, a NULL array or a NULL entry. */
 Y32_API KyPath *KyPathChainKyPath(int32_t n, KyPath **paths);
-/* Splices the record out of the list in *holder and frees it. */
+/* Splices the record out of all three lists and frees it with its
+ * OutlineInfo; *holder follows when it was the head. Nothing happens when
+ * the record is not in the list that *holder starts. */
 Y32_API void KyPathDeleteNodeFromList(KyPath **holder, KyPath *path);
-/* Puts an unlinked record in the place of one in the table's lists. */
+/* Puts an unlinked record (no links, no OutlineInfo of its own; otherwise
+ * nothing happens) in the place of oldPath in all three lists, taking its
+ * OutlineInfo and selection; every group of the table (may be NULL) that
+ * named oldPath names the newcomer. oldPath is left unlinked and stays the
+ * caller's to free. */
 Y32_API void KyPathExchangeSubpathInTable(PathTable *table, KyPath *oldPath, KyPath *newPath);
 
 /* One traced point: 24 bytes. type 2 line, 4 curve, or a point type word. */

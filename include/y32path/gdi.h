@@ -129,8 +129,12 @@ Y32_API HDC y32CreateMemoryDCOn(void *bits, int32_t width, int32_t height, int32
  * selected into it stay alive; created pens are still the caller's to
  * delete. 0 for a handle that is not a live context. */
 Y32_API int32_t y32DeleteMemoryDC(HDC hdc);
+/* Describes the context's pixels (still owned as before). 0 for an
+ * unknown context or a NULL out. */
 Y32_API int32_t y32GetMemoryDCBits(HDC hdc, Y32DcBits *out);
 
+/* The pixel's colour; CLR_INVALID outside the bitmap or for an unknown
+ * context. */
 Y32_API COLORREF GetPixel(HDC hdc, int32_t x, int32_t y);
 /* Writes one pixel regardless of the raster operation; returns the colour
  * set, CLR_INVALID outside the bitmap. */
@@ -139,6 +143,8 @@ Y32_API COLORREF SetPixel(HDC hdc, int32_t x, int32_t y, COLORREF color);
 /* Width 0 and 1 both draw one pixel wide; widths above 32 draw 32 wide.
  * NULL for an unknown style or a negative width. */
 Y32_API HPEN CreatePen(int32_t style, int32_t width, COLORREF color);
+/* The library's stock pen or brush (never freed); NULL for an index
+ * outside WHITE_BRUSH..NULL_PEN. */
 Y32_API HGDIOBJ GetStockObject(int32_t index);
 /* Selects a pen or brush and returns the one it replaces; NULL for an
  * unknown context or object. */
@@ -149,9 +155,13 @@ Y32_API int32_t DeleteObject(HGDIOBJ object);
 /* Returns the previous mode; 0 (mode unchanged) for a mode outside 1..16
  * or an unknown context. */
 Y32_API int32_t SetROP2(HDC hdc, int32_t mode);
+/* The current mode; 0 for an unknown context. */
 Y32_API int32_t GetROP2(HDC hdc);
 
+/* Sets the current position (*previous, when given, receives the old one)
+ * and restarts the pen's dash pattern. 0 for an unknown context. */
 Y32_API int32_t MoveToEx(HDC hdc, int32_t x, int32_t y, POINT *previous);
+/* 0 for an unknown context or a NULL out. */
 Y32_API int32_t GetCurrentPositionEx(HDC hdc, POINT *out);
 /* Line from the current position to (x, y), end pixel left out; the
  * current position moves to (x, y). */
@@ -167,14 +177,18 @@ Y32_API int32_t Rectangle(HDC hdc, int32_t left, int32_t top, int32_t right, int
  * previous holder. */
 Y32_API HWND SetCapture(HWND window);
 Y32_API HWND GetCapture(void);
+/* Nobody holds the capture afterwards; 1. */
 Y32_API int32_t ReleaseCapture(void);
 
 /* Key state through the installed hook; 0 (up, not toggled) without one. */
 Y32_API int16_t GetKeyState(int32_t virtualKey);
+/* Installs the hook (NULL removes it); `user` is passed back on each call.
+ * A host forwards its window system's key state here. */
 Y32_API void y32SetKeyStateHook(Y32KeyStateHook hook, void *user);
 
 /* The beep is counted; y32BeepCount tells how many have sounded since the
  * last y32ResetBeepCount. */
+/* Counts the beep (type is not read); 1. */
 Y32_API int32_t MessageBeep(uint32_t type);
 Y32_API int32_t y32BeepCount(void);
 Y32_API void y32ResetBeepCount(void);

@@ -27,7 +27,9 @@ Y32_API HGLOBAL GlobalReAlloc(HGLOBAL mem, size_t bytes, uint32_t flags);
 Y32_API size_t GlobalSize(HGLOBAL mem);
 /* NULL on success; the handle back when it is not a live block. */
 Y32_API HGLOBAL GlobalFree(HGLOBAL mem);
+/* The block's address (blocks never move); NULL when not a live block. */
 Y32_API void *GlobalLock(HGLOBAL mem);
+/* Fixed blocks keep no lock count: always 0. */
 Y32_API int32_t GlobalUnlock(HGLOBAL mem);
 
 Y32_END_C
