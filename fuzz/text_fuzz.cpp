@@ -57,6 +57,15 @@ HFONT FontFor(int face, int charset, int height, bool bold, bool italic) {
     return f;
 }
 
+// Text records are one table list that is also one group chain; the head
+// starts a glyph (or a bar) and a line.
+void CheckTextList(const KyPath *head) {
+    fuzz::CheckList(kName, head);
+    fuzz::Check((head->flags & 0x60000000u) == 0x60000000u, kName, "the first record does not start a glyph and a line");
+    for (const KyPath *r = head; r->next; r = r->next)
+        fuzz::Check(path::GroupNext(r) == r->next, kName, "the text is not one group chain");
+}
+
 void PlainText(fuzz::Reader &in) {
     const int face = in.Range(0, 4), charset = in.Range(0, kCharsetCount - 1), height = in.Range(0, 4);
     const uint8_t style = in.U8();
@@ -93,7 +102,7 @@ void PlainText(fuzz::Reader &in) {
     fuzz::Check(path != reinterpret_cast<KyPath *>(1), kName, "the path holder was not written");
     if (!font || len == 0) fuzz::Check(!mask && !path, kName, "outlines without a font or text");
     if (params.output == KYTEXT_PATH_ONLY) fuzz::Check(!mask, kName, "a mask though only the path was asked for");
-    if (path) fuzz::CheckList(kName, path);
+    if (path) CheckTextList(path);
     if (mask) {
         uint32_t w = 0, h = 0;
         int32_t depth = 0;
@@ -154,7 +163,7 @@ void RichText(fuzz::Reader &in) {
         return;
     }
     fuzz::Check(path != reinterpret_cast<KyPath *>(1), kName, "the path holder was not written");
-    if (path) fuzz::CheckList(kName, path);
+    if (path) CheckTextList(path);
     KyPathDeletePtr(path, 0);
 }
 
