@@ -23,7 +23,9 @@ Y32_API KyPath *KyPathCreate(void);
  * Room grows in steps of 100 points and *holder follows the block when it
  * moves. 0 when *holder is NULL or the block cannot grow. */
 Y32_API int32_t KyPathAddPoint(KyPath **holder, const FIXED *xy, uint32_t type);
-/* Trims the block to exactly its points. Points may still be added later. */
+/* Trims the block to exactly its points; *holder follows the block. Points
+ * may still be added later. 1; 0 for a NULL holder or record, or when the
+ * block cannot be resized (it is then unchanged). */
 Y32_API int32_t KyPathPurge(KyPath **holder);
 /* Frees the record's OutlineInfo, every record after it along next
  * (mode 0) or selNext (mode != 0), then the record. Does not unlink.
@@ -61,9 +63,14 @@ Y32_API int32_t KyPathGetOutlineInfo(KyPath *path, OutlineInfo **out);
  * from then on: KyPathDeletePtr frees it with its three chains. 1; 0 for a
  * NULL record or info. */
 Y32_API int32_t KyPathSetOutlineInfo(KyPath *path, OutlineInfo *info);
-/* Creates or updates the OutlineInfo in *holder. A path whose key did not
- * change is kept and the newly given one is freed; a changed key frees the
- * stored path and keeps the new one. */
+/* Creates (*holder NULL) or updates the OutlineInfo in *holder: the keys
+ * and chains of the start arrowhead (key0, key1, pathA), the end arrowhead
+ * (key3, key4, pathB) and the dash (key6, pathC), and param0..3. The info
+ * takes ownership of the chains it is given. On update, a slot whose key
+ * did not change keeps its chain and the newly given one is freed; a
+ * changed key frees the stored chain and keeps the new one. 1; 0 for a
+ * NULL holder or when a new info cannot be allocated (the chains then stay
+ * the caller's). */
 Y32_API int32_t KyPathAssignOutlineInfo(int32_t key0, int32_t key1, KyPath *pathA,
                                         int32_t key3, int32_t key4, KyPath *pathB,
                                         int32_t key6, KyPath *pathC,

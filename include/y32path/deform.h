@@ -99,7 +99,7 @@ Y32_API int32_t KyPathDomainRangeBiCubicV(KyPath *path, const double *domain, co
                                           EnvelopeNet *net);
 
 /* As the DomainRange forms with the chain's own box without margin as the
- * domain. reserved is not read. */
+ * domain. reserved is not read. 1; 0 for a NULL path or envelope. */
 Y32_API int32_t KyPathBiLinear(KyPath *path, const EnvelopeCorners *corners);
 Y32_API int32_t KyPathBiCubic(KyPath *path, const EnvelopeNet *net, int32_t reserved);
 Y32_API int32_t KyPathBiCubicV(KyPath *path, const EnvelopeNet *net, int32_t reserved);

@@ -122,7 +122,10 @@ Y32_BEGIN_C
 Y32_API HDC y32CreateMemoryDC(int32_t width, int32_t height, int32_t bitsPerPixel);
 /* A device context over the caller's pixels; the caller keeps them alive
  * until y32DeleteMemoryDC. strideBytes may be negative (bottom-up images:
- * pass the address of the top row); its size must hold a row. */
+ * pass the address of the top row); its size must hold a row. A new
+ * context (either kind) starts with the black pen, the white brush,
+ * R2_COPYPEN and the current position (0, 0). NULL for NULL bits, a size
+ * below 1, another depth, a stride too small, or out of memory. */
 Y32_API HDC y32CreateMemoryDCOn(void *bits, int32_t width, int32_t height, int32_t bitsPerPixel,
                                 int32_t strideBytes);
 /* Frees the context (and its pixels when it owns them). The objects
@@ -164,11 +167,12 @@ Y32_API int32_t MoveToEx(HDC hdc, int32_t x, int32_t y, POINT *previous);
 /* 0 for an unknown context or a NULL out. */
 Y32_API int32_t GetCurrentPositionEx(HDC hdc, POINT *out);
 /* Line from the current position to (x, y), end pixel left out; the
- * current position moves to (x, y). */
+ * current position moves to (x, y). The three drawing calls return 1; 0
+ * for an unknown context or coordinates beyond +-2^27 (nothing drawn). */
 Y32_API int32_t LineTo(HDC hdc, int32_t x, int32_t y);
 /* Cubic Bezier curves from the current position: count is a multiple of 3
- * (control, control, end per curve). The current position moves to the
- * last end point. */
+ * (control, control, end per curve; otherwise 0). The current position
+ * moves to the last end point. */
 Y32_API int32_t PolyBezierTo(HDC hdc, const POINT *points, uint32_t count);
 /* Does not move the current position. */
 Y32_API int32_t Rectangle(HDC hdc, int32_t left, int32_t top, int32_t right, int32_t bottom);

@@ -54,11 +54,14 @@ Y32_API int32_t KyPathTblDeletelpDB(PathTable *table);
  * table. */
 Y32_API int32_t KyPathFind(PathTable *table, int32_t *current, KyPath **first,
                            KyPath **firstSelected, int32_t *stateSet);
-/* *count = number of groups, 0 for a NULL table. */
+/* *count = number of groups, 0 for a NULL table. 1; 0 for a NULL table
+ * or count. */
 Y32_API int32_t KyPathFindGroups(PathTable *table, int32_t *count);
-/* *name = the group's name buffer for 0 <= index < groups, else NULL. */
+/* *name = the group's name buffer (the table's) for 0 <= index < groups,
+ * else NULL. 1; 0 for a NULL table or name, or an index out of range. */
 Y32_API int32_t KyPathFindGroupName(PathTable *table, int32_t index, char **name);
-/* Number of selected paths in the current group, a group chain counting once. */
+/* Number of selected paths in the current group, a group chain counting
+ * once; 0 for a NULL table. */
 Y32_API int32_t KyPathGetSelectedGroupsNumber(PathTable *table);
 /* First record of the current group (after `after`, when given) with a
  * picked segment; NULL when none or when `after` is not in the list. */
