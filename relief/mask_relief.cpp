@@ -200,7 +200,7 @@ struct Nearest {
 };
 
 constexpr int64_t kBlock = 8;        // pixels of a row that share one bound
-constexpr uint32_t kSeedStride = 8;  // chords of the seeding pass: one in so many
+constexpr uint32_t kSeedStride = 16;  // chords of the seeding pass: one in so many
 
 // The box of a chord piece seen from pixel row r: the squared distance
 // from the centres of pixels c0..c1 of the row to the box is a lower bound
