@@ -105,8 +105,9 @@ Y32_API int32_t KyPathDrawInactiveNode(HDC hdc, int32_t x, int32_t y);
 Y32_API int32_t KyPathDrawSmallNode(HDC hdc, int32_t x, int32_t y);
 /* Draws (or, drawn again, erases) the nodes of a record in exclusive-or:
  * squares on its nodes, and on control points next to selected nodes with
- * their handle lines. 0 when the switch is off or an argument is NULL; 1
- * otherwise (also, without drawing, when the view has no overlay buffer). */
+ * their handle lines. 0 when the switch is off, an argument is NULL or the
+ * handle pen cannot be made; 1 otherwise (also, without drawing, when the
+ * view has no overlay buffer or the record no points). */
 Y32_API int32_t KyPathDrawNodes(HDC hdc, KyPath *path, CoordStruct *view);
 /* Inactive squares on the nodes not next to the record's first selected
  * node, in exclusive-or. */
