@@ -1170,6 +1170,22 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
 
     // Crossings of one pixel row: `room` slots per sub-scanline.
     Array<Crossing> cross;
+    // 32-bit masks: the whole pixels inside spans, as +1 / -1 in the
+    // sub-scanline's byte of a per-pixel word (see the row's end). The
+    // spans of one sub-scanline never share an inner pixel, so every byte
+    // of a running sum is 0 or 1 and the sums never carry.
+    Array<uint32_t> inner;
+    uint32_t inner_lo = UINT32_MAX, inner_hi = 0;
+    uint32_t sub_one[4] = {};
+    if (depth == 32) {
+        if (!inner.Reserve(size_t{width} + 2)) return false;
+        std::memset(inner.data, 0, (size_t{width} + 2) * sizeof(uint32_t));
+        for (int32_t k = 0; k < 4; ++k) {
+            uint8_t bytes[4] = {};
+            bytes[k] = 1;
+            std::memcpy(&sub_one[k], bytes, 4);  // the byte at offset k, whatever the byte order
+        }
+    }
     size_t room = 0;
     int32_t counts[16];
 
@@ -1331,7 +1347,14 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     return;
                 }
                 line[pa * 4 + sub] &= kLeftMask[li];
-                for (uint32_t px = pa + 1; px < pb; ++px) line[px * 4 + sub] = 0;
+                if (pb - pa <= 64) {  // short: a few byte stores
+                    for (uint32_t px = pa + 1; px < pb; ++px) line[px * 4 + sub] = 0;
+                } else {
+                    inner.data[pa + 1] += sub_one[sub];
+                    inner.data[pb] -= sub_one[sub];
+                    if (pa + 1 < inner_lo) inner_lo = pa + 1;
+                    if (pb > inner_hi) inner_hi = pb;
+                }
                 if (pb < width) line[pb * 4 + sub] &= kRightMask[rj];
             };
             if (n == 2) {
@@ -1386,6 +1409,37 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 }
                 if (winding != 0) span(start, list[n - 1].x);
             }
+        }
+        if (depth == 32 && inner_lo <= inner_hi) {
+            // Clears each inner pixel's bytes of the sub-scanlines whose
+            // spans pass over it whole: one word per pixel instead of a
+            // byte store per pixel and sub-scanline.
+            // Between two changes the set of sub-scanlines is constant: a
+            // run of whole pixels on all four is zeroed with memset.
+            uint32_t open = 0;
+            for (uint32_t px = inner_lo; px <= inner_hi;) {
+                open += inner.data[px];
+                inner.data[px] = 0;
+                uint32_t end = px + 1;
+                while (end <= inner_hi && inner.data[end] == 0) ++end;
+                const uint32_t stop = end < width ? end : width;
+                const uint32_t keep = ~(open * 0xFFu);
+                if (open != 0 && px < stop) {
+                    if (keep == 0) {
+                        std::memset(line + size_t{px} * 4, 0, size_t{stop - px} * 4);
+                    } else {
+                        for (uint32_t q = px; q < stop; ++q) {
+                            uint32_t word;
+                            std::memcpy(&word, line + size_t{q} * 4, 4);
+                            word &= keep;
+                            std::memcpy(line + size_t{q} * 4, &word, 4);
+                        }
+                    }
+                }
+                px = end;
+            }
+            inner_lo = UINT32_MAX;
+            inner_hi = 0;
         }
         if (depth != 32) acc.Settle();
         if (depth != 32 && acc.lo <= acc.hi) {
