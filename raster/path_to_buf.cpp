@@ -83,7 +83,7 @@ Y32Rect Inflate(Y32Rect r, int32_t margin) {
 // row by row, while the row is in cache, instead of a whole-buffer clear
 // followed by a second pass over the covered pixels).
 bool FillWritesEverything(const ToBufOptions &opt, int32_t depth) {
-    return opt.mode == 0 && depth == 8 && opt.impl == FillImpl::kFast;
+    return opt.mode == 0 && (depth == 8 || depth == 32) && opt.impl == FillImpl::kFast;
 }
 
 void Render(KyPath *head, const ToBufOptions &opt, FIXED scale, const Y32Rect &rect, PathBuf buf) {
@@ -228,8 +228,9 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
             failed = true;
             break;
         }
-        // Sub-pixel masks start with nothing covered, whatever draws on them.
-        if (depth == 32) ClearMask32(buf);
+        // Sub-pixel masks start with nothing covered, whatever draws on them
+        // (the fast fill clears them itself, row by row).
+        if (depth == 32 && (skip || !FillWritesEverything(opt, depth))) ClearMask32(buf);
         if (!skip) Render(cur, opt, scale, rect, buf);
         if (opt.format == 16 && opt.mode == 0 && scale > fx::kOne) {
             PathBuf small = Downsample(buf, fx::ToDouble(scale), opt.antialias == 0, &rect);

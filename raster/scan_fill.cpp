@@ -1086,19 +1086,23 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const int32_t subs = spec.subs;
     const double dwidth = width;
     const bool blank = spec.blank && depth != 32;
-    if (depth == 32) ClearMask32(buf);
+    // A 32-bit mask is cleared to "nothing covered" row by row as the fill
+    // reaches each row (while it is in cache), not all at once first.
+    const bool clear32 = depth == 32;
+    const size_t row_bytes = size_t{width} * (clear32 ? 4 : 1);
     if (width == 0 || height == 0) return true;
     const int64_t g_end = static_cast<int64_t>(height) * subs;
     const int32_t shift = subs == 16 ? 4 : (subs == 4 ? 2 : 0);  // row of sub-scanline g: g >> shift
 
-    // Rows [0, zeroed) hold their final bytes (blank buffers only).
+    // Rows [0, zeroed) hold their final bytes (blank and 32-bit buffers).
     uint32_t zeroed = 0;
     auto zero_rows_to = [&](uint32_t end) {
-        if (!blank || end <= zeroed) return;
-        std::memset(pbuf::Row(buf, zeroed), 0, static_cast<size_t>(end - zeroed) * width);
+        if (!(blank || clear32) || end <= zeroed) return;
+        std::memset(pbuf::Row(buf, zeroed), clear32 ? 0xFF : 0, static_cast<size_t>(end - zeroed) * row_bytes);
         zeroed = end;
     };
-    // Every way out of a blank fill leaves the rows not reached at 0.
+    // Every way out of a blank or 32-bit fill leaves the rows not reached
+    // empty.
     struct Finish {
         decltype(zero_rows_to) &zero;
         uint32_t rows;
@@ -1255,8 +1259,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         } else if (skip_estimate > 0) {
             --skip_estimate;
         }
-        if (blank) {
-            std::memset(line, 0, width);
+        if (blank || clear32) {
+            std::memset(line, clear32 ? 0xFF : 0, row_bytes);
             zeroed = static_cast<uint32_t>(row) + 1;
         }
         if (active.size > room) {

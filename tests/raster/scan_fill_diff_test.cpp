@@ -327,9 +327,11 @@ TEST_F(ScanFillDiffTest, EstimatedRowsOnUsedAndUnclearedBuffers) {
     EXPECT_GT(compared, 1000u);
 }
 
-// A fresh mask is not cleared before the fast filler writes it, so a fill
-// that runs out of scratch memory part-way must still leave every row
-// either as the full fill has it or at 0: never the buffer's old bytes.
+// A fresh mask is not cleared before the fast filler writes it (an 8-bit
+// one given as blank, a 32-bit one always: it clears each row as it comes
+// to it), so a fill that runs out of scratch memory part-way must still
+// leave every row either as the full fill has it or empty: never the
+// buffer's old bytes.
 TEST_F(ScanFillDiffTest, ScratchFailuresLeaveWholeRowsOrZeros) {
     Corpus corpus;
     corpus.Stars();
@@ -339,32 +341,37 @@ TEST_F(ScanFillDiffTest, ScratchFailuresLeaveWholeRowsOrZeros) {
         KyPath *p = Build(contours);
         Y32Rect r = raster::GroupRect(p, false, fx::kOne);
         const uint32_t w = static_cast<uint32_t>(r.right - r.left), h = static_cast<uint32_t>(r.bottom - r.top);
-        raster::FillSpec spec{raster::Mapping{1.0, static_cast<double>(r.left), static_cast<double>(r.top)}, 16,
-                              false, false};
-        spec.blank = true;
-        PathBuf full = pbuf::AllocQuiet(8, w, h), part = pbuf::AllocQuiet(8, w, h);
-        ASSERT_TRUE(full && part);
-        int64_t before = plat::AllocationRequests();
-        ASSERT_TRUE(raster::ScanFill(p, spec, full));
-        const int64_t requests = plat::AllocationRequests() - before;
-        for (int64_t i = 0; i < requests; ++i) {
-            std::memset(part, 0xA5, size_t{w} * h);
-            bool done;
-            {
-                plat::ScopedAllocFailure fail(i);
-                done = raster::ScanFill(p, spec, part);
+        for (int32_t depth : {8, 32}) {
+            const uint32_t row_bytes = w * static_cast<uint32_t>(depth / 8);
+            const uint8_t empty = depth == 32 ? 0xFF : 0;
+            raster::FillSpec spec{raster::Mapping{1.0, static_cast<double>(r.left), static_cast<double>(r.top)},
+                                  depth == 32 ? 4 : 16, false, false};
+            spec.blank = true;
+            PathBuf full = pbuf::AllocQuiet(depth, w, h), part = pbuf::AllocQuiet(depth, w, h);
+            ASSERT_TRUE(full && part);
+            std::memset(full, 0xA5, size_t{row_bytes} * h);
+            int64_t before = plat::AllocationRequests();
+            ASSERT_TRUE(raster::ScanFill(p, spec, full));
+            const int64_t requests = plat::AllocationRequests() - before;
+            for (int64_t i = 0; i < requests; ++i) {
+                std::memset(part, 0xA5, size_t{row_bytes} * h);
+                bool done;
+                {
+                    plat::ScopedAllocFailure fail(i);
+                    done = raster::ScanFill(p, spec, part);
+                }
+                // A row the estimates could not get scratch for goes the exact
+                // way, so some failures cost nothing.
+                for (uint32_t y = 0; y < h; ++y) {
+                    const uint8_t *got = pbuf::Row(part, y), *want = pbuf::Row(full, y);
+                    bool whole = std::memcmp(got, want, row_bytes) == 0, zero = true;
+                    for (uint32_t x = 0; x < row_bytes && zero; ++x) zero = got[x] == empty;
+                    ASSERT_TRUE(whole || (zero && !done)) << name << " depth " << depth << ": failure " << i << ", row " << y;
+                }
             }
-            // A row the estimates could not get scratch for goes the exact
-            // way, so some failures cost nothing.
-            for (uint32_t y = 0; y < h; ++y) {
-                const uint8_t *got = pbuf::Row(part, y), *want = pbuf::Row(full, y);
-                bool whole = std::memcmp(got, want, w) == 0, zero = true;
-                for (uint32_t x = 0; x < w && zero; ++x) zero = got[x] == 0;
-                ASSERT_TRUE(whole || (zero && !done)) << name << ": failure " << i << ", row " << y;
-            }
+            KyPathBufFree(full);
+            KyPathBufFree(part);
         }
-        KyPathBufFree(full);
-        KyPathBufFree(part);
         KyPathDeletePtr(p, 0);
     }
 }
