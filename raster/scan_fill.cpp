@@ -254,18 +254,25 @@ struct RowAccumulator {
         pend_used = 0;
     }
 
+    // After the n spans of a sub-scanline, from a (the first one's start)
+    // to b (the last one's end): the touched range and the pending cells
+    // in use, once per sub-scanline rather than per span.
+    void Spanned(uint32_t n, double a, double b) {
+        const uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
+        if (pa < lo) lo = pa;
+        if (pb > hi) hi = pb;
+        if (2 * n > pend_used) pend_used = 2 * n;
+    }
     // Span [a, b] with 0 <= a < b <= width, the k-th of its sub-scanline
-    // (k < the room asked for with Room).
+    // (k < the room asked for with Room), spans in increasing x; call
+    // Spanned after the last one.
     void Span(double a, double b, uint32_t k) {
         // a and b lie in [0, width]: truncation is floor, and exact.
         uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
         double fa = a - static_cast<double>(pa), fb = b - static_cast<double>(pb);
-        if (pa < lo) lo = pa;
-        if (pb > hi) hi = pb;
         if (pa >= kExactFrom) {
             Add(pend[2 * k], pa, 1, -static_cast<int64_t>(fa * kUnit));
             Add(pend[2 * k + 1], pb, -1, static_cast<int64_t>(fb * kUnit));
-            if (2 * k + 2 > pend_used) pend_used = 2 * k + 2;
             return;
         }
         // Near the left border: the reference's order, in doubles.
@@ -1335,11 +1342,14 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (n < 2) continue;
             Crossing *list = cross.data + static_cast<size_t>(sub) * room;
             uint32_t k = 0;  // spans so far on this sub-scanline
+            double first_a = 0, last_b = 0;
             auto span = [&](double a, double b) __attribute__((always_inline)) {
                 a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
                 b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
                 if (!(a < b)) return;
                 if (depth != 32) {
+                    if (k == 0) first_a = a;
+                    last_b = b;
                     acc.Span(a, b, k++);
                     return;
                 }
@@ -1368,6 +1378,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 double a = list[0].x, b = list[1].x;
                 if (b < a) std::swap(a, b);
                 span(a, b);
+                if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
                 continue;
             }
             // Even-odd pairs crossings by position alone: crossings at one
@@ -1413,6 +1424,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 }
                 if (winding != 0) span(start, list[n - 1].x);
             }
+            if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
         }
         if (depth == 32 && inner_lo <= inner_hi) {
             // Clears each inner pixel's bytes of the sub-scanlines whose
