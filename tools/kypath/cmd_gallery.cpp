@@ -21,6 +21,7 @@
 #include "tools/kypath/commands.h"
 #include "tools/kypath/png_io.h"
 #include "tools/kypath/scene3d.h"
+#include "tools/kypath/text_figure.h"
 #include "tools/kypath/svg_path.h"
 #include "y32Path.h"
 
@@ -103,28 +104,12 @@ struct BufOwner {
 
 // Text outlines in DejaVu Sans at an em of `size` pixels.
 KyPath *TextPath(const std::string &text, int size, bool bold) {
-    LOGFONTA lf{};
-    lf.lfHeight = -size;
-    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = static_cast<uint8_t>(Y32_UTF8_CHARSET);
-    lf.lfOutPrecision = OUT_TT_PRECIS;
-    std::strncpy(lf.lfFaceName, "DejaVu Sans", LF_FACESIZE - 1);
-    HFONTDC dc = y32CreateFontDC();
-    HFONT font = y32CreateFontIndirect(&lf);
-    KyPath *path = nullptr;
-    if (dc && font) {
-        y32SelectFont(dc, font);
-        TextParams params{};
-        params.output = KYTEXT_PATH_ONLY;
-        Y32Rect rect{};
-        std::string copy = text;
-        PathBuf mask = KyPathCreateText(dc, copy.data(), &params, &path, &rect);
-        if (mask) KyPathBufFree(mask);
-        y32SelectFont(dc, nullptr);
-    }
-    if (font) y32DeleteFont(font);
-    if (dc) y32DeleteFontDC(dc);
-    return path;
+    TextFigureSpec spec;
+    spec.text = text;
+    spec.face = "DejaVu Sans";
+    spec.size = size;
+    spec.bold = bold;
+    return MakeTextFigure(spec);
 }
 
 // An anti-aliased 8-bit mask of the path's group and its image rectangle.
