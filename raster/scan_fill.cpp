@@ -65,6 +65,28 @@
 //    registers; the rasteriser's flattener settings a compile-time
 //    constant; the chord array sized from the curves' control polygons (the
 //    doubling copies were 3% at 2048).
+//  - Kept (scene B, the {199/83} star, 1024 square: ~115 edges per row
+//    crossing each other ~16 times per row, so nearly every row is exact;
+//    instructions per fill from callgrind): an edge on one chord for the
+//    whole row steps its sub-scanline centre by 1/subs and takes its row
+//    extent from its two ends, crossings written through per-sub-scanline
+//    pointers (non-zero 143M -> 112M); after a failed estimated row the
+//    next 1, 3, 7 or 15 rows go straight to the exact way (the tries were
+//    10% of B and fail there every time; 112M -> 91M with the sort change
+//    below); the insertion sort skips the store of a crossing already in
+//    place and compares positions alone under even-odd; the non-zero sweep
+//    tests one condition per crossing (91M -> 80M).
+//  - Measured and left: the division per crossing. With the slope
+//    multiplied instead (wrong bytes, only to time it) B ran 1-2% faster:
+//    the generation, sort and sweep of 1.9M crossings per fill is the cost,
+//    about 15, 12 and 11 instructions each.
+//  - Kept (32-bit masks): whole pixels of spans over 64 pixels counted in
+//    one word per pixel and cleared at the row's end instead of a strided
+//    byte store per pixel and sub-scanline (scene A 28.6M -> 24.8M); a
+//    fresh mask set to "nothing covered" row by row here, not zeroed by
+//    the allocation and then set twice (24.8M -> 20.9M, 1.6 -> 1.25 ms).
+//    Shorter spans keep the byte stores: counting them made the even-odd
+//    star slower (the sweep over the row costs more than they save).
 // Where the time goes now (circle at 256, 1000 chords for 246 rows): the
 // flattener and building chords about 30%, the rows' edge and part loops
 // about 45%, writing the pixels (certifying each touched one) about 20%.
