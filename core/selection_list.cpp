@@ -18,10 +18,12 @@ bool InGroupChain(const KyPath *p) {
 
 void PathDeselectOne(KyPath *p) {
     if (!p || !(p->flags & KPF_SELECTED)) return;
-    if (p->flags & (KPF_HASSELPOINT | KPF_HASSELSEGMENT)) {
-        PathPoint *pts = path::Points(p);
-        for (int32_t i = 0; i < p->count; ++i) pts[i].type &= kClearPointSelection;
-    }
+    // Every point is cleared, not only when the flags claim marks: an
+    // envelope outline shows its corners as selected nodes under a fixed
+    // flags word, and marks left on a deselected record would come back as
+    // a phantom node selection when it is selected again.
+    PathPoint *pts = path::Points(p);
+    for (int32_t i = 0; i < p->count; ++i) pts[i].type &= kClearPointSelection;
     p->flags &= kClearRecordSelection;
     if (p->selNext) p->selNext->selPrev = p->selPrev;
     if (p->selPrev) p->selPrev->selNext = p->selNext;

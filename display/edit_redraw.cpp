@@ -17,6 +17,9 @@ namespace {
 int32_t EraseSelection(CoordStruct *v, KyPath *p, Y32Rect *out) {
     if (!v || !p || !out) return 0;
     *out = Y32Rect{0, 0, 0, 0};
+    // The highlight of a picked segment first: the erase only counts down,
+    // and where another outline still covers a pixel its bit would stay.
+    outline::UnhighlightSelectedSegments(v, p, nullptr);
     outline::DrawSelection(v, p, overlay::kErase, out);
     return 1;
 }
@@ -37,6 +40,22 @@ int32_t DrawPicked(CoordStruct *v, KyPath *p, Y32Rect *out) {
     const int32_t done = KyPathDrawSelectedSegments(v, p, out);
     outline::HighlightSelectedSegments(v, p, nullptr);
     return done;
+}
+
+int32_t DrawWhole(CoordStruct *v, KyPath *p, Y32Rect *out) {
+    if (!v || !p || !out) return 0;
+    outline::DrawSelection(v, p, overlay::kDraw, out);
+    return 1;
+}
+
+int32_t Highlight(CoordStruct *v, KyPath *p, Y32Rect *out) {
+    if (!v || !p || !out) return 0;
+    return outline::HighlightSelectedSegments(v, p, out) ? 1 : 0;
+}
+
+int32_t Unhighlight(CoordStruct *v, KyPath *p, Y32Rect *out) {
+    if (!v || !p || !out) return 0;
+    return outline::UnhighlightSelectedSegments(v, p, out) ? 1 : 0;
 }
 
 void Empty(Y32Rect *r) {
@@ -60,9 +79,12 @@ int32_t KyPathDuplicate(HDC dc, PathTable *t, CoordStruct *v, Y32Rect *changed) 
     Empty(changed);
     edit::Redraw redraw;
     redraw.draw_nodes = KyPathDrawNodes;
-    // The copies are selected and have no selected nodes: the selection
-    // drawer puts every segment of each copy into the overlay.
-    redraw.draw_selected = KyPathDrawSelected;
+    // The copies are new outlines: every segment of each goes into the
+    // overlay, also when a copy took over selected nodes from its source
+    // (the selection drawer would then draw only the segments at them).
+    redraw.draw_selected = DrawWhole;
+    redraw.highlight_segments = Highlight;
+    redraw.unhighlight_segments = Unhighlight;
     return edit::DuplicateSelection(dc, t, v, redraw, changed) ? 1 : 0;
 }
 

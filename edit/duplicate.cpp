@@ -92,6 +92,11 @@ bool DuplicateSelection(HDC dc, PathTable *t, CoordStruct *view, const Redraw &r
     tail->next = copies;
     copies->prev = tail;
 
+    // A picked segment of a source is highlighted in the overlay; the mark
+    // goes with the selection below, so the highlight must go first or it
+    // stays on screen with nothing to take it off.
+    Y32Rect unlit = CallDraw(redraw.unhighlight_segments, view, first);
+
     // The sources give up the selection. Their nodes are drawn once more
     // while they still show as selected, so the exclusive-or squares on the
     // window go away exactly as they were drawn. Only the selection state
@@ -111,7 +116,10 @@ bool DuplicateSelection(HDC dc, PathTable *t, CoordStruct *view, const Redraw &r
     KyPathMovePaths(copies, view, kDuplicateOffsetPixels, kDuplicateOffsetPixels);
     KyPathAssignSelectedPath(t, copies);
     Y32Rect drawn = CallDraw(redraw.draw_selected, view, copies);
-    if (changed) *changed = drawn;
+    // The copies carry the sources' picked segments: show them as a fresh
+    // drawing of the list would.
+    drawn = UnionRect(drawn, CallDraw(redraw.highlight_segments, view, copies));
+    if (changed) *changed = UnionRect(drawn, unlit);
     return true;
 }
 

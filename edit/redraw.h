@@ -32,6 +32,10 @@ struct Redraw {
     // Erase every segment of every record of the selection list, whatever
     // its node selection (what a deletion takes off the overlay).
     int32_t (*erase_selection)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
+    // Set and clear the highlight of the picked segments of the selection
+    // list holding the record (the counts stay as they are).
+    int32_t (*highlight_segments)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
+    int32_t (*unhighlight_segments)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
     // The exclusive-or node squares of one record on the window.
     int32_t (*draw_nodes)(HDC dc, KyPath *record, CoordStruct *view) = nullptr;
 };
