@@ -182,6 +182,16 @@ PathBuf KyPathCreateText(HFONTDC dc, char *text, TextParams *params, KyPath **pa
     PathBuf *buffers = nullptr;
     const int32_t made = KyPathToBuf(first, 16, 0, params->antialias, params->renderMode, fx::FromDouble(scale),
                                      &rects, &buffers, 0);
+    if (made <= 0) {
+        // A chain with outlines always gives a mask unless the rendering
+        // ran out of memory: then nothing is handed out, the path
+        // included, so the caller does not take half a result for a whole.
+        if (rects) GlobalFree(rects);
+        if (buffers) GlobalFree(buffers);
+        KyPathDeletePtr(first, 0);
+        if (path) *path = nullptr;
+        return nullptr;
+    }
     PathBuf result = nullptr;
     if (made > 0 && rects && buffers) {
         if (rect) *rect = rects[0];
