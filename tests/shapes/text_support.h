@@ -9,6 +9,7 @@
 
 #include "platform/fonts.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Path.h"
 
 namespace text_support {
@@ -65,12 +66,7 @@ struct Box {
     double height() const { return max_y - min_y; }
 };
 
-// Every record from p along next.
-inline std::vector<KyPath *> Records(KyPath *p) {
-    std::vector<KyPath *> out;
-    for (; p; p = p->next) out.push_back(p);
-    return out;
-}
+using testing_support::Records;
 
 // Box of the points of the records from `from` up to (not including) `to`.
 inline Box PointBox(KyPath *from, KyPath *to = nullptr) {
