@@ -76,6 +76,7 @@ const Command kCommands[] = {
     {"stroke", "--path ", "", false, false},
     {"text", nullptr, "Hi", false, false},
     {"shape", nullptr, "ellipse", false, false},
+    {"gallery", nullptr, "--tile 64", false, false},
 };
 
 TEST(KypathCli, BadInputGivesOneLineExitTwoAndNoFile) {
@@ -100,6 +101,8 @@ TEST(KypathCli, BadInputGivesOneLineExitTwoAndNoFile) {
             cases.push_back({"missing font", "--text Ky --font 'No Such Face Anywhere' " + std::string(c.extra) + " -o " + Quote(png)});
         if (name == "text")
             cases.push_back({"missing font", "Hi --font 'No Such Face Anywhere' -o " + Quote(png)});
+        if (name == "mask")
+            cases.push_back({"unwritable --flat", figure + " --flat " + Quote(OutDir() + "/no/such/dir/x.flat") + " -o " + Quote(png)});
         if (c.takes_in) {
             cases.push_back({"garbage --in", "--in " + Quote(garbage) + " " + c.extra + " -o " + Quote(png)});
             cases.push_back({"unreadable --in", "--in " + Quote(OutDir() + "/missing.flat") + " " + c.extra + " -o " + Quote(png)});

@@ -201,8 +201,16 @@ KyPath *ReadFlatFile(const std::string &file) {
 }
 
 void WriteVectorOutputs(const FigureOutput &out, KyPath *head) {
-    if (!out.svg.empty()) WriteSvgFile(out.svg, head);
-    if (!out.flat.empty()) WriteFlatFile(out.flat, head);
+    // A command that fails writes nothing: what was written before the
+    // failing file goes again.
+    try {
+        if (!out.svg.empty()) WriteSvgFile(out.svg, head);
+        if (!out.flat.empty()) WriteFlatFile(out.flat, head);
+    } catch (const ToolError &) {
+        if (!out.png.empty()) std::remove(out.png.c_str());
+        if (!out.svg.empty()) std::remove(out.svg.c_str());
+        throw;
+    }
 }
 
 // ---- Long builds -------------------------------------------------------------

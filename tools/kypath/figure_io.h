@@ -110,7 +110,8 @@ void WriteFlatFile(const std::string &file, KyPath *head);
 // Reads a file --flat wrote.
 KyPath *ReadFlatFile(const std::string &file);
 
-// Writes --svg and --flat when they were asked for.
+// Writes --svg and --flat when they were asked for (after the PNG); when
+// one cannot be written, the files already written are removed.
 void WriteVectorOutputs(const FigureOutput &out, KyPath *head);
 
 // While alive, Ctrl-C asks the library's long builds to stop (through the
