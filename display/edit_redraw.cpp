@@ -58,6 +58,12 @@ int32_t Unhighlight(CoordStruct *v, KyPath *p, Y32Rect *out) {
     return outline::UnhighlightSelectedSegments(v, p, out) ? 1 : 0;
 }
 
+int32_t DrawWholeLit(CoordStruct *v, KyPath *p, Y32Rect *out) {
+    if (!DrawWhole(v, p, out)) return 0;
+    outline::HighlightSelectedSegments(v, p, nullptr);
+    return 1;
+}
+
 void Empty(Y32Rect *r) {
     if (r) *r = Y32Rect{0, 0, 0, 0};
 }
@@ -70,8 +76,11 @@ int32_t KyPathAlign(int32_t reserved, int32_t mode, PathTable *t, CoordStruct *v
     (void)reserved;
     Empty(changed);
     edit::Redraw redraw;
-    redraw.hide_selected = KyPathHideSelected;
-    redraw.draw_selected = KyPathDrawSelected;
+    // Align moves whole records: every segment is erased and drawn again,
+    // not only those at selected nodes, with any picked segment's
+    // highlight taken off before and put back after.
+    redraw.hide_selected = EraseSelection;
+    redraw.draw_selected = DrawWholeLit;
     return edit::AlignSelection(t, mode, v, redraw, changed) ? 1 : 0;
 }
 

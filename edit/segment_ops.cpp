@@ -106,6 +106,14 @@ void Relink(KyPath *p) {
 KyPath *Subdivide(PathTable *table, KyPath *p, int32_t segment, uint32_t t_word) {
     if (!table || !p || table->current < 0 || table->current >= table->groups) return nullptr;
     if (segment < 0 || static_cast<int64_t>(segment) + 1 >= p->count) return nullptr;
+    // The index must start a whole segment: a curve's control point would
+    // be "split" across two curves, dropping the marks and shape of both.
+    bool starts = false;
+    path::ForEachSegment(p, [&](const path::Segment &s) {
+        const int32_t span = s.kind == path::Segment::kLine ? 1 : 3;
+        starts = starts || (s.start == segment && s.end == segment + span);
+    });
+    if (!starts) return nullptr;
     // A division rather than a product with 1/65535 rounded to a double:
     // 65535 then gives exactly 1 also where doubles are evaluated in
     // extended precision (x87 on 32-bit targets), so t = 65535 lands on the
