@@ -1359,6 +1359,12 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         bool ordered = track;
         for (size_t i = 1; ordered && i < active.size; ++i)
             if (active.data[i]->row_min <= active.data[i - 1]->row_max) ordered = false;
+        // With every crossing of the row inside the buffer (the usual case:
+        // the buffer is the shape's box), the spans need no clamping. Worth
+        // the check under even-odd, where every crossing ends a span.
+        bool inside = track && spec.even_odd;
+        for (size_t i = 0; inside && i < active.size; ++i)
+            inside = active.data[i]->row_min >= 0 && active.data[i]->row_max <= dwidth;
         for (int32_t sub = 0; sub < subs; ++sub) {
             const size_t n = static_cast<size_t>(counts[sub]);
             if (n < 2) continue;
@@ -1366,8 +1372,10 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             uint32_t k = 0;  // spans so far on this sub-scanline
             double first_a = 0, last_b = 0;
             auto span = [&](double a, double b) __attribute__((always_inline)) {
-                a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
-                b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
+                if (!inside) {
+                    a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
+                    b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
+                }
                 if (!(a < b)) return;
                 if (depth != 32) {
                     if (k == 0) first_a = a;
