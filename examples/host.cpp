@@ -215,7 +215,8 @@ int main(int argc, char **argv) {
     const uint8_t colours[3][3] = {{40, 90, 170}, {200, 120, 40}, {60, 150, 80}};
     ShadingGammaToMap();
     bool shaded = true;
-    for (int32_t g = 0; g < groups; ++g) shaded = shaded && Bevel(KyPathTblGroups(table)[g].first, canvas, W, H, colours[g]);
+    for (int32_t g = 0; g < groups; ++g)
+        shaded = shaded && Bevel(KyPathTblGroups(table)[g].first, canvas, W, H, colours[g]);
     STEP(shaded, "every group shaded with a bevel");
     // The card's centre is shaded in its own colour (the flat top faces the
     // viewer, so it is lit but not white), and the ground stays as it was.

@@ -96,16 +96,19 @@ TEST(KypathCli, BadInputGivesOneLineExitTwoAndNoFile) {
             {"unwritable output", figure + " " + c.extra + " -o " + Quote(OutDir() + "/no/such/dir/x.png")},
         };
         if (c.path_flag)
-            cases.push_back({"malformed path data", std::string(c.path_flag) + "'M10 10 L20' " + c.extra + " -o " + Quote(png)});
+            cases.push_back(
+                {"malformed path data", std::string(c.path_flag) + "'M10 10 L20' " + c.extra + " -o " + Quote(png)});
         if (c.takes_text_font)
-            cases.push_back({"missing font", "--text Ky --font 'No Such Face Anywhere' " + std::string(c.extra) + " -o " + Quote(png)});
-        if (name == "text")
-            cases.push_back({"missing font", "Hi --font 'No Such Face Anywhere' -o " + Quote(png)});
+            cases.push_back({"missing font",
+                             "--text Ky --font 'No Such Face Anywhere' " + std::string(c.extra) + " -o " + Quote(png)});
+        if (name == "text") cases.push_back({"missing font", "Hi --font 'No Such Face Anywhere' -o " + Quote(png)});
         if (name == "mask")
-            cases.push_back({"unwritable --flat", figure + " --flat " + Quote(OutDir() + "/no/such/dir/x.flat") + " -o " + Quote(png)});
+            cases.push_back({"unwritable --flat",
+                             figure + " --flat " + Quote(OutDir() + "/no/such/dir/x.flat") + " -o " + Quote(png)});
         if (c.takes_in) {
             cases.push_back({"garbage --in", "--in " + Quote(garbage) + " " + c.extra + " -o " + Quote(png)});
-            cases.push_back({"unreadable --in", "--in " + Quote(OutDir() + "/missing.flat") + " " + c.extra + " -o " + Quote(png)});
+            cases.push_back(
+                {"unreadable --in", "--in " + Quote(OutDir() + "/missing.flat") + " " + c.extra + " -o " + Quote(png)});
         }
         for (const Case &k : cases) {
             SCOPED_TRACE(name + ": " + k.what + ": " + k.args);
@@ -130,8 +133,8 @@ TEST(KypathCli, BadInputGivesOneLineExitTwoAndNoFile) {
 }
 
 TEST(KypathCli, HelpEndsWithAnExampleAndExitsZero) {
-    for (const char *name : {"mask", "text", "shape", "relief", "wrap", "envelope", "shade", "render3d", "stroke",
-                             "gallery"}) {
+    for (const char *name :
+         {"mask", "text", "shape", "relief", "wrap", "envelope", "shade", "render3d", "stroke", "gallery"}) {
         SCOPED_TRACE(name);
         const std::string out = OutDir() + "/help.txt";
         const int status = std::system((Program() + name + " --help >'" + out + "'").c_str());
@@ -151,7 +154,8 @@ std::vector<std::vector<std::vector<int32_t>>> Points(KyPath *head) {
         out.emplace_back();
         const PathPoint *p = KyPathPoints(r);
         for (int32_t i = 0; i < r->count; ++i)
-            out.back().push_back({p[i].type & (PT_MOVETO | PT_LINETO | PT_BEZIERTO | PT_CLOSEFIGURE), +p[i].x, +p[i].y});
+            out.back().push_back(
+                {p[i].type & (PT_MOVETO | PT_LINETO | PT_BEZIERTO | PT_CLOSEFIGURE), +p[i].x, +p[i].y});
     }
     return out;
 }
@@ -180,8 +184,9 @@ TEST(KypathCli, FlatAndSvgOutputsComeBackUnchanged) {
         SCOPED_TRACE(figure);
         const std::string a = dir + "/a.png", b = dir + "/b.png", flat = dir + "/f.flat", svg = dir + "/f.svg";
         for (const std::string &f : {a, b, flat, svg}) fs::remove(f);
-        ASSERT_EQ(Kypath("mask " + figure + " -q -o " + Quote(a) + " --flat " + Quote(flat) + " --svg " + Quote(svg)).code,
-                  0);
+        ASSERT_EQ(
+            Kypath("mask " + figure + " -q -o " + Quote(a) + " --flat " + Quote(flat) + " --svg " + Quote(svg)).code,
+            0);
         ASSERT_EQ(Kypath("mask --in " + Quote(flat) + " -q -o " + Quote(b)).code, 0);
         const Grey ga = ReadGrey(a), gb = ReadGrey(b);
         EXPECT_EQ(ga.w, gb.w);
@@ -215,8 +220,8 @@ TEST(KypathCli, FlatAndSvgOutputsComeBackUnchanged) {
 TEST(KypathCli, CtrlCStopsAReliefBuild) {
     const std::string png = OutDir() + "/interrupted.png", err = OutDir() + "/interrupted.txt";
     fs::remove(png);
-    const std::string cmd = Program() + "relief --text Ky --size 500 --width 60 --scale 8 -q -o '" + png + "' 2>'" + err +
-                            "' & p=$!; sleep 0.2; while kill -INT $p 2>/dev/null; do sleep 0.1; done; wait $p";
+    const std::string cmd = Program() + "relief --text Ky --size 500 --width 60 --scale 8 -q -o '" + png + "' 2>'" +
+                            err + "' & p=$!; sleep 0.2; while kill -INT $p 2>/dev/null; do sleep 0.1; done; wait $p";
     const int status = std::system(cmd.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
     std::ifstream in(err);

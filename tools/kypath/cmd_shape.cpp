@@ -43,7 +43,7 @@ void RunShape(const ShapeOptions &o) {
     int w = 0, h = 0;
     char tail = 0;
     if (std::sscanf(o.size.c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w <= 0 || h <= 0 || w > 16384 || h > 16384)
-        throw CLI::ValidationError("--size", "expected WIDTHxHEIGHT in pixels, each 1..16384");
+        throw CLI::ValidationError("--shape-size", "expected WIDTHxHEIGHT in pixels, each 1..16384");
     KyPathInit();
     CoordStruct view{};
     view.right = o.margin * 2 + w;
@@ -82,13 +82,15 @@ void AddShapeCommand(CLI::App &app) {
     CLI::App *cmd = app.add_subcommand("shape", "Build a primitive shape as the shape tools do and render it to PNG");
     cmd->footer(
         "Examples:\n"
-        "  kypath shape ellipse --size 120x80 -o ellipse.png\n"
+        "  kypath shape ellipse --shape-size 120x80 -o ellipse.png\n"
         "  kypath shape rounded --size 90x60 --roundness 25 -o card.png\n"
         "  kypath shape segmented --size 120x40 --antialias off -o bar.png");
     cmd->add_option("kind", opt->kind, "the shape")
         ->required()
         ->check(CLI::IsMember({"ellipse", "rectangle", "rounded", "diamond", "segmented"}));
-    cmd->add_option("--size", opt->size, "the drag, WIDTHxHEIGHT window pixels at zoom 1")->capture_default_str();
+    cmd->add_option("--shape-size,--size", opt->size,
+                    "the drag, WIDTHxHEIGHT window pixels at zoom 1 (as envelope's --shape-size)")
+        ->capture_default_str();
     cmd->add_option("--roundness", opt->roundness,
                     "rounded: corner radius in percent of the short half side (0..100); without it the radius "
                     "comes from the proportions")

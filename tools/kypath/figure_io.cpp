@@ -165,9 +165,10 @@ void WriteSvgFile(const std::string &file, KyPath *head) {
     const int32_t w = box.right - box.left + 2, h = box.bottom - box.top + 2;
     char top[160];
     std::snprintf(top, sizeof top,
-                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"%d %d %d %d\">\n",
-                  w, h, box.left - 1, box.top - 1, w, h);
-    const std::string doc = top + std::string("  <path fill-rule=\"nonzero\" d=\"") + SvgPathData(head) + "\"/>\n</svg>\n";
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"%d %d %d %d\">\n", w,
+                  h, box.left - 1, box.top - 1, w, h);
+    const std::string doc =
+        top + std::string("  <path fill-rule=\"nonzero\" d=\"") + SvgPathData(head) + "\"/>\n</svg>\n";
     WriteFileOrFail(file, doc.data(), doc.size());
 }
 

@@ -57,7 +57,7 @@ struct FigureInput {
     std::string text;  // --text
     std::string font = "DejaVu Sans";
     int size = 96;
-    std::string style = "regular";  // regular, bold, italic, bold-italic
+    std::string style = "regular";   // regular, bold, italic, bold-italic
     std::string in;                  // --in: a flat path file
     bool crlf_lines = true;          // a line feed in --text starts a new line
     std::string path_name = "path";  // how messages name the path data
@@ -95,10 +95,9 @@ struct FigureOutput {
 // -o (with the default name shown), --svg and --flat.
 void AddFigureOutputs(CLI::App *cmd, FigureOutput *out, const std::string &default_png);
 
-// SVG path data of every record along `next`: M, L, C and Z, numbers with
-// up to four decimals (16.16 values come back exactly through the parser
-// at that precision only when they are multiples of 1/16; finer values
-// round to the nearest 1/10000).
+// SVG path data of every record along `next`: M, L, C and Z, each 16.16
+// value as its exact decimal, so the path data reads back to the same
+// points.
 std::string SvgPathData(KyPath *head);
 
 // An SVG document holding the outlines as one path.
