@@ -419,6 +419,17 @@ class RandomEditing : public testing_support::PathTest {
         }
     }
 
+    // The group's selected path heads the selection: every selected record
+    // is on its selection list, and with none selected it is null.
+    ::testing::AssertionResult SelectionNamed() {
+        size_t selected = 0, listed = 0;
+        for (KyPath *r = First(); r; r = r->next) selected += (r->flags & KPF_SELECTED) != 0;
+        for (KyPath *r = Selected(); r; r = r->selNext) ++listed;
+        if (selected == listed) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << selected << " records selected, " << listed
+                                             << " on the selected path's list";
+    }
+
     // The overlay as it is against a fresh redraw of the current list (the
     // live bytes are put back afterwards).
     ::testing::AssertionResult OverlayFresh() {
@@ -468,6 +479,7 @@ TEST_F(RandomEditing, ListsAndOverlayStaySoundThroughARandomSession) {
         Do(op);
         ASSERT_TRUE(testing_support::TableInvariants(t_)) << "after step " << step_ << " (" << kOpNames[op] << ")";
         ASSERT_TRUE(OverlayFresh()) << "after step " << step_ << " (" << kOpNames[op] << ")";
+        ASSERT_TRUE(SelectionNamed()) << "after step " << step_ << " (" << kOpNames[op] << ")";
     }
     for (int i = 0; i < kOpCount; ++i) EXPECT_GT(count[i], 0) << kOpNames[i] << " never drawn";
 }
