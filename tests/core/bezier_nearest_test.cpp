@@ -49,6 +49,15 @@ TEST(BezierNearest, AgreesWithDenseSamplingOnRandomCubics) {
         vec::Vec2 at = bez::PointAt(c, n.t);
         ASSERT_NEAR(Dist(at, n.point), 0.0, 1e-9);
         ASSERT_NEAR(Dist(at, p), n.distance, 1e-9);
+        // A stated tolerance: never nearer than the exact answer, never
+        // farther than the tolerance allows, and a point on the curve.
+        for (double tol : {0.1, 0.01, 0.001}) {
+            bez::NearestPoint loose = bez::NearestPointOnCubic(c, p, tol);
+            ASSERT_GE(loose.distance, n.distance - 1e-9) << "trial " << trial;
+            ASSERT_LE(loose.distance, n.distance + tol) << "trial " << trial << " tolerance " << tol;
+            ASSERT_NEAR(Dist(bez::PointAt(c, loose.t), loose.point), 0.0, 1e-9);
+        }
+        ASSERT_EQ(bez::NearestPointOnCubic(c, p, 0.0).t, n.t) << "tolerance 0 is the exact search";
     }
 }
 

@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "support/path_fixture.h"
+#include "support/records.h"
 
 namespace {
 
 using testing_support::DebugCapture;
 using testing_support::LinkList;
 using testing_support::MakePath;
+using testing_support::LinkGroup;
+using testing_support::LinkSelection;
 using testing_support::PathTest;
 
 class ListsTest : public PathTest {
@@ -26,12 +29,9 @@ class ListsTest : public PathTest {
         ASSERT_EQ(PathReserve(&c, &slot, 150), 1);  // c gets a bigger block
         c->count = 2;
         LinkList({a, b, c});
-        b->groupNext = c;
-        c->groupPrev = b;
-        a->flags = KPF_SELECTED | KPF_HASSELPOINT;
-        c->flags = KPF_SELECTED;
-        a->selNext = c;
-        c->selPrev = a;
+        LinkGroup({b, c});
+        a->flags = KPF_HASSELPOINT;
+        LinkSelection({a, c});
         OutlineInfo *info = nullptr;
         ASSERT_EQ(KyPathAssignOutlineInfo(1, 2, MakePath({{PT_MOVETO, 9, 9}}), 3, 4,
                                           MakePath({{PT_MOVETO, 8, 8}, {PT_LINETO, 7, 7}}), 2, nullptr, 10, 3, 0,
@@ -130,10 +130,7 @@ TEST_F(ListsTest, DeselectingSplicesTheSelectionList) {
     for (auto &x : r) x = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO | PT_SELECTED | PT_SEGSELECTED, 1, 0}});
     LinkList({r[0], r[1], r[2]});
     for (int i = 0; i < 3; ++i) r[i]->flags = KPF_SELECTED | KPF_HASSELPOINT | KPF_HASSELSEGMENT | KPF_LASTMARK;
-    r[0]->selNext = r[1];
-    r[1]->selPrev = r[0];
-    r[1]->selNext = r[2];
-    r[2]->selPrev = r[1];
+    LinkSelection({r[0], r[1], r[2]});
 
     PathDeselectOne(r[1]);
     EXPECT_EQ(r[0]->selNext, r[2]);
@@ -165,17 +162,12 @@ TEST_F(ListsTest, InfoAnswersForTheRecordAndForTheSelection) {
     EXPECT_EQ(ask(r[0], 3, 3), std::make_pair(1, 0)) << "selected alone, not grouped";
     EXPECT_EQ(ask(r[1], 3, 3), std::make_pair(0, 0));
 
-    r[0]->groupNext = r[1];
-    r[1]->groupPrev = r[0];
-    r[1]->flags = KPF_SELECTED;
-    r[0]->selNext = r[1];
-    r[1]->selPrev = r[0];
+    LinkGroup({r[0], r[1]});
+    LinkSelection({r[0], r[1]});
     EXPECT_EQ(ask(r[1], 3, 3), std::make_pair(3, 1));
     // The selection list as a whole: all but the last member are asked.
     EXPECT_EQ(ask(r[1], 0, 0), std::make_pair(1, 1));
-    r[1]->selNext = r[2];
-    r[2]->selPrev = r[1];
-    r[2]->flags = KPF_SELECTED;
+    LinkSelection({r[0], r[1], r[2]});
     EXPECT_EQ(ask(r[2], 0, 0), std::make_pair(1, 2)) << "r0 grouped onward, r1 not";
     EXPECT_EQ(ask(r[0], 0, 0).first, 1);
     KyPath *lone = KyPathCreate();
@@ -204,10 +196,8 @@ TEST_F(ListsTest, SetPathFlagsWorksOnTheWholeList) {
     KyPath *r[3];
     for (auto &x : r) x = KyPathCreate();
     LinkList({r[0], r[1], r[2]});
-    r[1]->flags = KPF_SELECTED | 0x50000000u | KPF_LASTMARK;
-    r[1]->selNext = r[2];
-    r[2]->selPrev = r[1];
-    r[2]->flags = KPF_SELECTED;
+    r[1]->flags = 0x50000000u | KPF_LASTMARK;
+    LinkSelection({r[1], r[2]});
 
     KyPathSetPathFlags(r[1], 1, 1, 0);
     for (KyPath *x : r) {

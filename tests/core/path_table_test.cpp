@@ -9,30 +9,15 @@
 #include "core/view.h"
 #include "platform/alloc_fail.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 
 namespace {
 
 using testing_support::LinkList;
 using testing_support::MakePath;
 using testing_support::PathTest;
-
-std::vector<KyPath *> ListOf(KyPath *head) {
-    std::vector<KyPath *> v;
-    for (KyPath *r = head; r; r = r->next) v.push_back(r);
-    return v;
-}
-
-void Select(KyPath *p) { p->flags |= KPF_SELECTED; }
-
-void LinkSelection(std::initializer_list<KyPath *> records) {
-    KyPath *prev = nullptr;
-    for (KyPath *r : records) {
-        Select(r);
-        r->selPrev = prev;
-        if (prev) prev->selNext = r;
-        prev = r;
-    }
-}
+using testing_support::LinkSelection;
+using testing_support::Records;
 
 class TableTest : public PathTest {
   protected:
@@ -201,7 +186,7 @@ TEST_F(TableTest, SeparationReversesBothListsAndDeselects) {
     FourRecords();
     KyPath *out = KyPathSeparateSelectedPathFromTable(t);
     ASSERT_EQ(out, c);
-    EXPECT_EQ(ListOf(out), (std::vector<KyPath *>{c, a}));
+    EXPECT_EQ(Records(out), (std::vector<KyPath *>{c, a}));
     EXPECT_EQ(c->prev, nullptr);
     EXPECT_EQ(a->prev, c);
     for (KyPath *r : {a, c}) {
@@ -214,7 +199,7 @@ TEST_F(TableTest, SeparationReversesBothListsAndDeselects) {
     const PathGroup *g0 = &table::Groups(t)[0];
     EXPECT_EQ(g0->first, d);
     EXPECT_EQ(g0->firstSelected, nullptr);
-    EXPECT_EQ(ListOf(d), (std::vector<KyPath *>{d, b}));
+    EXPECT_EQ(Records(d), (std::vector<KyPath *>{d, b}));
     EXPECT_EQ(d->prev, nullptr);
     EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
 }
@@ -243,7 +228,7 @@ TEST_F(TableTest, SeparationWithoutSelectionChangesNothing) {
     FourRecords();
     table::Groups(t)[0].firstSelected = nullptr;
     EXPECT_EQ(KyPathSeparateSelectedPathFromTable(t), nullptr);
-    EXPECT_EQ(ListOf(table::Groups(t)[0].first), (std::vector<KyPath *>{a, b, c, d}));
+    EXPECT_EQ(Records(table::Groups(t)[0].first), (std::vector<KyPath *>{a, b, c, d}));
     EXPECT_TRUE(a->flags & KPF_SELECTED);
     EXPECT_EQ(KyPathSeparateSelectedPathFromTable(nullptr), nullptr);
 
@@ -251,7 +236,7 @@ TEST_F(TableTest, SeparationWithoutSelectionChangesNothing) {
     LinkSelection({a, b, c, d});
     ASSERT_EQ(KyPathAssignSelectedPath(t, a), 1);
     KyPath *out = KyPathSeparateSelectedPathFromTable(t);
-    EXPECT_EQ(ListOf(out), (std::vector<KyPath *>{d, c, b, a}));
+    EXPECT_EQ(Records(out), (std::vector<KyPath *>{d, c, b, a}));
     EXPECT_EQ(table::Groups(t)[0].first, nullptr);
     EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
 }

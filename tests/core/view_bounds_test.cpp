@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/bounds.h"
 #include "core/memory.h"
@@ -9,11 +10,14 @@
 #include "core/view.h"
 #include "platform/alloc_fail.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 
 namespace {
 
 using testing_support::LinkList;
 using testing_support::MakePath;
+using testing_support::LinkGroup;
+using testing_support::LinkSelection;
 using testing_support::PathTest;
 
 constexpr FIXED kScale1 = 65536;
@@ -68,11 +72,8 @@ TEST_F(BoundsTest, CoverageFollowsEachList) {
     KyPath *b = MakePath({{PT_MOVETO, 20, 20}, {PT_BEZIERTO, 30, -10}, {PT_BEZIERTO, 25, 25}, {PT_BEZIERTO, 21, 21}});
     KyPath *c = MakePath({{PT_MOVETO, 100, 50}});
     LinkList({a, b, c});
-    a->groupNext = b;  // a and b form a chain; c stands alone
-    b->groupPrev = a;
-    a->flags = c->flags = KPF_SELECTED;
-    a->selNext = c;
-    c->selPrev = a;
+    LinkGroup({a, b});  // a and b form a chain; c stands alone
+    LinkSelection({a, c});
 
     // Control points count.
     ExpectRect(bounds::PixelBox(a, bounds::Cover::kFollowing, kScale1), 0, -10, 100, 50);
@@ -87,8 +88,7 @@ TEST_F(BoundsTest, CoverageFollowsEachList) {
     ExpectRect(r, -5, -5, 106, 56);
 
     // The group walk ends after a record whose slot holds an OutlineInfo.
-    b->groupNext = c;
-    c->groupPrev = b;
+    LinkGroup({b, c});
     OutlineInfo *info = nullptr;
     ASSERT_EQ(KyPathAssignOutlineInfo(0, 0, nullptr, 0, 0, nullptr, 0, nullptr, 0, 1, 0, 0, &info), 1);
     a->groupNext = nullptr;
@@ -146,30 +146,18 @@ TEST_F(BoundsTest, DoubleBoxesKeepFractions) {
     KyPath *p = Own(MakePath({{PT_MOVETO, 0.5, 0.5}, {PT_LINETO, 10.25, -3.0}}));
     double d[4];
     ASSERT_EQ(KyPathGetDoubleRectNoMargin(p, d), 1);
-    EXPECT_EQ(d[0], 0.5);
-    EXPECT_EQ(d[1], -3.0);
-    EXPECT_EQ(d[2], 10.25);
-    EXPECT_EQ(d[3], 0.5);
+    EXPECT_EQ(std::vector<double>(d, d + 4), (std::vector<double>{0.5, -3.0, 10.25, 0.5}));
     ASSERT_EQ(KyPathGetDoubleMiniMaxRect(p, kScale1 * 2, d), 1);
-    EXPECT_EQ(d[0], -4.5);
-    EXPECT_EQ(d[1], -8.0);
-    EXPECT_EQ(d[2], 16.25);
-    EXPECT_EQ(d[3], 6.5);
+    EXPECT_EQ(std::vector<double>(d, d + 4), (std::vector<double>{-4.5, -8.0, 16.25, 6.5}));
 }
 
 TEST_F(BoundsTest, SideMarginsFromTheFractions) {
     KyPath *p = Own(MakePath({{PT_MOVETO, 2.6, 2.4}, {PT_LINETO, 10.45, 10.5}}));
     int32_t m[4] = {0, 0, 0, 0};
     ASSERT_EQ(KyPathGetMargin(p, 0, m), 1);
-    EXPECT_EQ(m[0], 6);
-    EXPECT_EQ(m[1], 5);
-    EXPECT_EQ(m[2], 6);
-    EXPECT_EQ(m[3], 5);
+    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{6, 5, 6, 5}));
     ASSERT_EQ(KyPathGetMargin(p, 1, m), 1);
-    EXPECT_EQ(m[0], 6);
-    EXPECT_EQ(m[1], 5);
-    EXPECT_EQ(m[2], 5);
-    EXPECT_EQ(m[3], 5);  // 0.5 is still the near half
+    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{6, 5, 5, 5}));  // 0.5 is still the near half
     KyPath *q = Own(MakePath({{PT_MOVETO, 1, 1}, {PT_LINETO, 2.6, 3.75}}));
     ASSERT_EQ(KyPathGetMargin(q, 1, m), 1);
     EXPECT_EQ(m[0], 5);
@@ -180,10 +168,7 @@ TEST_F(BoundsTest, SideMarginsFromTheFractions) {
     // 0.6 of the number above it (-2.4 + 7 = 4.6) and the far side follows.
     KyPath *n = Own(MakePath({{PT_MOVETO, -2.4, -0.25}, {PT_LINETO, -1.5, 0.25}}));
     ASSERT_EQ(KyPathGetMargin(n, 0, m), 1);
-    EXPECT_EQ(m[0], 6);  // 4.6
-    EXPECT_EQ(m[1], 6);  // -0.25 + 5 = 4.75
-    EXPECT_EQ(m[2], 5);  // 5.5
-    EXPECT_EQ(m[3], 6);  // 5.25
+    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{6, 6, 5, 6}));  // 4.6, 4.75, 5.5, 5.25
 
     // Rotated rectangles are skipped: only point 0 seeds the box.
     KyPath *rot = Own(RotatedRect());
@@ -238,10 +223,7 @@ TEST_F(ViewTest, WindowAndImageMapping) {
     EXPECT_EQ(pt[1], 30.0);
     double rc[4];
     EXPECT_EQ(KyPathRectWndToImage(rc, Y32Rect{10, 20, 30, 60}, v), rc);
-    EXPECT_EQ(rc[0], 55.0);
-    EXPECT_EQ(rc[1], 30.0);
-    EXPECT_EQ(rc[2], 65.0);
-    EXPECT_EQ(rc[3], 50.0);
+    EXPECT_EQ(std::vector<double>(rc, rc + 4), (std::vector<double>{55.0, 30.0, 65.0, 50.0}));
 
     // Image to window truncates the zoomed position toward zero and counts
     // from the client origin.
