@@ -6,54 +6,20 @@
 // y and seen from 400 pixels with a 40-degree field of view: perspective,
 // both kinds of corner, curves, a hole and a bevel wider than the T's
 // stems are all in it. The renderer's colour is laid over white by its
-// coverage mask. On a mismatch the actual image and a diff (255 where a
-// channel is off by more than 1) are written to the test output folder;
-// Y32PATH_REGEN_GOLDEN=1 rewrites the golden instead (look at it before
-// committing).
+// coverage mask.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 #include "abuf_support.h"
-#include "tools/kypath/png_io.h"
+#include "support/golden_png.h"
+#include "to_path.h"
 
 namespace {
 
 using namespace abuf_support;
 
-constexpr double kK = 0.5522847;
-
-KyPath *Ring(double cx, double cy, double a, double b, bool clockwise) {
-    const double s = clockwise ? 1.0 : -1.0;
-    return Build({{PT_MOVETO, cx, cy - b},
-                  {PT_BEZIERTO, cx + s * kK * a, cy - b},
-                  {PT_BEZIERTO, cx + s * a, cy - kK * b},
-                  {PT_BEZIERTO, cx + s * a, cy},
-                  {PT_BEZIERTO, cx + s * a, cy + kK * b},
-                  {PT_BEZIERTO, cx + s * kK * a, cy + b},
-                  {PT_BEZIERTO, cx, cy + b},
-                  {PT_BEZIERTO, cx - s * kK * a, cy + b},
-                  {PT_BEZIERTO, cx - s * a, cy + kK * b},
-                  {PT_BEZIERTO, cx - s * a, cy},
-                  {PT_BEZIERTO, cx - s * a, cy - kK * b},
-                  {PT_BEZIERTO, cx - s * kK * a, cy - b},
-                  {PT_BEZIERTO | PT_CLOSEFIGURE, cx, cy - b}});
-}
-
-KyPath *TextLikePath() {
-    KyPath *t = Polygon({{4.25, 6.5},
-                         {46.5, 6.5},
-                         {46.5, 16.25},
-                         {30.5, 16.25},
-                         {30.5, 62.75},
-                         {20.25, 62.75},
-                         {20.25, 16.25},
-                         {4.25, 16.25}});
-    return Join({t, Ring(74.5, 34.75, 25.0, 28.5, true), Ring(74.5, 34.75, 14.5, 18.25, false)});
-}
+using to_path::TextLikePath;
 
 class ABufGoldenTest : public ABufTest {};
 
@@ -77,36 +43,7 @@ TEST_F(ABufGoldenTest, TiltedTextLikeSolid) {
             }
         }
 
-    const std::string name = "abuf_to_tilted_w6";
-    const std::string golden = std::string(Y32PATH_TEST_DATA) + "/shading/" + name + ".png";
-    std::string error;
-    const char *regen = std::getenv("Y32PATH_REGEN_GOLDEN");
-    if (regen && std::string(regen) == "1") {
-        std::filesystem::create_directories(std::string(Y32PATH_TEST_DATA) + "/shading");
-        ASSERT_TRUE(kypath::WritePngRgb(golden, rgb.data(), t.w, t.h, size_t{t.w} * 3, &error)) << error;
-        return;
-    }
-    std::vector<uint8_t> want;
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(kypath::ReadPngRgb(golden, &want, &w, &h, &error))
-        << error << " (run with Y32PATH_REGEN_GOLDEN=1 to create it)";
-    const std::string out = std::string(Y32PATH_TEST_OUT) + "/shading";
-    std::filesystem::create_directories(out);
-    if (w != t.w || h != t.h) {
-        kypath::WritePngRgb(out + "/" + name + ".actual.png", rgb.data(), t.w, t.h, size_t{t.w} * 3, nullptr);
-        FAIL() << name << ": size " << t.w << "x" << t.h << ", golden " << w << "x" << h;
-    }
-    std::vector<uint8_t> diff(size_t{t.w} * t.h, 0);
-    size_t off = 0;
-    for (size_t i = 0; i < rgb.size(); ++i)
-        if (std::abs(int{rgb[i]} - int{want[i]}) > 1) {
-            diff[i / 3] = 255;
-            ++off;
-        }
-    if (!off) return;
-    kypath::WritePngRgb(out + "/" + name + ".actual.png", rgb.data(), t.w, t.h, size_t{t.w} * 3, nullptr);
-    kypath::WritePngGray(out + "/" + name + ".diff.png", diff.data(), t.w, t.h, t.w, nullptr);
-    ADD_FAILURE() << name << ": " << off << " channel values off by more than 1; actual and diff written to " << out;
+    testing_support::ExpectGoldenPng("shading", "abuf_to_tilted_w6", rgb, t.w, t.h, 3, 1);
 }
 
 }  // namespace

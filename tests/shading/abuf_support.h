@@ -10,6 +10,7 @@
 
 #include "shading/abuf.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Path.h"
 
 namespace abuf_support {
@@ -56,11 +57,7 @@ inline KyPath *Join(const std::vector<KyPath *> &records) {
     return records.empty() ? nullptr : records[0];
 }
 
-inline std::vector<KyPath *> Records(KyPath *head) {
-    std::vector<KyPath *> r;
-    for (; head; head = head->next) r.push_back(head);
-    return r;
-}
+using testing_support::Records;
 
 // Three glyph-like outlines in a 170 x 100 box, moved by (dx, dy): a ring
 // (an "O" with its counter), a "T" with square corners and a slanted

@@ -3,21 +3,17 @@
 //
 // The path ("TO": a T of lines, an O of two cubic rings) is built from
 // points, rasterised and given its relief by the library; the shaded
-// image is laid over white by its mask. On a mismatch the actual image and
-// a diff (255 where a channel is off by more than 1) are written to the
-// test output folder; Y32PATH_REGEN_GOLDEN=1 rewrites the goldens instead
-// (look at them before committing).
+// image is laid over white by its mask.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "shading/light_model.h"
 #include "support/path_fixture.h"
-#include "tools/kypath/png_io.h"
+#include "support/golden_png.h"
+#include "to_path.h"
 #include "y32Path.h"
 
 namespace {
@@ -25,45 +21,7 @@ namespace {
 using testing_support::MakePath;
 using testing_support::PathTest;
 
-constexpr double kK = 0.5522847;
-
-KyPath *Ring(double cx, double cy, double a, double b, bool clockwise) {
-    const double s = clockwise ? 1.0 : -1.0;
-    return MakePath({{PT_MOVETO, cx, cy - b},
-                     {PT_BEZIERTO, cx + s * kK * a, cy - b},
-                     {PT_BEZIERTO, cx + s * a, cy - kK * b},
-                     {PT_BEZIERTO, cx + s * a, cy},
-                     {PT_BEZIERTO, cx + s * a, cy + kK * b},
-                     {PT_BEZIERTO, cx + s * kK * a, cy + b},
-                     {PT_BEZIERTO, cx, cy + b},
-                     {PT_BEZIERTO, cx - s * kK * a, cy + b},
-                     {PT_BEZIERTO, cx - s * a, cy + kK * b},
-                     {PT_BEZIERTO, cx - s * a, cy},
-                     {PT_BEZIERTO, cx - s * a, cy - kK * b},
-                     {PT_BEZIERTO, cx - s * kK * a, cy - b},
-                     {PT_BEZIERTO | PT_CLOSEFIGURE, cx, cy - b}});
-}
-
-// "TO" as one group chain of three subpaths.
-KyPath *TextLikePath() {
-    KyPath *t = MakePath({{PT_MOVETO, 4.25, 6.5},
-                          {PT_LINETO, 46.5, 6.5},
-                          {PT_LINETO, 46.5, 16.25},
-                          {PT_LINETO, 30.5, 16.25},
-                          {PT_LINETO, 30.5, 62.75},
-                          {PT_LINETO, 20.25, 62.75},
-                          {PT_LINETO, 20.25, 16.25},
-                          {PT_LINETO, 4.25, 16.25},
-                          {PT_LINETO | PT_CLOSEFIGURE, 4.25, 6.5}});
-    KyPath *outer = Ring(74.5, 34.75, 25.0, 28.5, true);
-    KyPath *inner = Ring(74.5, 34.75, 14.5, 18.25, false);
-    t->groupNext = outer;
-    outer->groupPrev = t;
-    outer->groupNext = inner;
-    inner->groupPrev = outer;
-    testing_support::LinkList({t, outer, inner});
-    return t;
-}
+using to_path::TextLikePath;
 
 struct Image {
     uint32_t w = 0, h = 0;
@@ -112,34 +70,7 @@ struct Render {
 };
 
 void Compare(const std::string &name, const Image &img) {
-    std::string error;
-    const std::string golden = std::string(Y32PATH_TEST_DATA) + "/shading/" + name + ".png";
-    const char *regen = std::getenv("Y32PATH_REGEN_GOLDEN");
-    if (regen && std::string(regen) == "1") {
-        std::filesystem::create_directories(std::string(Y32PATH_TEST_DATA) + "/shading");
-        ASSERT_TRUE(kypath::WritePngRgb(golden, img.rgb.data(), img.w, img.h, img.w * 3, &error)) << error;
-        return;
-    }
-    Image want;
-    ASSERT_TRUE(kypath::ReadPngRgb(golden, &want.rgb, &want.w, &want.h, &error))
-        << error << " (run with Y32PATH_REGEN_GOLDEN=1 to create it)";
-    const std::string out = std::string(Y32PATH_TEST_OUT) + "/shading";
-    std::filesystem::create_directories(out);
-    if (want.w != img.w || want.h != img.h) {
-        kypath::WritePngRgb(out + "/" + name + ".actual.png", img.rgb.data(), img.w, img.h, img.w * 3, nullptr);
-        ADD_FAILURE() << name << ": size " << img.w << "x" << img.h << ", golden " << want.w << "x" << want.h;
-        return;
-    }
-    std::vector<uint8_t> diff(static_cast<size_t>(img.w) * img.h, 0);
-    size_t off = 0;
-    for (size_t i = 0; i < diff.size(); ++i)
-        for (int k = 0; k < 3; ++k)
-            if (std::abs(img.rgb[i * 3 + k] - want.rgb[i * 3 + k]) > 1) diff[i] = 255;
-    for (uint8_t d : diff) off += d != 0;
-    if (off == 0) return;
-    kypath::WritePngRgb(out + "/" + name + ".actual.png", img.rgb.data(), img.w, img.h, img.w * 3, nullptr);
-    kypath::WritePngGray(out + "/" + name + ".diff.png", diff.data(), img.w, img.h, img.w, nullptr);
-    ADD_FAILURE() << name << ": " << off << " pixels off by more than 1; actual and diff written to " << out;
+    testing_support::ExpectGoldenPng("shading", name, img.rgb, img.w, img.h, 3, 1);
 }
 
 class ShadingGoldenTest : public PathTest {
