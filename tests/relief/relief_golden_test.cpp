@@ -2,20 +2,15 @@
 //
 // Each map is drawn as two grey images: the distance (inside, 255 x d / W
 // capped at 255; outside 0; the 300 mark 255) and the direction of the
-// first vector (its angle on 1..255, 0 where there is none). On a mismatch
-// the actual image and a diff (255 where they differ) are written to the
-// test output folder; Y32PATH_REGEN_GOLDEN=1 rewrites the goldens instead
-// (look at them before committing).
+// first vector (its angle on 1..255, 0 where there is none).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "relief_support.h"
-#include "tools/kypath/png_io.h"
+#include "support/golden_png.h"
 
 namespace {
 
@@ -50,34 +45,7 @@ Image DirectionImage(const Maps &m) {
 }
 
 void Compare(const std::string &name, const Image &img) {
-    std::string error;
-    std::string golden = std::string(Y32PATH_TEST_DATA) + "/relief/" + name + ".png";
-    const char *regen = std::getenv("Y32PATH_REGEN_GOLDEN");
-    if (regen && std::string(regen) == "1") {
-        std::filesystem::create_directories(std::string(Y32PATH_TEST_DATA) + "/relief");
-        ASSERT_TRUE(kypath::WritePngGray(golden, img.px.data(), img.width, img.height, img.width, &error)) << error;
-        return;
-    }
-    Image want;
-    ASSERT_TRUE(kypath::ReadPngGray(golden, &want.px, &want.width, &want.height, &error))
-        << error << " (run with Y32PATH_REGEN_GOLDEN=1 to create it)";
-    if (want.width == img.width && want.height == img.height && want.px == img.px) return;
-    std::string out = std::string(Y32PATH_TEST_OUT) + "/relief";
-    std::filesystem::create_directories(out);
-    kypath::WritePngGray(out + "/" + name + ".actual.png", img.px.data(), img.width, img.height, img.width, nullptr);
-    if (want.width != img.width || want.height != img.height) {
-        ADD_FAILURE() << name << ": size " << img.width << "x" << img.height << ", golden " << want.width << "x"
-                      << want.height << "; actual written to " << out;
-        return;
-    }
-    std::vector<uint8_t> diff(img.px.size());
-    size_t n = 0;
-    for (size_t i = 0; i < diff.size(); ++i) {
-        diff[i] = img.px[i] != want.px[i] ? 255 : 0;
-        n += diff[i] != 0;
-    }
-    kypath::WritePngGray(out + "/" + name + ".diff.png", diff.data(), img.width, img.height, img.width, nullptr);
-    ADD_FAILURE() << name << ": " << n << " pixels differ; actual and diff written to " << out;
+    testing_support::ExpectGoldenPng("relief", name, img.px, img.width, img.height, 1);
 }
 
 class ReliefGoldenTest : public PathTest {};

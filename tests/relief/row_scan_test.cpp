@@ -62,28 +62,27 @@ Tally CheckAgainstBruteForce(KyPath *p, double width, bool even_odd = false) {
     return t;
 }
 
-TEST_F(RowScanTest, StarPolygonMatchesBruteForce) {
-    KyPath *p = Polygon(StarPoints(40.3, 38.7, 30, 12, 5));
-    Tally t = CheckAgainstBruteForce(p, 8.0);
-    EXPECT_GT(t.inside, 300);
-    EXPECT_GT(t.outside, 50);
-    EXPECT_GT(t.far, 500);
-    KyPathDeletePtr(p, 0);
-}
-
-TEST_F(RowScanTest, CurvedGlyphMatchesBruteForce) {
-    KyPath *p = GlyphS(3.25, 2.5);
-    Tally t = CheckAgainstBruteForce(p, 6.0);
-    EXPECT_GT(t.inside, 400);
-    EXPECT_GT(t.outside, 100);
-    KyPathDeletePtr(p, 0);
-}
-
-TEST_F(RowScanTest, WideBevelReachesTheMiddleOfACircle) {
-    KyPath *p = Ellipse(30.2, 30.7, 21.3, 17.1, 0);  // free form: the outline scan
-    Tally t = CheckAgainstBruteForce(p, 40.0);
-    EXPECT_GT(t.inside, 900);
-    KyPathDeletePtr(p, 0);
+// A star of lines, a glyph of curves, and a free-form ellipse (so the
+// outline scan, not the closed form) whose bevel reaches its middle.
+TEST_F(RowScanTest, ShapesMatchBruteForce) {
+    const struct {
+        const char *name;
+        KyPath *path;
+        double width;
+        int inside, outside, far;
+    } cases[] = {
+        {"star", Polygon(StarPoints(40.3, 38.7, 30, 12, 5)), 8.0, 300, 50, 500},
+        {"glyph", GlyphS(3.25, 2.5), 6.0, 400, 100, 0},
+        {"wide bevel", Ellipse(30.2, 30.7, 21.3, 17.1, 0), 40.0, 900, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Tally t = CheckAgainstBruteForce(c.path, c.width);
+        EXPECT_GT(t.inside, c.inside) << c.name;
+        EXPECT_GE(t.outside, c.outside) << c.name;
+        EXPECT_GE(t.far, c.far) << c.name;
+        KyPathDeletePtr(c.path, 0);
+    }
 }
 
 TEST_F(RowScanTest, EvenOddHoleIsOutside) {
