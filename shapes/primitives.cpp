@@ -30,6 +30,10 @@
 // exported from the shared library.
 Y32_BEGIN_C
 Y32_API int32_t KyPathDrawNodes(HDC hdc, KyPath *path, CoordStruct *view) __attribute__((weak));
+// The same for the segment unpicker, which takes a picked segment's
+// highlight off the overlay when the selection goes.
+Y32_API int32_t KyPathUnpickSegment(CoordStruct *view, PathTable *table, KyPath *path, Y32Rect *out)
+    __attribute__((weak));
 Y32_END_C
 
 namespace shapes {
@@ -295,7 +299,7 @@ bool GetPrimitive(int32_t code, KyPath *shape, KyPath **out, const CoordStruct *
 }
 
 bool AddPrimitive(HDC dc, int32_t code, KyPath *shape, PathTable *table, CoordStruct *view, bool from_centre,
-                  bool keep_aspect, const Y32Rect *drag, NodeDrawer erase_nodes) {
+                  bool keep_aspect, const Y32Rect *drag, NodeDrawer erase_nodes, SegmentUnpicker unpick) {
     if (!table || !view) return false;
     PathGroup *g = table::CurrentGroup(table);
     if (!g) return false;
@@ -305,6 +309,7 @@ bool AddPrimitive(HDC dc, int32_t code, KyPath *shape, PathTable *table, CoordSt
             for (KyPath *r = PathFirst(selected); r; r = r->next)
                 if (r->flags & KPF_SELECTED) erase_nodes(dc, r, view);
         }
+        if (unpick) unpick(view, table, nullptr, nullptr);
         PathClearSelection(selected);
         KyPathAssignSelectedPath(table, nullptr);
     }
@@ -392,7 +397,7 @@ Y32_BEGIN_C
 int32_t KyPathAddPrimitive(HDC dc, int32_t kind, KyPath *shape, PathTable *table, CoordStruct *view,
                            int32_t fromCentre, int32_t keepAspect, const Y32Rect *drag) {
     return shapes::AddPrimitive(dc, kind, shape, table, view, fromCentre != 0, keepAspect != 0, drag,
-                                &KyPathDrawNodes)
+                                &KyPathDrawNodes, &KyPathUnpickSegment)
                ? 1
                : 0;
 }

@@ -88,8 +88,12 @@ bool GetPrimitive(int32_t code, KyPath *shape, KyPath **out, const CoordStruct *
 // False, with the table as it was, for a missing table or view or a
 // current group outside the table; false after the selection was cleared
 // when nothing could be built.
+// `unpick` (when given) drops a picked segment of the replaced selection
+// with its highlight in the overlay, which clearing the marks alone would
+// leave on the screen.
+using SegmentUnpicker = int32_t (*)(CoordStruct *view, PathTable *table, KyPath *record, Y32Rect *out);
 bool AddPrimitive(HDC dc, int32_t code, KyPath *shape, PathTable *table, CoordStruct *view, bool from_centre,
-                  bool keep_aspect, const Y32Rect *drag, NodeDrawer erase_nodes);
+                  bool keep_aspect, const Y32Rect *drag, NodeDrawer erase_nodes, SegmentUnpicker unpick = nullptr);
 
 // True when the record is a primitive still as it was built: a nonzero
 // code, the code's number of points, for rounded rectangles equal legs of

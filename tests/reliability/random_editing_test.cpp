@@ -615,3 +615,22 @@ TEST_F(EditingCases, SubdivideRefusesAnIndexThatStartsNoSegment) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EditingCases, ShapeToolTakesThePickedHighlightWithTheSelection) {
+    KyPath *a = Rect(20, 20, 60, 60);
+    ASSERT_EQ(KyPathAddPathGroup(&t_, a, "g", view_, nullptr), 1);
+    ASSERT_EQ(KyPathSingleSelectPath(t_, a, view_, dc_, 0), 1);
+    Y32Rect r{};
+    ASSERT_EQ(KyPathPickSegment(view_, a, 1, &r), 1);
+    ASSERT_TRUE(OverlayFresh());
+    // A click builds no shape but still deselects, as on empty canvas.
+    const Y32Rect click{90, 90, 90, 90};
+    EXPECT_EQ(KyPathAddPrimitive(dc_, KYSHAPE_RECTANGLE, nullptr, t_, view_, 0, 0, &click), 0);
+    EXPECT_FALSE(a->flags & KPF_SELECTED);
+    EXPECT_TRUE(testing_support::TableInvariants(t_));
+    EXPECT_TRUE(OverlayFresh()) << "no highlight left on the deselected record";
+}
+
+}  // namespace
