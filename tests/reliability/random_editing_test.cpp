@@ -319,6 +319,17 @@ class RandomEditing : public testing_support::PathTest {
             case kDisjoin: {
                 KyPath *sel = Selected();
                 if (!sel) break;
+                // The journal keeps nothing for these two: undoing a join
+                // disjoins the selection and undoing a disjoin joins it. A
+                // host offers them only when they change the grouping, or
+                // an undo would break or make a group that never changed.
+                bool grouped = false, one_chain = true;
+                int members = 0;
+                for (KyPath *m = sel; m; m = m->selNext, ++members) {
+                    grouped = grouped || m->groupPrev || path::GroupNext(m);
+                    one_chain = one_chain && path::GroupNext(m) == m->selNext && m->groupPrev == m->selPrev;
+                }
+                if (op == kJoin ? (members < 2 || one_chain) : !grouped) break;
                 const bool recorded = Record(op == kJoin ? KYPATH_UR_JOIN : KYPATH_UR_DISJOIN);
                 const int32_t ok = op == kJoin ? KyPathJoin(sel) : KyPathDisjoin(sel);
                 if (!ok && recorded) DropNewest();
