@@ -71,78 +71,11 @@
 #include <opencv2/imgproc.hpp>
 #endif
 
+#include "bench/bench_shapes.h"
+
 namespace {
 
-// ---- Scenes as plain outlines. --------------------------------------------
-
-struct Seg {
-    bool line;
-    double x1, y1, x2, y2, x3, y3;  // controls unused for a line
-};
-struct Contour {
-    double x0, y0;
-    std::vector<Seg> segs;  // the last one ends on (x0, y0)
-};
-using Shape = std::vector<Contour>;
-
-void LineTo(Contour &c, double x, double y) { c.segs.push_back({true, 0, 0, 0, 0, x, y}); }
-void CurveTo(Contour &c, double x1, double y1, double x2, double y2, double x3, double y3) {
-    c.segs.push_back({false, x1, y1, x2, y2, x3, y3});
-}
-
-Contour Polygon(const std::vector<double> &xy) {
-    Contour c{xy[0], xy[1], {}};
-    for (size_t i = 2; i + 1 < xy.size(); i += 2) LineTo(c, xy[i], xy[i + 1]);
-    LineTo(c, xy[0], xy[1]);
-    return c;
-}
-
-// Four cubics, clockwise on screen (y down) unless `reverse`.
-Contour Circle(double cx, double cy, double r, bool reverse) {
-    const double k = 0.5522847498 * r;
-    Contour c{cx + r, cy, {}};
-    if (!reverse) {
-        CurveTo(c, cx + r, cy + k, cx + k, cy + r, cx, cy + r);
-        CurveTo(c, cx - k, cy + r, cx - r, cy + k, cx - r, cy);
-        CurveTo(c, cx - r, cy - k, cx - k, cy - r, cx, cy - r);
-        CurveTo(c, cx + k, cy - r, cx + r, cy - k, cx + r, cy);
-    } else {
-        CurveTo(c, cx + r, cy - k, cx + k, cy - r, cx, cy - r);
-        CurveTo(c, cx - k, cy - r, cx - r, cy - k, cx - r, cy);
-        CurveTo(c, cx - r, cy + k, cx - k, cy + r, cx, cy + r);
-        CurveTo(c, cx + k, cy + r, cx + r, cy + k, cx + r, cy);
-    }
-    return c;
-}
-
-Shape SceneA(double s) {
-    Shape shape;
-    std::vector<double> star;
-    for (int i = 0; i < 200; ++i) {
-        const double r = (i % 2 ? 300 : 490) * s, a = 2 * M_PI * i / 200;
-        star.push_back(512 * s + r * std::cos(a));
-        star.push_back(512 * s + r * std::sin(a));
-    }
-    shape.push_back(Polygon(star));
-    shape.push_back(Circle(300 * s, 300 * s, 180 * s, false));
-    shape.push_back(Circle(720 * s, 330 * s, 150 * s, false));
-    shape.push_back(Circle(512 * s, 512 * s, 120 * s, true));
-    Contour loop{100 * s, 900 * s, {}};
-    CurveTo(loop, 900 * s, 100 * s, 900 * s, 1000 * s, 100 * s, 300 * s);
-    CurveTo(loop, 50 * s, 500 * s, 400 * s, 1000 * s, 100 * s, 900 * s);
-    shape.push_back(loop);
-    return shape;
-}
-
-Shape SceneB(double s) {
-    std::vector<double> star;
-    for (int i = 0; i < 199; ++i) {
-        const double a = 2 * M_PI * ((83 * i) % 199) / 199;
-        star.push_back(512 * s + 500 * s * std::cos(a));
-        star.push_back(512 * s + 500 * s * std::sin(a));
-    }
-    return {Polygon(star)};
-}
+using namespace bench;
 
 #ifdef Y32_PEER_FREETYPE
 const char *const kFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -155,44 +88,6 @@ struct Glyph {
     FT_Glyph ft = nullptr;
     Shape shape;
 };
-
-struct Decomposer {
-    Shape *shape;
-    double left, top, off_x, off_y;
-    double cx = 0, cy = 0;
-    double X(const FT_Vector *v) const { return v->x / 64.0 - left + off_x; }
-    double Y(const FT_Vector *v) const { return top - v->y / 64.0 + off_y; }
-};
-int FtMove(const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    d->cx = d->X(to);
-    d->cy = d->Y(to);
-    d->shape->push_back({d->cx, d->cy, {}});
-    return 0;
-}
-int FtLine(const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    d->cx = d->X(to);
-    d->cy = d->Y(to);
-    LineTo(d->shape->back(), d->cx, d->cy);
-    return 0;
-}
-int FtConic(const FT_Vector *c, const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    const double qx = d->X(c), qy = d->Y(c), ex = d->X(to), ey = d->Y(to);
-    CurveTo(d->shape->back(), d->cx + 2.0 / 3 * (qx - d->cx), d->cy + 2.0 / 3 * (qy - d->cy),
-            ex + 2.0 / 3 * (qx - ex), ey + 2.0 / 3 * (qy - ey), ex, ey);
-    d->cx = ex;
-    d->cy = ey;
-    return 0;
-}
-int FtCubic(const FT_Vector *c1, const FT_Vector *c2, const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    d->cx = d->X(to);
-    d->cy = d->Y(to);
-    CurveTo(d->shape->back(), d->X(c1), d->Y(c1), d->X(c2), d->Y(c2), d->cx, d->cy);
-    return 0;
-}
 
 std::map<int, Glyph> g_glyphs;  // by canvas size
 
@@ -224,9 +119,7 @@ const Glyph *GlyphAt(int size) {
     FT_Outline &outline = reinterpret_cast<FT_OutlineGlyph>(g.ft)->outline;
     FT_Outline_Get_CBox(&outline, &box);
     const double w = (box.xMax - box.xMin) / 64.0, h = (box.yMax - box.yMin) / 64.0;
-    Decomposer d{&g.shape, box.xMin / 64.0, box.yMax / 64.0, (size - w) / 2, (size - h) / 2};
-    FT_Outline_Funcs funcs{FtMove, FtLine, FtConic, FtCubic, 0, 0};
-    FT_Outline_Decompose(&outline, &funcs, &d);
+    AppendOutline(outline, &g.shape, (size - w) / 2 - box.xMin / 64.0, (size - h) / 2 + box.yMax / 64.0, 1.0);
     return &g;
 }
 #endif
@@ -246,58 +139,6 @@ Shape Make(Scene scene, int size) {
     return scene == Scene::kA ? SceneA(s) : (scene == Scene::kB ? SceneB(s) : SceneC(s));
 }
 const char *SceneName(Scene s) { return s == Scene::kA ? "A" : (s == Scene::kB ? "B" : "C"); }
-
-// ---- Our form of a shape. --------------------------------------------------
-
-void Put(KyPath **p, double x, double y, uint32_t type) {
-    FIXED xy[2] = {DbToFix(x), DbToFix(y)};
-    KyPathAddPoint(p, xy, type);
-}
-
-// One record per contour, linked as one group of one table list: one mask.
-KyPath *ToKyPath(const Shape &shape) {
-    KyPathInit();
-    KyPath *head = nullptr, *prev = nullptr;
-    for (const Contour &c : shape) {
-        KyPath *p = KyPathCreate();
-        Put(&p, c.x0, c.y0, PT_MOVETO);
-        for (const Seg &g : c.segs) {
-            if (g.line) {
-                Put(&p, g.x3, g.y3, PT_LINETO);
-            } else {
-                Put(&p, g.x1, g.y1, PT_BEZIERTO);
-                Put(&p, g.x2, g.y2, PT_BEZIERTO);
-                Put(&p, g.x3, g.y3, PT_BEZIERTO);
-            }
-        }
-        KyPathPoints(p)[p->count - 1].type |= PT_CLOSEFIGURE;
-        if (prev) {
-            prev->next = prev->groupNext = p;
-            p->prev = p->groupPrev = prev;
-        } else {
-            head = p;
-        }
-        prev = p;
-    }
-    return head;
-}
-
-// The buffer KyPathToBuf makes: the shape's box. The peers fill the same
-// size with the same offset (unused when the build found none of them).
-struct Frame {
-    int w = 0, h = 0;
-    double dx = 0, dy = 0;
-};
-[[maybe_unused]] Frame FrameOf(const Shape &shape) {
-    KyPath *p = ToKyPath(shape);
-    Frame f;
-    Y32Rect r{};
-    if (p && KyPathGetMiniMaxRect(p, 65536, &r)) {
-        f = Frame{r.right - r.left, r.bottom - r.top, -static_cast<double>(r.left), -static_cast<double>(r.top)};
-    }
-    if (p) KyPathDeletePtr(p, 0);
-    return f;
-}
 
 // ---- Fill cases. ------------------------------------------------------------
 
@@ -355,15 +196,7 @@ void BM_Cairo(benchmark::State &state, FillCase fc, cairo_antialias_t aa) {
         cairo_surface_flush(surface);
         std::memset(data, 0, static_cast<size_t>(stride) * f.h);
         cairo_surface_mark_dirty(surface);
-        cairo_new_path(cr);
-        for (const Contour &c : shape) {
-            cairo_move_to(cr, c.x0 + f.dx, c.y0 + f.dy);
-            for (const Seg &g : c.segs) {
-                if (g.line) cairo_line_to(cr, g.x3 + f.dx, g.y3 + f.dy);
-                else cairo_curve_to(cr, g.x1 + f.dx, g.y1 + f.dy, g.x2 + f.dx, g.y2 + f.dy, g.x3 + f.dx, g.y3 + f.dy);
-            }
-            cairo_close_path(cr);
-        }
+        CairoPath(cr, shape, f.dx, f.dy);
         cairo_fill(cr);
         cairo_surface_flush(surface);
         benchmark::DoNotOptimize(data[stride * (f.h / 2) + f.w / 2]);
@@ -413,50 +246,11 @@ void BM_Agg(benchmark::State &state, FillCase fc) {
 #endif
 
 #ifdef Y32_PEER_FREETYPE
-// The shape as one FT_Outline with cubic tags, y up, 26.6, offset like the
-// other renderers' frames.
-struct FtShape {
-    FT_Outline outline{};
-    bool ok = false;
-    FtShape(const Shape &shape, const Frame &f, bool even_odd) {
-        size_t points = 0;
-        for (const Contour &c : shape) points += 1 + c.segs.size() * 3;
-        if (!g_ft && FT_Init_FreeType(&g_ft)) return;
-        if (FT_Outline_New(g_ft, static_cast<FT_UInt>(points), static_cast<FT_Int>(shape.size()), &outline)) return;
-        outline.n_points = 0;
-        outline.n_contours = 0;
-        auto put = [&](double x, double y, char tag) {
-            FT_Vector &v = outline.points[outline.n_points];
-            v.x = static_cast<FT_Pos>(std::lround((x + f.dx) * 64));
-            v.y = static_cast<FT_Pos>(std::lround((f.h - (y + f.dy)) * 64));
-            outline.tags[outline.n_points++] = tag;
-        };
-        for (const Contour &c : shape) {
-            put(c.x0, c.y0, FT_CURVE_TAG_ON);
-            for (size_t i = 0; i < c.segs.size(); ++i) {
-                const Seg &g = c.segs[i];
-                if (!g.line) {
-                    put(g.x1, g.y1, FT_CURVE_TAG_CUBIC);
-                    put(g.x2, g.y2, FT_CURVE_TAG_CUBIC);
-                }
-                // The contour closes on its first point by itself.
-                if (i + 1 < c.segs.size() || g.x3 != c.x0 || g.y3 != c.y0) put(g.x3, g.y3, FT_CURVE_TAG_ON);
-            }
-            outline.contours[outline.n_contours++] = static_cast<short>(outline.n_points - 1);
-        }
-        // FT_OUTLINE_OWNER kept: without it FT_Outline_Done frees nothing.
-        outline.flags |= even_odd ? FT_OUTLINE_EVEN_ODD_FILL : FT_OUTLINE_NONE;
-        ok = true;
-    }
-    ~FtShape() {
-        if (ok) FT_Outline_Done(g_ft, &outline);
-    }
-};
-
 void BM_FreeType(benchmark::State &state, FillCase fc) {
     const Shape shape = Make(fc.scene, fc.size);
     const Frame f = FrameOf(shape);
-    FtShape ft(shape, f, fc.even_odd);
+    if (!g_ft && FT_Init_FreeType(&g_ft)) g_ft = nullptr;
+    FtShape ft(g_ft, shape, f, fc.even_odd);
     if (f.w <= 0 || f.h <= 0 || !ft.ok) {
         state.SkipWithError("no shape");
         return;

@@ -34,27 +34,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_shapes.h"
 #include "y32Path.h"
 
 namespace {
 
+using namespace bench;
+
 const char *const kFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-// A shape as a list of contours of cubic segments in pixels (lines are
-// cubics with coincident controls flagged as lines, so each renderer gets
-// the segment kind it would get from a real document).
-struct Seg {
-    bool line;
-    double x1, y1, x2, y2, x3, y3;
-};
-struct ContourD {
-    double x0, y0;
-    std::vector<Seg> segs;
-};
-using Shape = std::vector<ContourD>;
-
 Shape Star(double size) {
-    ContourD c;
+    Contour c;
     const int n = 200;
     double cx = size / 2, cy = size / 2;
     for (int i = 0; i < n; ++i) {
@@ -71,55 +61,7 @@ Shape Star(double size) {
     return {c};
 }
 
-Shape Circle(double size) {
-    const double k = 0.5522847498, c = size / 2, r = size * 0.48;
-    ContourD o{c + r, c, {}};
-    o.segs.push_back({false, c + r, c + k * r, c + k * r, c + r, c, c + r});
-    o.segs.push_back({false, c - k * r, c + r, c - r, c + k * r, c - r, c});
-    o.segs.push_back({false, c - r, c - k * r, c - k * r, c - r, c, c - r});
-    o.segs.push_back({false, c + k * r, c - r, c + r, c - k * r, c + r, c});
-    return {o};
-}
-
-// Glyph outlines of a page of text, y down, scaled so the page fills the
-// square.
-struct Decomposer {
-    Shape *shape;
-    double ox, oy, scale;
-    double cx = 0, cy = 0;
-    double X(const FT_Vector *v) const { return ox + v->x / 64.0 * scale; }
-    double Y(const FT_Vector *v) const { return oy - v->y / 64.0 * scale; }
-};
-int MoveTo(const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    d->shape->push_back({d->X(to), d->Y(to), {}});
-    d->cx = d->X(to);
-    d->cy = d->Y(to);
-    return 0;
-}
-int LineTo(const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    d->shape->back().segs.push_back({true, 0, 0, 0, 0, d->X(to), d->Y(to)});
-    d->cx = d->X(to);
-    d->cy = d->Y(to);
-    return 0;
-}
-int ConicTo(const FT_Vector *c, const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    double qx = d->X(c), qy = d->Y(c), ex = d->X(to), ey = d->Y(to);
-    d->shape->back().segs.push_back({false, d->cx + 2.0 / 3 * (qx - d->cx), d->cy + 2.0 / 3 * (qy - d->cy),
-                                     ex + 2.0 / 3 * (qx - ex), ey + 2.0 / 3 * (qy - ey), ex, ey});
-    d->cx = ex;
-    d->cy = ey;
-    return 0;
-}
-int CubicTo(const FT_Vector *c1, const FT_Vector *c2, const FT_Vector *to, void *user) {
-    auto *d = static_cast<Decomposer *>(user);
-    d->shape->back().segs.push_back({false, d->X(c1), d->Y(c1), d->X(c2), d->Y(c2), d->X(to), d->Y(to)});
-    d->cx = d->X(to);
-    d->cy = d->Y(to);
-    return 0;
-}
+Shape CircleCase(double size) { return {Circle(size / 2, size / 2, size * 0.48, false)}; }
 
 FT_Library g_ft = nullptr;
 FT_Face g_face = nullptr;
@@ -146,152 +88,15 @@ Shape Page(double size) {
     const int lines = sizeof kPageText / sizeof kPageText[0];
     double line_height = size / lines;
     double scale = line_height / 64.0 * 0.8;  // em 64 px -> 80% of a line
-    FT_Outline_Funcs funcs{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
     for (int l = 0; l < lines; ++l) {
         double x = 2;
         for (const char *ch = kPageText[l]; *ch; ++ch) {
             if (FT_Load_Char(g_face, static_cast<FT_ULong>(*ch), FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP)) continue;
-            Decomposer d{&shape, x, (l + 0.8) * line_height, scale};
-            FT_Outline_Decompose(&g_face->glyph->outline, &funcs, &d);
+            AppendOutline(g_face->glyph->outline, &shape, x, (l + 0.8) * line_height, scale);
             x += g_face->glyph->advance.x / 64.0 * scale;
         }
     }
     return shape;
-}
-
-// ---- The shape in each renderer's own form. -------------------------------
-
-KyPath *ToKyPath(const Shape &s) {
-    KyPathInit();
-    KyPath *head = nullptr, *prev = nullptr;
-    auto add = [](KyPath **p, double x, double y, uint32_t type) {
-        FIXED xy[2] = {DbToFix(x), DbToFix(y)};
-        KyPathAddPoint(p, xy, type);
-    };
-    for (const ContourD &c : s) {
-        KyPath *p = KyPathCreate();
-        add(&p, c.x0, c.y0, PT_MOVETO);
-        for (const Seg &g : c.segs) {
-            if (g.line) {
-                add(&p, g.x3, g.y3, PT_LINETO);
-            } else {
-                add(&p, g.x1, g.y1, PT_BEZIERTO);
-                add(&p, g.x2, g.y2, PT_BEZIERTO);
-                add(&p, g.x3, g.y3, PT_BEZIERTO);
-            }
-        }
-        KyPathPoints(p)[p->count - 1].type |= PT_CLOSEFIGURE;
-        if (prev) {  // one table list, one group: one mask
-            prev->next = p;
-            p->prev = prev;
-            prev->groupNext = p;
-            p->groupPrev = prev;
-        } else {
-            head = p;
-        }
-        prev = p;
-    }
-    return head;
-}
-
-void CairoPath(cairo_t *cr, const Shape &s, double dx, double dy) {
-    cairo_new_path(cr);
-    for (const ContourD &c : s) {
-        cairo_move_to(cr, c.x0 + dx, c.y0 + dy);
-        for (const Seg &g : c.segs) {
-            if (g.line) cairo_line_to(cr, g.x3 + dx, g.y3 + dy);
-            else cairo_curve_to(cr, g.x1 + dx, g.y1 + dy, g.x2 + dx, g.y2 + dy, g.x3 + dx, g.y3 + dy);
-        }
-        cairo_close_path(cr);
-    }
-}
-
-// One FT_Outline of the whole shape (cubic tags), y flipped to FreeType's
-// upward axis, 26.6.
-struct FtShape {
-    FT_Outline outline{};
-    bool ok = false;
-    explicit FtShape(const Shape &s, double height, double dx, double dy) {
-        size_t points = 0;
-        for (const ContourD &c : s) points += 1 + c.segs.size() * 3;
-        if (!InitFreeType() || FT_Outline_New(g_ft, static_cast<FT_UInt>(points), static_cast<FT_Int>(s.size()),
-                                              &outline))
-            return;
-        outline.n_points = 0;
-        outline.n_contours = 0;
-        auto put = [&](double x, double y, char tag) {
-            FT_Vector &v = outline.points[outline.n_points];
-            v.x = static_cast<FT_Pos>(std::lround((x + dx) * 64));
-            v.y = static_cast<FT_Pos>(std::lround((height - (y + dy)) * 64));
-            outline.tags[outline.n_points++] = tag;
-        };
-        for (const ContourD &c : s) {
-            put(c.x0, c.y0, FT_CURVE_TAG_ON);
-            for (size_t i = 0; i < c.segs.size(); ++i) {
-                const Seg &g = c.segs[i];
-                bool closing = i + 1 == c.segs.size() && g.x3 == c.x0 && g.y3 == c.y0;
-                if (!g.line) {
-                    put(g.x1, g.y1, FT_CURVE_TAG_CUBIC);
-                    put(g.x2, g.y2, FT_CURVE_TAG_CUBIC);
-                }
-                if (!closing) put(g.x3, g.y3, FT_CURVE_TAG_ON);
-            }
-            outline.contours[outline.n_contours++] = static_cast<short>(outline.n_points - 1);
-        }
-        outline.flags = FT_OUTLINE_NONE;
-        ok = true;
-    }
-    ~FtShape() {
-        if (ok) FT_Outline_Done(g_ft, &outline);
-    }
-};
-
-// ---- Cases. ------------------------------------------------------------------
-
-ContourD Polygon(const std::vector<double> &xy) {
-    ContourD c{xy[0], xy[1], {}};
-    for (size_t i = 2; i + 1 < xy.size(); i += 2) c.segs.push_back({true, 0, 0, 0, 0, xy[i], xy[i + 1]});
-    c.segs.push_back({true, 0, 0, 0, 0, xy[0], xy[1]});
-    return c;
-}
-
-// Four cubics, clockwise on screen (y down) unless `reverse`.
-ContourD Round(double cx, double cy, double r, bool reverse) {
-    const double k = 0.5522847498 * r, t = reverse ? -1 : 1;
-    ContourD c{cx + r, cy, {}};
-    c.segs.push_back({false, cx + r, cy + t * k, cx + k, cy + t * r, cx, cy + t * r});
-    c.segs.push_back({false, cx - k, cy + t * r, cx - r, cy + t * k, cx - r, cy});
-    c.segs.push_back({false, cx - r, cy - t * k, cx - k, cy - t * r, cx, cy - t * r});
-    c.segs.push_back({false, cx + k, cy - t * r, cx + r, cy - t * k, cx + r, cy});
-    return c;
-}
-
-Shape SceneA(double size) {
-    const double s = size / 1024;
-    std::vector<double> star;
-    for (int i = 0; i < 200; ++i) {
-        const double r = (i % 2 ? 300 : 490) * s, a = 2 * M_PI * i / 200;
-        star.push_back(512 * s + r * std::cos(a));
-        star.push_back(512 * s + r * std::sin(a));
-    }
-    Shape shape{Polygon(star), Round(300 * s, 300 * s, 180 * s, false), Round(720 * s, 330 * s, 150 * s, false),
-                Round(512 * s, 512 * s, 120 * s, true)};
-    ContourD loop{100 * s, 900 * s, {}};
-    loop.segs.push_back({false, 900 * s, 100 * s, 900 * s, 1000 * s, 100 * s, 300 * s});
-    loop.segs.push_back({false, 50 * s, 500 * s, 400 * s, 1000 * s, 100 * s, 900 * s});
-    shape.push_back(loop);
-    return shape;
-}
-
-Shape SceneB(double size) {
-    const double s = size / 1024;
-    std::vector<double> star;
-    for (int i = 0; i < 199; ++i) {
-        const double a = 2 * M_PI * ((83 * i) % 199) / 199;
-        star.push_back(512 * s + 500 * s * std::cos(a));
-        star.push_back(512 * s + 500 * s * std::sin(a));
-    }
-    return {Polygon(star)};
 }
 
 // The at-sign, about 1000/1024 of the canvas high, centred.
@@ -303,9 +108,8 @@ Shape SceneC(double size) {
     FT_Outline_Get_CBox(&g_face->glyph->outline, &box);
     const double scale = 1000.0 / 1024 * size / ((box.yMax - box.yMin) / 64.0);
     const double w = (box.xMax - box.xMin) / 64.0 * scale, h = (box.yMax - box.yMin) / 64.0 * scale;
-    Decomposer d{&shape, (size - w) / 2 - box.xMin / 64.0 * scale, (size - h) / 2 + box.yMax / 64.0 * scale, scale};
-    FT_Outline_Funcs funcs{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
-    FT_Outline_Decompose(&g_face->glyph->outline, &funcs, &d);
+    AppendOutline(g_face->glyph->outline, &shape, (size - w) / 2 - box.xMin / 64.0 * scale,
+                  (size - h) / 2 + box.yMax / 64.0 * scale, scale);
     return shape;
 }
 
@@ -323,10 +127,10 @@ const char *KindName(Kind k) {
 Shape Make(Kind k, double size) {
     switch (k) {
     case Kind::kStar: return Star(size);
-    case Kind::kCircle: return Circle(size);
+    case Kind::kCircle: return CircleCase(size);
     case Kind::kPage: return Page(size);
-    case Kind::kSceneA: return SceneA(size);
-    case Kind::kSceneB: return SceneB(size);
+    case Kind::kSceneA: return SceneA(size / 1024);
+    case Kind::kSceneB: return SceneB(size / 1024);
     default: return SceneC(size);
     }
 }
@@ -338,20 +142,6 @@ struct Fill {
     int32_t format = 0;
     cairo_antialias_t aa = CAIRO_ANTIALIAS_DEFAULT;
 };
-
-// The buffer KyPathToBuf makes (the shape's box with its margin); the
-// peers render into the same size with the same offset.
-struct Frame {
-    int w, h;
-    double dx, dy;
-};
-Frame FrameOf(const Shape &s) {
-    KyPath *p = ToKyPath(s);
-    Y32Rect r{};
-    KyPathGetMiniMaxRect(p, 65536, &r);
-    KyPathDeletePtr(p, 0);
-    return Frame{r.right - r.left, r.bottom - r.top, -static_cast<double>(r.left), -static_cast<double>(r.top)};
-}
 
 void BM_KyPath(benchmark::State &state, Kind kind, int size, Fill fill) {
     KyPath *p = ToKyPath(Make(kind, size));
@@ -404,7 +194,7 @@ void BM_FreeType(benchmark::State &state, Kind kind, int size) {
     Shape s = Make(kind, size);
     Frame f = FrameOf(s);
     int w = f.w, h = f.h;
-    FtShape ft(s, h, f.dx, f.dy);
+    FtShape ft(InitFreeType() ? g_ft : nullptr, s, f, false);
     if (!ft.ok) {
         state.SkipWithError("FreeType unavailable");
         return;
