@@ -14,14 +14,11 @@
 
 #include "core/fixed.h"
 #include "fuzz_paths.h"
-#include "platform/debug_output.h"
 #include "y32path/shapes.h"
 
 namespace {
 
 constexpr const char *kName = "approx_bezier_fuzz";
-
-void Quiet(const char *, void *) {}
 
 double ReadDouble(fuzz::Reader &in) {
     const uint64_t bits = in.U64();
@@ -48,8 +45,7 @@ double PickTolerance(fuzz::Reader &in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    KyPathInit();
-    plat::SetDebugSink(&Quiet, nullptr);
+    fuzz::InitLibrary();
     return 0;
 }
 

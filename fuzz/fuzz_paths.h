@@ -11,10 +11,18 @@
 #include "core/memory.h"
 #include "core/path_record.h"
 #include "fuzz_input.h"
+#include "platform/debug_output.h"
 #include "platform/heap.h"
 #include "y32path/core.h"
 
 namespace fuzz {
+
+// For LLVMFuzzerInitialize: the library set up once per process, its debug
+// output silenced (most inputs are refused, and every refusal writes a line).
+inline void InitLibrary() {
+    KyPathInit();
+    plat::SetDebugSink([](const char *, void *) {}, nullptr);
+}
 
 inline size_t LiveBlocks() { return plat::HeapLiveBlocks(mem::PrivateHeap()); }
 

@@ -13,7 +13,6 @@
 #include <tuple>
 
 #include "fuzz_paths.h"
-#include "platform/debug_output.h"
 #include "y32path/platform.h"
 #include "y32path/shapes.h"
 
@@ -26,8 +25,6 @@ extern "C" __attribute__((visibility("default"), used)) const char *__lsan_defau
 namespace {
 
 constexpr const char *kName = "text_fuzz";
-
-void Quiet(const char *, void *) {}
 
 const char *const kFaces[] = {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono", "", "No Such Face"};
 const uint8_t kCharsets[] = {ANSI_CHARSET,   DEFAULT_CHARSET, SYMBOL_CHARSET,     MAC_CHARSET,     SHIFTJIS_CHARSET,
@@ -170,8 +167,7 @@ void RichText(fuzz::Reader &in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    KyPathInit();
-    plat::SetDebugSink(&Quiet, nullptr);
+    fuzz::InitLibrary();
     g_dc = y32CreateFontDC();
     return 0;
 }

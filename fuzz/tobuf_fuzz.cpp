@@ -9,7 +9,6 @@
 // Sizes are capped so the masks stay within about 256 x 256.
 #include "core/fixed.h"
 #include "fuzz_paths.h"
-#include "platform/debug_output.h"
 #include "y32path/platform.h"
 #include "y32path/raster.h"
 
@@ -17,8 +16,6 @@ namespace {
 
 constexpr const char *kName = "tobuf_fuzz";
 constexpr int32_t kMaxSide = 256;
-
-void Quiet(const char *, void *) {}
 
 int32_t Pick(fuzz::Reader &in, std::initializer_list<int32_t> common) {
     const uint8_t i = in.U8();
@@ -61,8 +58,7 @@ bool BorderClear(PathBuf buf, uint32_t w, uint32_t h, int32_t depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    KyPathInit();
-    plat::SetDebugSink(&Quiet, nullptr);
+    fuzz::InitLibrary();
     return 0;
 }
 

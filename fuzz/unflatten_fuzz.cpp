@@ -20,8 +20,7 @@
 
 #include "core/memory.h"
 #include "core/path_record.h"
-#include "platform/debug_output.h"
-#include "platform/heap.h"
+#include "fuzz_paths.h"
 #include "y32path/core.h"
 #include "y32path/edit.h"
 
@@ -29,8 +28,6 @@ namespace {
 
 // Real blocks are a few kilobytes; larger inputs only slow the search.
 constexpr size_t kMaxInput = 1 << 16;
-
-void Quiet(const char *, void *) {}
 
 void Check(bool ok, const char *what) {
     if (ok) return;
@@ -81,14 +78,13 @@ KyPath *Unflatten(const std::vector<uint8_t> &bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    KyPathInit();
-    plat::SetDebugSink(&Quiet, nullptr);
+    fuzz::InitLibrary();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size > kMaxInput) return -1;  // not kept in the corpus
-    const size_t live = plat::HeapLiveBlocks(mem::PrivateHeap());
+    const size_t live = fuzz::LiveBlocks();
     HGLOBAL g = GlobalAlloc(GMEM_FIXED, size);
     if (!g) return 0;
     if (size) std::memcpy(g, data, size);
@@ -112,6 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         Check(head == nullptr, "failed read left a result");
     }
     GlobalFree(g);
-    Check(plat::HeapLiveBlocks(mem::PrivateHeap()) == live, "private heap blocks left behind");
+    Check(fuzz::LiveBlocks() == live, "private heap blocks left behind");
     return 0;
 }

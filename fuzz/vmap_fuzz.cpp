@@ -14,15 +14,12 @@
 
 #include "core/fixed.h"
 #include "fuzz_paths.h"
-#include "platform/debug_output.h"
 #include "raster/path_to_buf.h"
 #include "y32path/relief.h"
 
 namespace {
 
 constexpr const char *kName = "vmap_fuzz";
-
-void Quiet(const char *, void *) {}
 
 // Cancels on the n-th progress call when n is not 0.
 int32_t Countdown(int32_t code, int32_t, int32_t, intptr_t user) {
@@ -48,8 +45,7 @@ bool AllFinite(PathBuf buf, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    KyPathInit();
-    plat::SetDebugSink(&Quiet, nullptr);
+    fuzz::InitLibrary();
     return 0;
 }
 

@@ -10,14 +10,11 @@
 #include <cstring>
 
 #include "fuzz_paths.h"
-#include "platform/debug_output.h"
 #include "y32path/deform.h"
 
 namespace {
 
 constexpr const char *kName = "wrap_fuzz";
-
-void Quiet(const char *, void *) {}
 
 double PickFraction(fuzz::Reader &in, std::initializer_list<double> common) {
     const uint8_t i = in.U8();
@@ -34,8 +31,7 @@ double PickFraction(fuzz::Reader &in, std::initializer_list<double> common) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    KyPathInit();
-    plat::SetDebugSink(&Quiet, nullptr);
+    fuzz::InitLibrary();
     return 0;
 }
 

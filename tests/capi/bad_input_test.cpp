@@ -5,22 +5,12 @@
 
 #include <cstring>
 
+#include "capi_support.h"
 #include "y32Path.h"
 
 namespace {
 
-KyPath *Polyline(std::initializer_list<std::pair<double, double>> pts, bool closed = false) {
-    KyPath *p = KyPathCreate();
-    uint32_t type = PT_MOVETO;
-    size_t i = 0;
-    for (const auto &xy : pts) {
-        const FIXED f[2] = {DbToFix(xy.first), DbToFix(xy.second)};
-        if (closed && ++i == pts.size()) type |= PT_CLOSEFIGURE;
-        EXPECT_EQ(KyPathAddPoint(&p, f, type), 1);
-        type = PT_LINETO;
-    }
-    return p;
-}
+using capi_support::Polyline;
 
 Y32ErrInfo LastReport() {
     Y32ErrInfo e{};

@@ -8,13 +8,13 @@
 namespace {
 
 using raster::FillImpl;
-using raster_support::Group;
 using raster_support::Mask;
 using raster_support::Options;
 using raster_support::Polygon;
 using raster_support::Rect;
 using raster_support::Render;
-using raster_support::Select;
+using testing_support::LinkGroup;
+using testing_support::LinkSelection;
 using testing_support::LinkList;
 using testing_support::PathTest;
 
@@ -57,7 +57,7 @@ TEST_F(PathToBufTest, WholePixelRectangleIsExactInEveryFormat) {
 TEST_F(PathToBufTest, WindingRulesOnOverlapsAndOpenSubpaths) {
     KyPath *a = Rect(10, 10, 30, 30), *b = Rect(20, 20, 40, 40);
     LinkList({a, b});
-    Group({a, b});
+    LinkGroup({a, b});
     for (FillImpl impl : kImpls) {
         raster::ToBufOptions o = Options(0, 0, 1);
         o.impl = impl;
@@ -129,7 +129,7 @@ TEST_F(PathToBufTest, SubPixelMasksCombineSpansThatShareAPixel) {
     // right ones.
     KyPath *a = Rect(10.25, 10, 12.25, 11), *b = Rect(12.75, 10, 14, 11);
     LinkList({a, b});
-    Group({a, b});
+    LinkGroup({a, b});
     for (FillImpl impl : kImpls) {
         raster::ToBufOptions o = Options(4, 1, 1);
         o.impl = impl;
@@ -189,8 +189,8 @@ TEST_F(PathToBufTest, GroupsSelectionAndArrays) {
     // A grouped pair followed by a selected single: two masks, the pair in
     // one buffer.
     recs[5]->flags = 0;
-    Group({recs[0], recs[1]});
-    Select({recs[0], recs[1], recs[2]});
+    LinkGroup({recs[0], recs[1]});
+    LinkSelection({recs[0], recs[1], recs[2]});
     m = Render(recs[2], Options(0, 0, 1));
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].AtImage(11, 11), 255);
@@ -280,7 +280,7 @@ TEST_F(PathToBufTest, OutlineModesAndOutlineOnlySubpaths) {
     EXPECT_EQ(m[0].AtImage(20, 20), 255);
 
     // In a fill, a subpath flagged outline-only is traced, not filled.
-    Group({a, b});
+    LinkGroup({a, b});
     b->flags |= 0x10000000u;
     for (FillImpl impl : kImpls) {
         raster::ToBufOptions o = Options(0, 0, 0);

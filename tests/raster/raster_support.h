@@ -11,6 +11,7 @@
 #include "raster/path_to_buf.h"
 #include "raster/pixel_buffer.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Path.h"
 
 namespace raster_support {
@@ -86,27 +87,6 @@ inline KyPath *Polygon(const std::vector<std::pair<double, double>> &pts) {
 
 inline KyPath *Rect(double x0, double y0, double x1, double y1) {
     return Polygon({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
-}
-
-// Links records into one group chain (they must already share a list).
-inline void Group(std::initializer_list<KyPath *> records) {
-    KyPath *prev = nullptr;
-    for (KyPath *r : records) {
-        r->groupPrev = prev;
-        if (prev) prev->groupNext = r;
-        prev = r;
-    }
-}
-
-// Links records into the selection list and marks them selected.
-inline void Select(std::initializer_list<KyPath *> records) {
-    KyPath *prev = nullptr;
-    for (KyPath *r : records) {
-        r->flags |= KPF_SELECTED;
-        r->selPrev = prev;
-        if (prev) prev->selNext = r;
-        prev = r;
-    }
 }
 
 }  // namespace raster_support

@@ -21,6 +21,7 @@
 #include "platform/alloc_fail.h"
 #include "support/list_invariants.h"
 #include "support/path_fixture.h"
+#include "support/records.h"
 #include "y32Comm.h"
 #include "y32Path.h"
 #ifdef Y32PATH_RELIABILITY_TEXT
@@ -72,26 +73,12 @@ Bytes Join(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-KyPath *RectPath(double l, double t, double r, double b) {
-    return MakePath({{PT_MOVETO, l, t}, {PT_LINETO, r, t}, {PT_LINETO, r, b}, {PT_LINETO, l, b},
-                     {PT_LINETO | PT_CLOSEFIGURE, l, t}});
-}
-
-KyPath *CirclePath(double cx, double cy, double r) {
-    const double k = 0.5522847 * r;
-    return MakePath({{PT_MOVETO, cx, cy + r},   {PT_BEZIERTO, cx - k, cy + r}, {PT_BEZIERTO, cx - r, cy + k},
-                     {PT_BEZIERTO, cx - r, cy}, {PT_BEZIERTO, cx - r, cy - k}, {PT_BEZIERTO, cx - k, cy - r},
-                     {PT_BEZIERTO, cx, cy - r}, {PT_BEZIERTO, cx + k, cy - r}, {PT_BEZIERTO, cx + r, cy - k},
-                     {PT_BEZIERTO, cx + r, cy}, {PT_BEZIERTO, cx + r, cy + k}, {PT_BEZIERTO, cx + k, cy + r},
-                     {PT_BEZIERTO | PT_CLOSEFIGURE, cx, cy + r}});
-}
-
 // Three records in one list: a rectangle and a circle joined as a group,
 // and an open curve; the circle and the curve selected, a node of the
 // curve too.
 KyPath *Figure() {
-    KyPath *a = RectPath(10, 10, 40, 30);
-    KyPath *b = CirclePath(50, 40, 15);
+    KyPath *a = testing_support::Rect(10, 10, 40, 30);
+    KyPath *b = testing_support::Circle(50, 40, 15);
     KyPath *c = MakePath({{PT_MOVETO, 5, 60}, {PT_BEZIERTO, 20, 45}, {PT_BEZIERTO, 40, 75}, {PT_BEZIERTO, 60, 60},
                           {PT_LINETO, 70, 50}});
     // Blocks trimmed to their points, so that every edit that adds points
@@ -319,8 +306,8 @@ TEST_F(AllocFailureSweep, WrapAndDashes) {
         WrapInfo info{};
         Wrap() { reports_1001 = true; }
         void make() override {
-            figure = RectPath(0, 0, 10, 12);
-            KyPath *second = CirclePath(20, 6, 6);
+            figure = testing_support::Rect(0, 0, 10, 12);
+            KyPath *second = testing_support::Circle(20, 6, 6);
             testing_support::LinkList({figure, second});
             baseline = MakePath({{PT_MOVETO, 10, 80}, {PT_BEZIERTO, 40, 20}, {PT_BEZIERTO, 80, 20},
                                  {PT_BEZIERTO, 120, 80}});
@@ -399,8 +386,8 @@ TEST_F(AllocFailureSweep, ReliefShadingAndABuffer) {
         ReliefVectorMap v = nullptr;
         Relief() { reports_1001 = true; }
         void make() override {
-            p = RectPath(2, 2, 26, 20);
-            KyPath *hole = CirclePath(14, 11, 4);
+            p = testing_support::Rect(2, 2, 26, 20);
+            KyPath *hole = testing_support::Circle(14, 11, 4);
             testing_support::LinkList({p, hole});
             p->groupNext = hole;
             hole->groupPrev = p;
@@ -455,8 +442,8 @@ TEST_F(AllocFailureSweep, ReliefShadingAndABuffer) {
         ABufCamera cam{};
         ABuffer() { reports_1001 = true; }
         void make() override {
-            p = CirclePath(30, 25, 18);
-            KyPath *square = RectPath(40, 5, 58, 20);
+            p = testing_support::Circle(30, 25, 18);
+            KyPath *square = testing_support::Rect(40, 5, 58, 20);
             testing_support::LinkList({p, square});
             out = KyPathBufAlloc(24, 64, 48, 1, 0, 0);
             mask = KyPathBufAlloc(8, 64, 48, 1, 0, 0);

@@ -495,9 +495,6 @@ TEST_F(RandomEditing, ListsAndOverlayStaySoundThroughARandomSession) {
     for (int i = 0; i < kOpCount; ++i) EXPECT_GT(count[i], 0) << kOpNames[i] << " never drawn";
 }
 
-}  // namespace
-
-namespace {
 
 class EditingCases : public RandomEditing {};
 
@@ -515,9 +512,6 @@ TEST_F(EditingCases, DuplicateOfAPickedSegmentLeavesNoHighlightOnTheSource) {
     EXPECT_TRUE(OverlayFresh());
 }
 
-}  // namespace
-
-namespace {
 
 // Cases the random session found, kept as plain tests.
 TEST_F(EditingCases, DeletingAPickedRecordLeavesNoHighlightWhereAnotherOutlineCrosses) {
@@ -554,9 +548,6 @@ TEST_F(EditingCases, DeselectingClearsMarksTheFlagsDoNotClaim) {
     EXPECT_TRUE(testing_support::TableInvariants(t_));
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(EditingCases, DuplicateDrawsCopiesWholeWhenTheyCarrySelectedNodes) {
     KyPath *a = Rect(20, 20, 60, 60);
@@ -571,9 +562,6 @@ TEST_F(EditingCases, DuplicateDrawsCopiesWholeWhenTheyCarrySelectedNodes) {
     EXPECT_TRUE(OverlayFresh()) << "the copy is drawn with every segment";
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(EditingCases, AlignRedrawsWholeRecordsWithSelectedNodesAndPickedSegments) {
     for (const bool node : {true, false}) {
@@ -602,9 +590,6 @@ TEST_F(EditingCases, AlignRedrawsWholeRecordsWithSelectedNodesAndPickedSegments)
     }
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(EditingCases, SubdivideRefusesAnIndexThatStartsNoSegment) {
     // Two curves; 1, 2, 4 and 5 are control points, 3 ends the first curve.
@@ -625,9 +610,6 @@ TEST_F(EditingCases, SubdivideRefusesAnIndexThatStartsNoSegment) {
     EXPECT_TRUE(testing_support::TableInvariants(t_));
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(EditingCases, ShapeToolTakesThePickedHighlightWithTheSelection) {
     KyPath *a = Rect(20, 20, 60, 60);
