@@ -193,7 +193,7 @@ PathBuf KyPathCreateText(HFONTDC dc, char *text, TextParams *params, KyPath **pa
         return nullptr;
     }
     PathBuf result = nullptr;
-    if (made > 0 && rects && buffers) {
+    if (rects && buffers) {
         if (rect) *rect = rects[0];
         result = buffers[0];
         for (int32_t i = 1; i < made; ++i) KyPathBufFree(buffers[i]);  // one chain gives one mask
