@@ -21,8 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// ctest runs each case in its own process, side by side: a folder per case
+// keeps their files apart.
 std::string OutDir() {
-    fs::path dir = fs::path(Y32PATH_TEST_OUT) / "tools";
+    const char *test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::path dir = fs::path(Y32PATH_TEST_OUT) / "tools" / "envelope" / test;
     fs::create_directories(dir);
     return dir.string();
 }
@@ -36,12 +39,9 @@ struct Outcome {
 // FcInit); in the sanitizer build the program's leak check is told so and
 // still sees everything else.
 std::string LeakSuppressions() {
-    static const std::string file = [] {
-        const std::string f = OutDir() + "/fontconfig.supp";
-        std::ofstream(f) << "leak:libfontconfig.so\n";
-        return f;
-    }();
-    return file;
+    const std::string f = OutDir() + "/fontconfig.supp";
+    if (!fs::exists(f)) std::ofstream(f) << "leak:libfontconfig.so\n";
+    return f;
 }
 
 // Runs `kypath envelope <args> -o <png>`; args are already quoted for sh.

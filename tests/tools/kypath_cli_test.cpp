@@ -23,8 +23,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// ctest runs each case in its own process, side by side: a folder per case
+// keeps one case's stderr capture and files out of another's.
 std::string OutDir() {
-    fs::path dir = fs::path(Y32PATH_TEST_OUT) / "tools" / "cli";
+    const char *test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::path dir = fs::path(Y32PATH_TEST_OUT) / "tools" / "cli" / test;
     fs::create_directories(dir);
     return dir.string();
 }
