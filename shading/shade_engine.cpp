@@ -81,6 +81,86 @@ Lit LightNormal(const ShadeJob &job, const PixelLight *lights, Vec3 n, double fl
     return lit;
 }
 
+// The bevel pixels of a row that take the common road (one normal of
+// weight 1 from a single relief vector; no spotlight, second mask or bump
+// map; a Phong highlight) are gathered in chunks and shaded one stage at a
+// time over the chunk: the normals, then each light, then the bytes. Each
+// stage is a plain loop over arrays with the same arithmetic, in the same
+// order, as the pixel-by-pixel road, so the bytes come out the same.
+// Profiling put the pixel-by-pixel road at about 400 instructions per bevel
+// pixel, most of them in moving a pixel's normals, weights and light sums
+// through small structures and re-testing per pixel what is fixed per call.
+constexpr int kChunk = 256;
+
+struct Chunk {
+    int n = 0;
+    uint32_t at[kChunk];  // x of each pixel
+    double vx[kChunk], vy[kChunk];
+    double nx[kChunk], ny[kChunk], nz[kChunk];
+    uint8_t mixed[kChunk];  // 1: the chamfer's last pixel, two normals: the general road
+    double diffuse[kChunk], added[3][kChunk], specular[kChunk];
+};
+
+// Everything the chunk stages read that is fixed for the call.
+struct ChunkBevel {
+    const ProfileEntry *table;
+    double width, index_scale, depth_scale;
+    bool chamfer, no_mixing, invert, depth;
+};
+
+inline int ChunkIndex(double d, double scale) {
+    const double i = d * scale;
+    if (!(i >= 0.0)) return 0;
+    if (i >= kProfileSteps - 1) return kProfileSteps - 1;
+    return static_cast<int>(i);
+}
+
+void ChunkNormals(const ChunkBevel &b, Chunk &c) {
+    for (int i = 0; i < c.n; ++i) {
+        const double x = c.vx[i], y = c.vy[i];
+        const double d = std::sqrt(x * x + y * y);
+        const bool flat = d < 1e-6 || (std::fabs(x) < 1e-6 && std::fabs(y) < 1e-6) || !(d < b.width);
+        const double slope = b.chamfer ? d : b.table[ChunkIndex(d, b.index_scale)].slope;
+        c.mixed[i] = b.chamfer && !flat && !b.no_mixing && !(d <= b.width - 1.0);
+        const double fx = b.invert ? -x : x, fy = b.invert ? -y : y;
+        const double fz = b.depth ? slope * b.depth_scale : slope;
+        const double len = std::sqrt(fx * fx + fy * fy + fz * fz);
+        double inv = 1.0 / len;
+        const bool keep = !(len > 0.0);
+        c.nx[i] = flat ? 0.0 : (keep ? fx : fx * inv);
+        c.ny[i] = flat ? 0.0 : (keep ? fy : fy * inv);
+        c.nz[i] = flat ? 1.0 : (keep ? fz : fz * inv);
+    }
+}
+
+void ChunkLight(const PixelLight &l, const double colour[3], Chunk &c) {
+    const double lx = l.dir.x, ly = l.dir.y, lz = l.dir.z, diffuse = l.diffuse, specular = l.specular;
+    const double c0 = colour[0], c1 = colour[1], c2 = colour[2];
+    for (int i = 0; i < c.n; ++i) {
+        const double nz = c.nz[i];
+        const double nl = c.nx[i] * lx + c.ny[i] * ly + nz * lz;
+        c.diffuse[i] = nl >= 0.0 ? c.diffuse[i] + nl * diffuse : c.diffuse[i];
+        const double rl = 2.0 * nz * nl - lz;
+        double p;
+        if (l.whole >= 0) {
+            double result = 1.0, square = rl;
+            for (int32_t e = l.whole; e; e >>= 1) {
+                if (e & 1) result *= square;
+                square *= square;
+            }
+            p = result;
+        } else {
+            p = rl >= 0.01 ? std::pow(rl, l.exponent) : 0.0;
+        }
+        const bool lit = rl >= 0.01;
+        const double s = p * specular;
+        c.added[0][i] = lit ? c.added[0][i] + c0 * s : c.added[0][i];
+        c.added[1][i] = lit ? c.added[1][i] + c1 * s : c.added[1][i];
+        c.added[2][i] = lit ? c.added[2][i] + c2 * s : c.added[2][i];
+        c.specular[i] = lit ? c.specular[i] + s : c.specular[i];
+    }
+}
+
 }  // namespace
 
 double SpotHeightSingle(double spot_x, double spot_y) {
@@ -180,8 +260,9 @@ void ShadeImage(const ShadeJob &job) {
     // per byte value into a table, through the same code, and looked up.
     // Profiling put four fifths of the time in building a normal for
     // pixels that turn out flat.
-    const bool face_table = !any_spot && !job.surface.mask2 && !job.surface.bump && !job.raise;
+    const bool face_table = !any_spot && !job.surface.mask2 && !job.surface.bump;
     uint8_t face[3][256];
+    int face_raise = 0;
     if (face_table) {
         Normals flat;
         flat.count = 0;
@@ -189,49 +270,141 @@ void ShadeImage(const ShadeJob &job) {
         for (int b = 0; b < 256; ++b) {
             const uint8_t in[3] = {static_cast<uint8_t>(b), static_cast<uint8_t>(b), static_cast<uint8_t>(b)};
             uint8_t lit[3];
-            shade(flat, in, lit);
+            face_raise = Channel(255.0 * shade(flat, in, lit));
             for (int k = 0; k < 3; ++k) face[k][b] = lit[k];
         }
     }
     const uint8_t *vec_bytes = static_cast<const uint8_t *>(job.surface.vec);
+    const uint8_t *dist_bytes = static_cast<const uint8_t *>(job.surface.dist);
+
+    // The chunked road: Phong only (the metallic highlight reads a table
+    // per light), one-bevel kinds, and the face table's conditions.
+    const Bevel &bevel = job.bevel;
+    const bool two_bevel = bevel.kind >= 100 && bevel.kind <= 104;
+    const bool chunked = face_table && !job.reflectance && bevel.table && !two_bevel;
+    ChunkBevel cb{bevel.table, bevel.width, bevel.index_scale, bevel.depth != 0 ? 30.0 / bevel.depth : 1.0,
+                  bevel.kind == 1, bevel.no_mixing, bevel.invert, bevel.depth != 0};
+    Chunk chunk;
 
     Normals normals;
+    auto general = [&](uint32_t x, uint32_t y, uint8_t *px) {
+        const size_t at = static_cast<size_t>(y) * width + x;
+        SurfaceAt(job.bevel, job.surface, x, y, &normals);
+        if (any_spot) {
+            const double px_x = 100.0 * x / width, px_y = 100.0 * y / height;
+            for (int i = 0; i < job.light_count; ++i) {
+                const ShadeLight &l = job.light[i];
+                if (!l.spot) continue;
+                Vec3 p{px_x - l.spot_x, px_y - l.spot_y, -l.spot_h};
+                double len = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+                double f = len > 0.0 ? -(p.x * l.direction.x + p.y * l.direction.y + p.z * l.direction.z) / len
+                                     : 0.0;
+                lights[i].spot = f >= 0.0 ? std::pow(f, job.spot_exponent) : 0.0;
+            }
+        }
+        const double s_total = shade(normals, px, px);
+        if (job.raise) {
+            double r = 255.0 * s_total;
+            if (job.raise_scale) r *= job.raise_scale[at] / 255.0;
+            const int v = job.raise[at] + Channel(r);
+            job.raise[at] = static_cast<uint8_t>(v > 255 ? 255 : v);
+        }
+    };
+    auto flush = [&](uint32_t y, uint8_t *row_px) {
+        if (chunk.n == 0) return;
+        const int n = chunk.n;
+        ChunkNormals(cb, chunk);
+        std::memset(chunk.diffuse, 0, sizeof(double) * n);
+        std::memset(chunk.specular, 0, sizeof(double) * n);
+        for (int k = 0; k < 3; ++k) std::memset(chunk.added[k], 0, sizeof(double) * n);
+        for (int i = 0; i < job.light_count; ++i) ChunkLight(lights[i], job.light[i].colour, chunk);
+        uint8_t *raise_row = job.raise ? job.raise + static_cast<size_t>(y) * width : nullptr;
+        for (int i = 0; i < n; ++i) {
+            const uint32_t x = chunk.at[i];
+            uint8_t *px = row_px + static_cast<size_t>(x) * 3;
+            if (chunk.mixed[i]) {
+                general(x, y, px);
+                continue;
+            }
+            const double d = chunk.diffuse[i];
+            for (int k = 0; k < 3; ++k) {
+                const double base = px[k];
+                const double ambient = job.fixed_ambient ? job.ambient_colour[k] : base * job.ambient;
+                const double acc = ambient + base * d + chunk.added[k][i];
+                px[k] = gamma[Channel(acc < 255.0 ? acc : 255.0)];
+            }
+            if (raise_row) {
+                const int v = raise_row[x] + Channel(255.0 * chunk.specular[i]);
+                raise_row[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+            }
+        }
+        chunk.n = 0;
+    };
+
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t *px = pbuf::Row(job.image, y);
+        uint8_t *row_px = pbuf::Row(job.image, y);
+        uint8_t *px = row_px;
         const size_t row = static_cast<size_t>(y) * width;
         for (uint32_t x = 0; x < width; ++x, px += 3) {
             if (job.select[row + x] == 0) continue;
             if (face_table) {
+                const uint8_t *slot_bytes = vec_bytes + (row + x) * 8;
                 uint64_t slot;
-                std::memcpy(&slot, vec_bytes + (row + x) * 8, 8);
+                std::memcpy(&slot, slot_bytes, 8);
                 if (slot == 0) {
                     px[0] = face[0][px[0]];
                     px[1] = face[1][px[1]];
                     px[2] = face[2][px[2]];
+                    if (job.raise) {
+                        const int v = job.raise[row + x] + face_raise;
+                        job.raise[row + x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+                    }
+                    continue;
+                }
+                if (chunked) {
+                    double vx, vy;
+                    bool second = false;
+                    int16_t w[4];
+                    if (job.surface.float_layout) {
+                        float f[2];
+                        std::memcpy(f, slot_bytes, sizeof f);
+                        vx = f[0];
+                        vy = f[1];
+                    } else {
+                        std::memcpy(w, slot_bytes, sizeof w);
+                        vx = w[0] / 256.0;
+                        vy = w[1] / 256.0;
+                        second = w[2] != 0 || w[3] != 0;
+                    }
+                    bool outside = false;
+                    if (dist_bytes) {
+                        float dv;
+                        std::memcpy(&dv, dist_bytes + (row + x) * 4, 4);
+                        if (dv < 0.0f) {
+                            vx = vx * -0.1;
+                            vy = vy * -0.1;
+                            outside = true;
+                        }
+                    }
+                    if (!outside && second) {
+                        // A ridge mixes the two sides' normals: the general road.
+                        const double sx = w[2] / 256.0, sy = w[3] / 256.0;
+                        const double d1 = std::sqrt(vx * vx + vy * vy), d2 = std::sqrt(sx * sx + sy * sy);
+                        if (std::fabs(d1 - d2) <= 0.7) {
+                            general(x, y, px);
+                            continue;
+                        }
+                    }
+                    chunk.at[chunk.n] = x;
+                    chunk.vx[chunk.n] = vx;
+                    chunk.vy[chunk.n] = vy;
+                    if (++chunk.n == kChunk) flush(y, row_px);
                     continue;
                 }
             }
-            SurfaceAt(job.bevel, job.surface, x, y, &normals);
-            if (any_spot) {
-                const double px_x = 100.0 * x / width, px_y = 100.0 * y / height;
-                for (int i = 0; i < job.light_count; ++i) {
-                    const ShadeLight &l = job.light[i];
-                    if (!l.spot) continue;
-                    Vec3 p{px_x - l.spot_x, px_y - l.spot_y, -l.spot_h};
-                    double len = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
-                    double f = len > 0.0 ? -(p.x * l.direction.x + p.y * l.direction.y + p.z * l.direction.z) / len
-                                         : 0.0;
-                    lights[i].spot = f >= 0.0 ? std::pow(f, job.spot_exponent) : 0.0;
-                }
-            }
-            const double s_total = shade(normals, px, px);
-            if (job.raise) {
-                double r = 255.0 * s_total;
-                if (job.raise_scale) r *= job.raise_scale[row + x] / 255.0;
-                const int v = job.raise[row + x] + Channel(r);
-                job.raise[row + x] = static_cast<uint8_t>(v > 255 ? 255 : v);
-            }
+            general(x, y, px);
         }
+        flush(y, row_px);
     }
 }
 
