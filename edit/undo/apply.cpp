@@ -212,6 +212,7 @@ Record *TakeEnvelope(const KyPath *outline, int32_t code) {
 }
 
 bool Apply(int32_t k, bool undoing, PathTable *t, const Screen &s) {
+    (void)undoing;  // every exchange is its own inverse
     Journal &j = Current();
     Record *r = At(j, k);
     PathGroup *g = table::CurrentGroup(t);
@@ -229,11 +230,10 @@ bool Apply(int32_t k, bool undoing, PathTable *t, const Screen &s) {
         case kNodeMove: return ExchangeNodeMove(j, k, g, s);
         case kJoined:
         case kDisjoined:
-            // Nothing is stored: the selected path is joined or split again.
-            // Both calls refuse harmlessly when there is no selection.
-            if ((code == kJoined) == undoing) KyPathDisjoin(g->firstSelected);
-            else KyPathJoin(g->firstSelected);
-            return true;
+            // The links kept beside the record are the structure before the
+            // action (or before the last exchange), so one exchange serves
+            // both directions, as for every other kind.
+            return ExchangeGroupLinks(j, k, g);
         case kEnvelope: return ExchangeEnvelope(j, k, g, s);
         default:
             // The companions' records: only the position moves over them.

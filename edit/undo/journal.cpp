@@ -2,8 +2,8 @@
 //
 // The owner table is library-wide state, unguarded like everything else
 // (one host thread calls the library). It lives in static storage; only
-// records and envelope copies are on the private heap, and the detach hook
-// releases them while that heap still exists.
+// records, envelope copies and group links are on the private heap, and
+// the detach hook releases them while that heap still exists.
 #include "edit/undo/journal.h"
 
 #include <cstring>
@@ -61,6 +61,7 @@ void FreeRecord(Record *r) {
     if (r->code == kEnvelope && r->n >= kEnvelopeWords) {
         if (void *copy = EnvelopeCopyOf(r)) mem::PathFree(copy);
     }
+    if (IsGroupingCode(r->code)) DropGroupLinks(r);
     mem::PathFree(r);
 }
 

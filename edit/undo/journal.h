@@ -3,8 +3,9 @@
 // The host records an action before it performs it and later steps back
 // and forward over what it recorded. A record does not copy paths: it keeps
 // just enough state for its kind of action (a selection snapshot, the place
-// of a moved node, an envelope's control points, or nothing for join and
-// disjoin). Applying a record exchanges: the current state is captured into
+// of a moved node, an envelope's control points; join and disjoin records
+// have no payload and keep the list's group links in a block beside them).
+// Applying a record exchanges: the current state is captured into
 // a record of the same kind, the stored state is restored, and the captured
 // record takes the stored one's place, so one record serves both directions.
 //
@@ -18,10 +19,10 @@
 //    first one on without gaps. A journal exists while it has records; the
 //    slot of a journal that becomes empty is given up. A new owner finds a
 //    slot or keeps nothing.
-//  - Records and envelope copies are private-heap blocks. They are freed
-//    when removed from the journal, when an exchange replaces them, when
-//    their owner's journal is dropped and, for everything still recorded,
-//    at library detach (before the heap goes).
+//  - Records, envelope copies and group links are private-heap blocks.
+//    They are freed when removed from the journal, when an exchange
+//    replaces them, when their owner's journal is dropped and, for
+//    everything still recorded, at library detach (before the heap goes).
 //  - The owner-keyed calls bind the "current journal" to their owner. The
 //    three companion recorders (BackupSelectMove and friends) have no owner
 //    argument and record into the journal of the owner the last
@@ -43,8 +44,8 @@ enum Code : int32_t {
     kSelect2 = 18002,
     kSelect3 = 18003,
     kNodeMove = 18006,
-    kJoined = 18007,    // undo disjoins, redo joins
-    kDisjoined = 18008, // undo joins, redo disjoins
+    kJoined = 18007,    // undo takes the join back, redo makes it again
+    kDisjoined = 18008, // likewise for a disjoin
     kEnvelope = 18016,
     kSelect26 = 18026,
     kSelect27 = 18027,
@@ -171,6 +172,33 @@ Record *TakeNodeMove(const PathGroup *g, int32_t code);
 KyPath *EnvelopeOutline(const PathGroup *g);
 // An envelope record of the outline's current envelope, or null.
 Record *TakeEnvelope(const KyPath *outline, int32_t code);
+
+// ---- Group links beside join and disjoin records ------------------------
+//
+// A join or disjoin record keeps its empty payload (n = 0). The group
+// structure of the list it was taken on is held beside it, in a private
+// heap block keyed by the record and freed with it (FreeRecord): for every
+// record of the table list, the list index of its group successor. Undo
+// and redo exchange that structure like any other state, so undoing a
+// join that changed nothing changes nothing, and undoing one that pulled
+// records out of other groups puts them back there.
+
+inline bool IsGroupingCode(int32_t code) { return code == kJoined || code == kDisjoined; }
+// A join or disjoin record with the current links of the group's list
+// beside it, or null when either block cannot be allocated.
+Record *TakeGroupLinks(const PathGroup *g, int32_t code);
+// Frees the links held beside r, if any.
+void DropGroupLinks(const Record *r);
+// The links held beside r: the list length they were taken on and the
+// successor index of each record (kNoLink for none); null without links.
+constexpr uint32_t kNoLink = 0xFFFFFFFFu;
+const uint32_t *GroupLinksOf(const Record *r, uint32_t *length);
+// Puts the links held beside record k onto the group's list and keeps the
+// current ones beside the record that replaces it. False, with nothing
+// changed, when the record holds no links, the list no longer has the
+// length they were taken on, a link would overwrite a stroke description,
+// or the exchange record cannot be made.
+bool ExchangeGroupLinks(Journal &j, int32_t k, PathGroup *g);
 
 // ---- Applying a record ----------------------------------------------------
 

@@ -66,7 +66,7 @@ int32_t KyPathBackupAction(uint32_t owner, int32_t code, PathTable *table) {
     } else if (code == undo::kEnvelope) {
         if (KyPath *outline = undo::EnvelopeOutline(g)) r = undo::TakeEnvelope(outline, code);
     } else {
-        r = undo::NewRecord(code, 0);
+        r = undo::TakeGroupLinks(g, code);  // join and disjoin
     }
     return Keep(r);
 }

@@ -183,7 +183,8 @@ Y32_API KyPath *KyPathR2VToKyPath(int32_t n, const KyPathTracedPoint *points);
  * owners at a time) has a journal of the actions it recorded before doing
  * them, and a position: the number of records in the done state. A record
  * holds only what its action needs (a selection snapshot, a moved node's
- * place, an envelope's control points, nothing for join and disjoin).
+ * place, an envelope's control points; for join and disjoin, the group
+ * links of the list, so that undo restores the groups exactly as they were).
  * Undo and redo exchange: applying a record stores the current state in
  * its place, so the same record serves the opposite step. Journals live
  * until their records are removed with KyPathURFree, or the library is
@@ -194,8 +195,8 @@ Y32_API KyPath *KyPathR2VToKyPath(int32_t n, const KyPathTracedPoint *points);
 #define KYPATH_UR_SELECT2   18002 /* 18026 and 18027 behave alike */
 #define KYPATH_UR_SELECT3   18003
 #define KYPATH_UR_NODEMOVE  18006 /* the selected path's first point and node */
-#define KYPATH_UR_JOIN      18007 /* undo disjoins, redo joins */
-#define KYPATH_UR_DISJOIN   18008 /* undo joins, redo disjoins */
+#define KYPATH_UR_JOIN      18007 /* undo restores the groups before the join */
+#define KYPATH_UR_DISJOIN   18008 /* undo restores the groups before the disjoin */
 #define KYPATH_UR_ENVELOPE  18016 /* the attached envelope's control points */
 #define KYPATH_UR_SELECT26  18026
 #define KYPATH_UR_SELECT27  18027

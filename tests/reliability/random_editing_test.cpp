@@ -96,6 +96,8 @@ class RandomEditing : public testing_support::PathTest {
             KyPathURFree(kOwner, 0, 0);
             --records_;
         }
+        groups_at_.resize(static_cast<size_t>(done_));
+        groups_at_.push_back(Groups());  // where the host stands now
         if (!KyPathBackupAction(kOwner, code, t_)) return false;
         ++records_;
         ++done_;
@@ -106,6 +108,7 @@ class RandomEditing : public testing_support::PathTest {
         KyPathURFree(kOwner, 0, 0);
         --records_;
         done_ = std::min(done_, records_);
+        groups_at_.resize(static_cast<size_t>(records_) + 1);
     }
     // Edits the journal cannot take back leave its list indexes naming
     // other paths, so the history goes with them.
@@ -115,6 +118,7 @@ class RandomEditing : public testing_support::PathTest {
             --records_;
         }
         done_ = 0;
+        groups_at_.clear();
     }
     // What a host does after an edit that does not draw: wipe and redraw.
     void Refresh() {
@@ -319,20 +323,13 @@ class RandomEditing : public testing_support::PathTest {
             case kDisjoin: {
                 KyPath *sel = Selected();
                 if (!sel) break;
-                // The journal keeps nothing for these two: undoing a join
-                // disjoins the selection and undoing a disjoin joins it. A
-                // host offers them only when they change the grouping, or
-                // an undo would break or make a group that never changed.
-                bool grouped = false, one_chain = true;
-                int members = 0;
-                for (KyPath *m = sel; m; m = m->selNext, ++members) {
-                    grouped = grouped || m->groupPrev || path::GroupNext(m);
-                    one_chain = one_chain && path::GroupNext(m) == m->selNext && m->groupPrev == m->selPrev;
-                }
-                if (op == kJoin ? (members < 2 || one_chain) : !grouped) break;
+                // Offered whatever the grouping: the journal restores the
+                // groups as they were, also after a join or disjoin that
+                // changed nothing or reached beyond the selection.
                 const bool recorded = Record(op == kJoin ? KYPATH_UR_JOIN : KYPATH_UR_DISJOIN);
                 const int32_t ok = op == kJoin ? KyPathJoin(sel) : KyPathDisjoin(sel);
                 if (!ok && recorded) DropNewest();
+                if (ok && !recorded) ClearJournal();
                 break;
             }
             case kDelete:
@@ -441,6 +438,34 @@ class RandomEditing : public testing_support::PathTest {
                                              << " on the selected path's list";
     }
 
+    // The group links of the current list, as list positions.
+    std::vector<int32_t> Groups() {
+        std::vector<KyPath *> list;
+        for (KyPath *r = First(); r; r = r->next) list.push_back(r);
+        auto at = [&list](const KyPath *r) {
+            return static_cast<int32_t>(r ? std::find(list.begin(), list.end(), r) - list.begin() : -1);
+        };
+        std::vector<int32_t> out;
+        for (KyPath *r : list) {
+            out.push_back(at(r->groupPrev));
+            out.push_back(at(path::GroupNext(r)));
+        }
+        return out;
+    }
+
+    // Only joins and disjoins change groups while the journal holds
+    // records, so every journal position has one group structure: the
+    // one the list had when the host stood there last. Undo and redo must
+    // bring it back exactly.
+    ::testing::AssertionResult GroupsAsRecorded() {
+        if (records_ == 0) groups_at_.assign(1, Groups());
+        else if (groups_at_.size() == static_cast<size_t>(records_)) groups_at_.push_back(Groups());
+        if (groups_at_.size() != static_cast<size_t>(records_) + 1)
+            return ::testing::AssertionFailure() << groups_at_.size() << " group states for " << records_ << " records";
+        if (Groups() == groups_at_[static_cast<size_t>(done_)]) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the groups differ from those at journal position " << done_;
+    }
+
     // The overlay as it is against a fresh redraw of the current list (the
     // live bytes are put back afterwards).
     ::testing::AssertionResult OverlayFresh() {
@@ -472,6 +497,7 @@ class RandomEditing : public testing_support::PathTest {
     CoordStruct *view_ = nullptr;
     HDC dc_ = nullptr;
     int32_t records_ = 0, done_ = 0;
+    std::vector<std::vector<int32_t>> groups_at_;  // by journal position
     int64_t step_ = 0;
 };
 
@@ -491,6 +517,7 @@ TEST_F(RandomEditing, ListsAndOverlayStaySoundThroughARandomSession) {
         ASSERT_TRUE(testing_support::TableInvariants(t_)) << "after step " << step_ << " (" << kOpNames[op] << ")";
         ASSERT_TRUE(OverlayFresh()) << "after step " << step_ << " (" << kOpNames[op] << ")";
         ASSERT_TRUE(SelectionNamed()) << "after step " << step_ << " (" << kOpNames[op] << ")";
+        ASSERT_TRUE(GroupsAsRecorded()) << "after step " << step_ << " (" << kOpNames[op] << ")";
     }
     for (int i = 0; i < kOpCount; ++i) EXPECT_GT(count[i], 0) << kOpNames[i] << " never drawn";
 }

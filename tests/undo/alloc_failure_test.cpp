@@ -71,7 +71,7 @@ TEST_F(UndoAllocFailureTest, RecordingEveryKind) {
     auto backup = [&](int32_t code) { return [this, code] { return KyPathBackupAction(kOwner, code, t); }; };
     EXPECT_EQ(FailEachStep(backup(undo::kSelect2), "selection"), 1);
     EXPECT_EQ(FailEachStep(backup(undo::kNodeMove), "node move"), 1);
-    EXPECT_EQ(FailEachStep(backup(undo::kDisjoined), "disjoin"), 1);
+    EXPECT_EQ(FailEachStep(backup(undo::kDisjoined), "disjoin"), 2);  // the record and its links
     EXPECT_EQ(FailEachStep([this] { return BackupDuplicate(undo::kSelect3, t); }, "duplicate"), 1);
     EXPECT_EQ(FailEachStep([this] { return BackupSelectMove(5000, t); }, "select move"), 1);
     EXPECT_EQ(FailEachStep([this] { return BackupSelected(5001, t); }, "selected"), 1);
@@ -94,6 +94,17 @@ TEST_F(UndoAllocFailureTest, UndoAndRedoOfEveryKind) {
     EXPECT_EQ(Capture(Group()), selected);
     EXPECT_EQ(FailEachStep(redo_step, "redo selection"), 1);
     EXPECT_EQ(Group().firstSelected, nullptr);
+
+    // Join: the exchange record and the links kept beside it.
+    Select();
+    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kJoined, t), 1);
+    const DocState apart = Capture(Group());
+    ASSERT_EQ(KyPathJoin(p), 1);
+    EXPECT_EQ(FailEachStep(undo_step, "undo join"), 2);
+    EXPECT_EQ(Capture(Group()), apart);
+    EXPECT_EQ(FailEachStep(redo_step, "redo join"), 2);
+    EXPECT_EQ(p->groupNext, q);
+    ASSERT_EQ(KyPathDisjoin(p), 1);
 
     // Node move.
     Select();
@@ -128,7 +139,8 @@ TEST_F(UndoAllocFailureTest, UndoAndRedoOfEveryKind) {
     const size_t before = LiveBlocks();
     const int32_t n = LengthOf(kOwner);
     while (LengthOf(kOwner) > 0) ASSERT_EQ(KyPathURFree(kOwner, 0, 1), 1);
-    EXPECT_EQ(LiveBlocks(), before - static_cast<size_t>(n) - 1);  // the envelope copy too
+    // The envelope copy and the links beside the two join records too.
+    EXPECT_EQ(LiveBlocks(), before - static_cast<size_t>(n) - 3);
 }
 
 }  // namespace

@@ -102,32 +102,106 @@ TEST_F(NodeMoveUndoTest, NothingSelectedRecordsAndAppliesNothing) {
     EXPECT_TRUE(Invariants(r0, t));
 }
 
-TEST_F(NodeMoveUndoTest, JoinAndDisjoinSwapDirections) {
+// Join and disjoin on four records, with the groups and the selection each
+// case starts from. Undo must give back exactly the groups before the
+// action (also where the action changed nothing, or reached records outside
+// the selection), and redo the groups after it.
+TEST_F(UndoTest, JoinAndDisjoinUndoRestoreTheGroupsExactly) {
+    using Set = std::vector<int>;
+    struct Case {
+        const char *what;
+        int32_t code;
+        std::vector<Set> groups;
+        Set selected;
+    } const cases[] = {
+        {"join of two paths", undo::kJoined, {}, {0, 1}},
+        {"join of one chain already", undo::kJoined, {{0, 1}}, {0, 1}},
+        {"join that takes a member from another group", undo::kJoined, {{1, 2, 3}}, {0, 2}},
+        {"join across two groups", undo::kJoined, {{0, 1}, {2, 3}}, {1, 2}},
+        {"disjoin of a group", undo::kDisjoined, {{0, 1, 3}}, {0, 1, 3}},
+        {"disjoin of a member inside a group", undo::kDisjoined, {{0, 1, 2}}, {1}},
+        {"disjoin of ungrouped paths", undo::kDisjoined, {}, {0, 2}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<KyPath *> r;
+        for (int i = 0; i < 4; ++i) r.push_back(testing_support::Rect(10 + 30 * i, 10, 30 + 30 * i, 30));
+        testing_support::LinkList({r[0], r[1], r[2], r[3]});
+        for (const Set &g : c.groups)
+            for (size_t k = 1; k < g.size(); ++k) {
+                r[g[k - 1]]->groupNext = r[g[k]];
+                r[g[k]]->groupPrev = r[g[k - 1]];
+            }
+        for (size_t k = 0; k < c.selected.size(); ++k) {
+            KyPath *m = r[c.selected[k]];
+            m->flags |= KPF_SELECTED;
+            if (k > 0) {
+                m->selPrev = r[c.selected[k - 1]];
+                m->selPrev->selNext = m;
+            }
+        }
+        Adopt(r[0]);
+        ASSERT_EQ(KyPathAssignSelectedPath(t, r[c.selected[0]]), 1);
+        ASSERT_TRUE(Invariants(r[0], t));
+        const DocState before = Capture(Group());
+
+        ASSERT_EQ(KyPathBackupAction(kOwner, c.code, t), 1);
+        EXPECT_EQ(JournalOf(kOwner).payloads.back(), std::vector<uint32_t>{});  // nothing in the record itself
+        KyPath *sel = Group().firstSelected;
+        ASSERT_EQ(c.code == undo::kJoined ? KyPathJoin(sel) : KyPathDisjoin(sel), 1);
+        ASSERT_TRUE(Invariants(r[0], t));
+        const DocState after = Capture(Group());
+
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+            EXPECT_EQ(Capture(Group()), before) << "undo " << round;
+            ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
+            EXPECT_EQ(Capture(Group()), after) << "redo " << round;
+        }
+        EXPECT_TRUE(Invariants(r[0], t));
+        undo::FreeEverything();
+        KyPathTblDelete(t);
+        t = nullptr;
+        ASSERT_EQ(KyPathNew(&t), 1);
+    }
+}
+
+TEST_F(NodeMoveUndoTest, GroupUndoRefusesAListThatNoLongerFits) {
     edit_test::LinkSelection({r0, r1});
     ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
-    const DocState apart = Capture(Group());
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kJoined, t), 1);
     ASSERT_EQ(KyPathJoin(r0), 1);
-    const DocState joined = Capture(Group());
-    ASSERT_EQ(r0->groupNext, r1);
+    uint32_t length = 0;
+    const uint32_t *links = undo::GroupLinksOf(undo::FindJournal(kOwner)->head, &length);
+    ASSERT_NE(links, nullptr);
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(links[0], undo::kNoLink);
 
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), apart);
-    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), joined);
+    // A record the journal never saw joins the list: the kept indexes would
+    // name other records, so nothing is applied.
+    KyPath *extra = testing_support::Rect(0, 60, 10, 70);
+    r1->next = extra;
+    extra->prev = r1;
+    const DocState now = Capture(Group());
+    const JournalState j = JournalOf(kOwner);
+    const size_t blocks = LiveBlocks();
+    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Capture(Group()), now);
+    EXPECT_EQ(JournalOf(kOwner), j);
+    EXPECT_EQ(LiveBlocks(), blocks);
 
-    // The opposite action: recorded joined, split by the host.
-    ASSERT_EQ(KyPathBackupAction(kOwner, undo::kDisjoined, t), 1);
-    ASSERT_EQ(KyPathDisjoin(r0), 1);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), joined);
-    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), apart);
-    // Back two steps: joined, then apart again.
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), apart);
-    EXPECT_EQ(PositionOf(kOwner), 0);
+    // A stroke description now in the slot a kept link would overwrite.
+    r1->next = nullptr;
+    KyPathDeletePtr(extra, 0);
+    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);  // apart
+    OutlineInfo *info = nullptr;
+    ASSERT_EQ(KyPathAssignOutlineInfo(1, 0, nullptr, 0, 0, nullptr, 3, nullptr, 0, 3, 0, 0, &info), 1);
+    ASSERT_EQ(KyPathSetOutlineInfo(r0, info), 1);
+    const DocState stroked = Capture(Group());
+    EXPECT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Capture(Group()), stroked);
+    EXPECT_EQ(path::OutlineOf(r0), info);
+    EXPECT_TRUE(Invariants(r0, t));
 }
 
 // A closed path whose box is exactly 0..64 on both axes, with fractions in

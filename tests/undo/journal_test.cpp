@@ -17,7 +17,8 @@ class JournalTest : public UndoTest {
         edit_test::LinkSelection({a, b});
         ASSERT_EQ(KyPathAssignSelectedPath(t, a), 1);
     }
-    // Join records carry no payload: the cheapest thing to fill a journal.
+    // Join records carry no payload (their group links lie beside them):
+    // the simplest thing to fill a journal with.
     void Record(uint32_t owner, int times) {
         for (int i = 0; i < times; ++i) ASSERT_EQ(KyPathBackupAction(owner, undo::kJoined, t), 1);
     }
@@ -251,12 +252,13 @@ TEST_F(JournalTest, CompanionsRecordForTheOwnerTheLastCallNamed) {
 
 TEST_F(JournalTest, DroppingAnOwnerFreesEverythingItRecorded) {
     const size_t before = LiveBlocks();
-    Record(1, 2);
+    Record(1, 2);  // two records and their links
     ASSERT_EQ(KyPathBackupAction(2, undo::kSelect1, t), 1);
     ASSERT_EQ(KyPathBackupAction(2, undo::kNodeMove, t), 1);
-    EXPECT_EQ(LiveBlocks(), before + 4);
+    Record(2, 1);
+    EXPECT_EQ(LiveBlocks(), before + 8);
     undo::FreeOwner(2);
-    EXPECT_EQ(LiveBlocks(), before + 2);
+    EXPECT_EQ(LiveBlocks(), before + 4);
     EXPECT_EQ(undo::FindJournal(2), nullptr);
     EXPECT_EQ(LengthOf(1), 2);
     // The working journal stays bound to owner 2, now empty: a companion

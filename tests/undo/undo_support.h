@@ -80,13 +80,16 @@ inline std::vector<uint32_t> Payload(const undo::Record *r) {
 }
 
 // The journal of one owner as plain values: codes and payloads in order,
-// and the position. Empty for an owner without a journal.
+// the group links kept beside join and disjoin records (length first;
+// empty for a record without), and the position. Empty for an owner
+// without a journal.
 struct JournalState {
     std::vector<int32_t> codes;
     std::vector<std::vector<uint32_t>> payloads;
+    std::vector<std::vector<uint32_t>> links;
     int32_t position = 0;
     bool operator==(const JournalState &o) const {
-        return codes == o.codes && payloads == o.payloads && position == o.position;
+        return codes == o.codes && payloads == o.payloads && links == o.links && position == o.position;
     }
 };
 
@@ -97,6 +100,10 @@ inline JournalState JournalOf(uint32_t owner) {
     for (const undo::Record *r = j->head; r; r = r->next) {
         s.codes.push_back(r->code);
         s.payloads.push_back(Payload(r));
+        uint32_t n = 0;
+        const uint32_t *l = undo::GroupLinksOf(r, &n);
+        s.links.push_back(l ? std::vector<uint32_t>{n} : std::vector<uint32_t>{});
+        if (l) s.links.back().insert(s.links.back().end(), l, l + n);
     }
     s.position = j->position;
     return s;
