@@ -4,7 +4,9 @@
 // The figure is wrapped as a copy: every step that can fail (the
 // baseline's table, the copies along it, the split pieces) works on the
 // copy, and only a finished result replaces the host's records. A failed
-// wrap therefore leaves the figure exactly as it was, turned or not.
+// wrap therefore leaves the figure exactly as it was, turned or not; the
+// baseline's preparation (its marks, its stroke description, its
+// recentring) is undone too.
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -27,7 +29,6 @@ namespace wrap {
 namespace {
 
 constexpr double kCos5Deg = 0.9961947;
-constexpr uint32_t kUnitMarks = 0x60000000u;  // both character-start bits
 
 // Averages the tangents of consecutive segments that meet at an angle of
 // more than 5 degrees. A reversal (tangents summing to nearly nothing) has
@@ -75,10 +76,7 @@ void SmoothCorners(Baseline *b, int32_t smooth, bool closed) {
     }
 }
 
-void FreeOutlineInfoOf(KyPath *p) {
-    OutlineInfo *info = path::OutlineOf(p);
-    p->flags &= ~KPF_OUTLINEINFO;
-    p->groupNext = nullptr;
+void FreeOutlineInfo(OutlineInfo *info) {
     if (!info) return;
     KyPathDeletePtr(info->startArrow, 0);
     KyPathDeletePtr(info->endArrow, 0);
@@ -86,14 +84,33 @@ void FreeOutlineInfoOf(KyPath *p) {
     plat::ObjDelete(info);
 }
 
+// What preparing the baseline changes, so that a failed wrap can put it
+// back: the flags word, the stroke description taken out of its slot (freed
+// only once the wrap has succeeded) and the recentring offset.
+struct BaselineBefore {
+    uint32_t flags = 0;
+    KyPath *slot = nullptr;
+    FIXED dx = 0, dy = 0;
+};
+
+void RestoreBaseline(KyPath *baseline, const BaselineBefore &b) {
+    path::MovePositions(baseline, static_cast<FIXED>(0u - static_cast<uint32_t>(b.dx)),
+                        static_cast<FIXED>(0u - static_cast<uint32_t>(b.dy)));
+    baseline->flags = b.flags;
+    if (b.flags & KPF_OUTLINEINFO) baseline->groupNext = b.slot;
+}
+
 // Moves the baseline so that its box centre (rounded, halves away from
-// zero) lands on the position, unless it is within 2 pixels already.
-void Recentre(KyPath *baseline, int32_t x, int32_t y) {
+// zero) lands on the position, unless it is within 2 pixels already; the
+// offset applied goes to *moved.
+void Recentre(KyPath *baseline, int32_t x, int32_t y, BaselineBefore *moved) {
     bounds::DoubleRect r = bounds::ImageBox(baseline, bounds::Cover::kRecord);
     double dx = x - std::round(0.5 * (r.minX + r.maxX));
     double dy = y - std::round(0.5 * (r.minY + r.maxY));
     if (std::fabs(dx) <= 2.0 && std::fabs(dy) <= 2.0) return;
-    path::MovePositions(baseline, fx::FromDouble(dx), fx::FromDouble(dy));
+    moved->dx = fx::FromDouble(dx);
+    moved->dy = fx::FromDouble(dy);
+    path::MovePositions(baseline, moved->dx, moved->dy);
 }
 
 bool InList(const KyPath *head, const KyPath *p) {
@@ -167,11 +184,18 @@ int32_t KyPathWrap(KyPath **targetRef, WrapInfo *info) {
 
     bool ok;
     if (KyPath *baseline = info->baseline) {
-        if (baseline->flags & KPF_OUTLINEINFO) wrap::FreeOutlineInfoOf(baseline);
-        baseline->flags = (baseline->flags & ~KPF_TEXTMASK) | KPF_LASTMARK;
-        if (info->recentre) wrap::Recentre(baseline, info->positionX, info->positionY);
+        wrap::BaselineBefore before;
+        before.flags = baseline->flags;
+        before.slot = baseline->groupNext;
+        OutlineInfo *stroke = path::OutlineOf(baseline);
+        if (stroke) baseline->groupNext = nullptr;
+        baseline->flags = (baseline->flags & ~(KPF_TEXTMASK | KPF_OUTLINEINFO)) | KPF_LASTMARK;
+        if (info->recentre) wrap::Recentre(baseline, info->positionX, info->positionY, &before);
         if (!(info->option7 == 0 && info->option8 != 0)) cut::SetTrimmedRibbon(false);
         ok = wrap::WrapWithPath(&figure, info, wrap::Level::kInfo);
+        // A failed wrap leaves the baseline as the caller gave it.
+        if (ok) wrap::FreeOutlineInfo(stroke);
+        else wrap::RestoreBaseline(baseline, before);
     } else {
         ok = wrap::WrapOnCircles(&figure, info);
     }

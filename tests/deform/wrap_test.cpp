@@ -55,13 +55,23 @@ TEST_F(WrapTest, ShortOrMalformedBaselinesAreRefusedWithTheirReports) {
         SCOPED_TRACE(c.name);
         KyPath *fig = Rect(0, 0, 20, 10);
         auto before = Bytes(fig);
+        // What preparing a baseline changes (its text bits, its stroke
+        // description, its place) must be back when the wrap fails.
+        c.baseline->flags |= 0x20000000u;
+        OutlineInfo *stroke = nullptr;
+        ASSERT_EQ(KyPathAssignOutlineInfo(1, 0, nullptr, 0, 0, nullptr, 3, nullptr, 0, 3, 0, 0, &stroke), 1);
+        ASSERT_EQ(KyPathSetOutlineInfo(c.baseline, stroke), 1);
+        const auto baseline_before = Bytes(c.baseline);
         WrapInfo info = Info(c.baseline);
+        info.recentre = 1;
+        info.positionX = info.positionY = 300;
         DebugCapture dbg;
         c32ClearDLLErrInfo();
         KyPath *held = fig;
         EXPECT_EQ(KyPathWrap(&held, &info), 0);
         EXPECT_EQ(held, fig);
         EXPECT_EQ(Bytes(fig), before);
+        EXPECT_EQ(Bytes(c.baseline), baseline_before);
         Y32ErrInfo e = LastError();
         EXPECT_EQ(e.code, c.code);
         EXPECT_EQ(e.unit, diag::kUnitWrap);

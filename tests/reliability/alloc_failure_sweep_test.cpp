@@ -311,22 +311,27 @@ TEST_F(AllocFailureSweep, WrapAndDashes) {
             testing_support::LinkList({figure, second});
             baseline = MakePath({{PT_MOVETO, 10, 80}, {PT_BEZIERTO, 40, 20}, {PT_BEZIERTO, 80, 20},
                                  {PT_BEZIERTO, 120, 80}});
+            // Text bits, a stroke description and a place away from the
+            // wrap position: all three are changed while the baseline is
+            // prepared and must be back after a failure.
+            baseline->flags |= 0x10000000u;
+            OutlineInfo *stroke = nullptr;
+            KyPathAssignOutlineInfo(1, 0, nullptr, 0, 0, nullptr, 3, nullptr, 0, 3, 0, 0, &stroke);
+            KyPathSetOutlineInfo(baseline, stroke);
             info = WrapInfo{};
             info.baseline = baseline;
             info.repeatCount = 2;
             info.option8 = 1;
             info.startHeight = info.endHeight = 100;
             info.baselineLevel = 0.5;
+            info.recentre = 1;
+            info.positionX = 90;
+            info.positionY = 70;
         }
         bool call() override { return KyPathWrap(&figure, &info) == 1; }
-        // The baseline is marked as one (KPF_LASTMARK) by every call, failed
-        // or not; its points must stay.
         Bytes inputs() override {
-            const uint32_t flags = baseline->flags;
-            baseline->flags &= ~KPF_LASTMARK;
-            Bytes b = Join({Serial(figure), Serial(baseline)});
-            baseline->flags = flags;
-            return b;
+            const auto *b = reinterpret_cast<const uint8_t *>(baseline);
+            return Join({Serial(figure), Bytes(b, b + sizeof(KyPath) + sizeof(PathPoint) * size_t(baseline->count))});
         }
         Bytes outputs() override {
             EXPECT_TRUE(testing_support::ListInvariants(figure));
