@@ -317,6 +317,26 @@ struct RowAccumulator {
     }
 };
 
+// Sets n bytes to v. Runs between the edges of a row are mostly short: a
+// few word stores, overlapping at the end, cost less than a call to memset
+// (around which every double in use is saved and reloaded).
+inline void FillBytes(uint8_t *p, uint8_t v, size_t n) {
+    if (n >= 64) {
+        std::memset(p, v, n);
+        return;
+    }
+    const uint64_t pattern = 0x0101010101010101ull * v;
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8) std::memcpy(p + i, &pattern, 8);
+        std::memcpy(p + n - 8, &pattern, 8);
+    } else if (n >= 4) {
+        std::memcpy(p, &pattern, 4);
+        std::memcpy(p + n - 4, &pattern, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) p[i] = v;
+    }
+}
+
 inline int32_t ToByte(double v, double w, bool hard) {
     if (hard) {
         int32_t t = static_cast<int32_t>(v * w - 1.0);
@@ -773,14 +793,8 @@ EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64
             last = clo;
             if (r != 0) {
                 // Up to two pieces: below the chord's split in px, from it
-                // on in px2.
-                int64_t a = g;
-                const int64_t end = g + n;
-                while (a < end) {
-                    const bool second = a >= c->split;
-                    const int64_t b = second || end <= c->split ? end : c->split;
-                    const uint32_t q = second ? c->px2 : px;
-                    const int32_t m = static_cast<int32_t>(b - a);
+                // on in px2 (one test for the usual single piece).
+                auto piece = [&](uint32_t q, int64_t a, int32_t m) __attribute__((always_inline)) {
                     if (q != pend_px) {
                         if (pend_px != kNoPixel) flush();
                         pend_px = q;
@@ -791,7 +805,15 @@ EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64
                     pend_n += m;
                     ++pend_parts;
                     pend_sum += m * (c->x0 + ((static_cast<double>(a) + 0.5 * m) * inv_subs - c->y0) * c->slope);
-                    a = b;
+                };
+                const int64_t end = g + n, split = c->split;
+                if (split <= g) {
+                    piece(c->px2, g, n);
+                } else if (split >= end) {
+                    piece(px, g, n);
+                } else {
+                    piece(px, g, static_cast<int32_t>(split - g));
+                    piece(c->px2, split, static_cast<int32_t>(end - split));
                 }
             }
         }
@@ -1042,7 +1064,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     int32_t covered = 0;
     uint32_t done = 0, open_lo = 1, open_hi = 0;  // open cells: [open_lo, open_hi], empty when lo > hi
     auto fill = [&](uint32_t to) {  // [done, to)
-        if (to > done && (covered != 0 || blank)) std::memset(line + done, covered ? full_byte[covered] : 0, to - done);
+        if (to > done && (covered != 0 || blank)) FillBytes(line + done, covered ? full_byte[covered] : 0, to - done);
     };
     for (size_t o = 0; o <= n_edges; ++o) {
         const Box *b = o < n_edges ? &boxes[by_first[o]] : nullptr;
