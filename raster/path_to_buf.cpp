@@ -13,6 +13,7 @@
 #include "raster/pixel_buffer.h"
 #include "y32path/core.h"
 #include "y32path/platform.h"
+#include "y32Comm.h"
 
 namespace raster {
 
@@ -86,35 +87,39 @@ bool FillWritesEverything(const ToBufOptions &opt, int32_t depth) {
     return opt.mode == 0 && (depth == 8 || depth == 32) && opt.impl == FillImpl::kFast;
 }
 
-void Render(KyPath *head, const ToBufOptions &opt, FIXED scale, const Y32Rect &rect, PathBuf buf) {
+// False when the filler ran out of scratch memory: the mask is then
+// incomplete (and, when the filler was to write every byte itself, partly
+// never written), so it must not be handed out.
+bool Render(KyPath *head, const ToBufOptions &opt, FIXED scale, const Y32Rect &rect, PathBuf buf) {
     Mapping map{fx::ToDouble(scale), static_cast<double>(rect.left), static_cast<double>(rect.top)};
     bool aa = opt.antialias != 0;
     if (opt.mode == 3) {
         for (KyPath *p = head; p; p = p->next) TraceRecord(p, map, aa, buf);
-        return;
+        return true;
     }
     if (opt.mode != 0) {
         for (KyPath *p = head; p; p = path::GroupNext(p)) TraceRecord(p, map, aa, buf);
-        return;
+        return true;
     }
     FillSpec spec{map, SubsFor(opt.antialias, pbuf::Depth(buf)), opt.even_odd != 0, opt.antialias == 0};
     spec.blank = FillWritesEverything(opt, pbuf::Depth(buf));
-    // A filler that runs out of scratch memory leaves the rest of the group
-    // unfilled; the buffer still goes back, as far as it got.
-    if (opt.impl == FillImpl::kReference) ScanFillReference(head, spec, buf, opt.band_rows);
-    else ScanFill(head, spec, buf);
+    const bool filled = opt.impl == FillImpl::kReference ? ScanFillReference(head, spec, buf, opt.band_rows)
+                                                          : ScanFill(head, spec, buf);
+    if (!filled) return false;
     for (KyPath *p = head; p; p = path::GroupNext(p))
         if (IsOutlineOnly(p)) TraceRecord(p, map, aa, buf);
+    return true;
 }
 
 // Box-filters a mask rendered at scale s > 1 back to image size. Samples
 // of a block that fall outside the scaled mask are left out of the mean.
+// Null when the small buffer cannot be had; the caller reports it.
 PathBuf Downsample(PathBuf big, double s, bool hard, Y32Rect *rect) {
     Y32Rect small{static_cast<int32_t>(rect->left / s), static_cast<int32_t>(rect->top / s),
                   static_cast<int32_t>(rect->right / s), static_cast<int32_t>(rect->bottom / s)};
     uint32_t w, h;
     if (!RectSize(small, &w, &h)) return nullptr;
-    PathBuf out = KyPathBufAlloc(8, w, h, 1, 0, 0);
+    PathBuf out = pbuf::AllocQuiet(8, w, h);
     if (!out) return nullptr;
     const int64_t bw = pbuf::Width(big), bh = pbuf::Height(big);
     auto first = [&](uint32_t i) { return static_cast<int64_t>(i * s) + 1; };
@@ -182,11 +187,21 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
     if (opt.format == 16 && opt.mode != 0 && scale > fx::kOne) scale = fx::kOne;
 
     KyPath *chain = nullptr;
-    if (g_dash_hook && DashApplies(path, opt.mode)) chain = g_dash_hook(path, path::OutlineOf(path));
+    if (g_dash_hook && DashApplies(path, opt.mode)) {
+        // The hook gives null both for a stroke with nothing to dash and
+        // when memory ran out (reported). Only the first may fall back to
+        // the plain outline: the second would pass a failure off as a
+        // solid stroke.
+        Y32ErrInfo seen{};
+        const int32_t reports = c32GetDLLErrInfo(&seen);
+        chain = g_dash_hook(path, path::OutlineOf(path));
+        if (!chain && c32GetDLLErrInfo(&seen) > reports && seen.code == diag::kErrNoMemory) return 0;
+    }
     KyPath *source = path;
 
     Output out;
     if (!out.Init()) {
+        Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
         out.Discard();
         if (chain) KyPathDeletePtr(chain, 0);
         return 0;
@@ -214,6 +229,7 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
             break;
         }
         if (!out.MakeRoom()) {
+            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
             failed = true;
             break;
         }
@@ -231,11 +247,17 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
         // Sub-pixel masks start with nothing covered, whatever draws on them
         // (the fast fill clears them itself, row by row).
         if (depth == 32 && (skip || !FillWritesEverything(opt, depth))) ClearMask32(buf);
-        if (!skip) Render(cur, opt, scale, rect, buf);
+        if (!skip && !Render(cur, opt, scale, rect, buf)) {
+            KyPathBufFree(buf);
+            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
+            failed = true;
+            break;
+        }
         if (opt.format == 16 && opt.mode == 0 && scale > fx::kOne) {
             PathBuf small = Downsample(buf, fx::ToDouble(scale), opt.antialias == 0, &rect);
             KyPathBufFree(buf);
             if (!small) {
+                Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
                 failed = true;
                 break;
             }

@@ -82,11 +82,13 @@ TEST_F(RasterRobustnessTest, SizesNoBufferCanHoldAndMirroredScales) {
     KyPathDeletePtr(p, 0);
 }
 
-TEST_F(RasterRobustnessTest, ScratchFailuresWhileCurvesAreFlattened) {
+// Every allocation of a render fails in turn (the filler's chord, run and
+// band scratch included): the call either gives exactly the undisturbed
+// masks or fails outright, with 1001 from the pixel buffers, both outputs
+// null and nothing left allocated. A partly filled mask is never a success.
+TEST_F(RasterRobustnessTest, ScratchFailuresFailTheCallInEveryFormat) {
     // A large circle: thousands of chords, runs going up and down, so the
-    // chord and run arrays grow several times during flattening. Each
-    // allocation in turn fails; the result is a failure or a mask, never a
-    // stray write (the sanitizer build checks that).
+    // chord and run arrays grow several times during flattening.
     const double k = 0.5522847498, c = 600, r = 590;
     KyPath *p = testing_support::MakePath({{PT_MOVETO, c + r, c},
                                            {PT_BEZIERTO, c + r, c + k * r},
@@ -101,21 +103,96 @@ TEST_F(RasterRobustnessTest, ScratchFailuresWhileCurvesAreFlattened) {
                                            {PT_BEZIERTO, c + k * r, c - r},
                                            {PT_BEZIERTO, c + r, c - k * r},
                                            {PT_BEZIERTO | PT_CLOSEFIGURE, c + r, c}});
-    int64_t before = plat::AllocationRequests();
-    std::vector<Mask> full = Render(p, Options(0, 0, 1));
-    int64_t requests = plat::AllocationRequests() - before;
-    ASSERT_EQ(full.size(), 1u);
-    ASSERT_GT(requests, 6);
-    int partial = 0;
-    for (int64_t i = 0; i < requests; ++i) {
-        std::vector<Mask> m;
-        {
-            plat::ScopedAllocFailure fail(i);
-            m = Render(p, Options(0, 0, 1));
+    struct Case {
+        const char *name;
+        raster::ToBufOptions opt;
+    };
+    std::vector<Case> cases = {{"8-bit", Options(0, 0, 1)},
+                               {"hard even-odd", Options(0, 1, 0)},
+                               {"sub-pixel", Options(4, 0, 1)},
+                               {"scaled and filtered back", Options(16, 0, 1, 0, 1.5)},
+                               {"reference filler", Options(0, 0, 1)}};
+    cases.back().opt.impl = raster::FillImpl::kReference;
+    for (const Case &tc : cases) {
+        const int64_t before = plat::AllocationRequests();
+        const std::vector<Mask> full = Render(p, tc.opt);
+        const int64_t requests = plat::AllocationRequests() - before;
+        ASSERT_EQ(full.size(), 1u) << tc.name;
+        // The two arrays and the buffer are three of them; the rest is the
+        // filler's (and, filtered back, the small buffer).
+        ASSERT_GT(requests, 6) << tc.name;
+        // The reference filler makes a crossing list per sub-scanline:
+        // every early allocation, then a sample of the thousands after.
+        int64_t failed = 0;
+        for (int64_t i = 0; i < requests; i += i < 32 ? 1 : 1 + requests / 64) {
+            c32ClearDLLErrInfo();
+            Y32Rect *rects = nullptr;
+            PathBuf *bufs = nullptr;
+            int32_t n;
+            {
+                plat::ScopedAllocFailure fail(i);
+                n = raster::PathToBuf(p, tc.opt, &rects, &bufs);
+            }
+            if (n == 0) {
+                ++failed;
+                EXPECT_EQ(rects, nullptr) << tc.name << " at " << i;
+                EXPECT_EQ(bufs, nullptr) << tc.name << " at " << i;
+                Y32ErrInfo e{};
+                EXPECT_GE(c32GetDLLErrInfo(&e), 1) << tc.name << " at " << i;
+                EXPECT_EQ(e.code, 1001) << tc.name << " at " << i;
+                EXPECT_EQ(e.unit, 15) << tc.name << " at " << i;
+                continue;
+            }
+            ASSERT_EQ(n, 1) << tc.name << " at " << i;
+            EXPECT_EQ(raster_support::Copy(bufs[0], rects[0]).bytes, full[0].bytes) << tc.name << " at " << i;
+            KyPathBufFree(bufs[0]);
+            GlobalFree(rects);
+            GlobalFree(bufs);
         }
-        if (!m.empty() && m[0].bytes != full[0].bytes) ++partial;
+        // Beyond the two arrays and the buffer, the filler's own failures
+        // were met (and failed the call, or the masks above would differ).
+        EXPECT_GT(failed, 3) << tc.name;
     }
-    EXPECT_GT(partial, 0) << "scratch failures leave the mask unfilled, not the call failed";
+    KyPathDeletePtr(p, 0);
+}
+
+// A dash hook that gives no chain: after a memory report the stroke cannot
+// be drawn as asked, so the call fails rather than drawing it solid; after
+// any other report (or none) the record is drawn as it is.
+int32_t g_hook_report = 0;
+KyPath *ReportingHook(KyPath *, const OutlineInfo *) {
+    if (g_hook_report) c32SetDLLErrInfo(0, g_hook_report, 1, 2600, 41, 1);
+    return nullptr;
+}
+
+TEST_F(RasterRobustnessTest, DashHookWithoutChain) {
+    KyPath *p = raster_support::Rect(10, 10, 30, 20);
+    OutlineInfo *info = nullptr;
+    ASSERT_EQ(KyPathAssignOutlineInfo(0, 0, nullptr, 0, 0, nullptr, 3, nullptr, 0, 2, 0, 0, &info), 1);
+    KyPathSetOutlineInfo(p, info);
+    const raster::DashStrokeHook installed = raster::GetDashStrokeHook();
+    raster::SetDashStrokeHook(&ReportingHook);
+    for (int32_t code : {0, 3200, 1001}) {
+        g_hook_report = code;
+        // An older report of the host's must not count as the hook's.
+        c32SetDLLErrInfo(0, 1001, 1, 2600, 15, 1);
+        Y32Rect *rects = reinterpret_cast<Y32Rect *>(1);
+        PathBuf *bufs = reinterpret_cast<PathBuf *>(1);
+        const int32_t n = raster::PathToBuf(p, Options(0, 0, 1), &rects, &bufs);
+        if (code == 1001) {
+            EXPECT_EQ(n, 0);
+            EXPECT_EQ(rects, nullptr);
+            EXPECT_EQ(bufs, nullptr);
+            continue;
+        }
+        ASSERT_EQ(n, 1) << code;
+        EXPECT_EQ(raster_support::Copy(bufs[0], rects[0]).AtImage(20, 15), 255) << code;
+        KyPathBufFree(bufs[0]);
+        GlobalFree(rects);
+        GlobalFree(bufs);
+    }
+    raster::SetDashStrokeHook(installed);
+    g_hook_report = 0;
     KyPathDeletePtr(p, 0);
 }
 
