@@ -13,6 +13,10 @@
 #include "raster/scan_fill.h"
 #include "relief/shape_queries.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace relief {
 
 namespace {
@@ -194,11 +198,6 @@ class RowIndex {
     Scratch<uint32_t> start_, items_;
 };
 
-struct Nearest {
-    double d2 = std::numeric_limits<double>::infinity();
-    int32_t chord = -1;
-};
-
 constexpr int64_t kBlock = 8;        // pixels of a row that share one bound
 constexpr uint32_t kSeedStride = 16;  // chords of the seeding pass: one in so many
 
@@ -232,6 +231,187 @@ double BlockMax(const T *row, int64_t blk, uint32_t w, Get &&get) {
         if (get(row[c]) > m) m = get(row[c]);
     return m;
 }
+
+
+// One piece seen from one pixel row: what the distance to each pixel
+// centre of the row is worked out from. The arithmetic is the same in the
+// scalar and the vector loops, operation for operation, so both give the
+// same bits.
+struct PieceRow {
+    double ax, dx, dy, inv, ry, rdy;  // rdy = ry * dy
+    int32_t id;
+    PieceRow(Vec2 a, Vec2 b, int64_t r, int32_t chord)
+        : ax(a.x), dx(b.x - a.x), dy(b.y - a.y), ry(r + 0.5 - a.y), id(chord) {
+        const double len2 = dx * dx + dy * dy;
+        inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+        rdy = ry * dy;
+    }
+    // Squared distance from the centre of pixel c, and the vector to the
+    // nearest point of the piece.
+    double Dist2(int64_t c, double *vx, double *vy) const {
+        const double rx = c + 0.5 - ax;
+        double t = (rx * dx + rdy) * inv;
+        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+        *vx = t * dx - rx;
+        *vy = t * dy - ry;
+        return *vx * *vx + *vy * *vy;
+    }
+};
+
+// The per-pixel scratch of one band, one array per field so that the
+// vector loops load four pixels at once.
+struct BandScratch {
+    Scratch<double> best_d2, second_d2, first_x, first_y, near_enough;
+    Scratch<int32_t> best_id, second_id;
+};
+
+// Nearest-chord update of pixels c..end of a row: a pixel takes the piece
+// when it lies within reach and is nearer, or as near with a lower chord
+// number. True when any pixel changed.
+bool NearestScalar(const PieceRow &p, double reach2, int64_t c, int64_t end, double *bd2, int32_t *bid,
+                   const uint8_t *only_row, const uint8_t *ex_row) {
+    bool changed = false;
+    for (; c <= end; ++c) {
+        if (only_row && !only_row[c]) continue;
+        double vx, vy;
+        const double d2 = p.Dist2(c, &vx, &vy);
+        if (d2 <= reach2 && (d2 < bd2[c] || (d2 == bd2[c] && p.id < bid[c])) && !(ex_row && ex_row[c])) {
+            bd2[c] = d2;
+            bid[c] = p.id;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Whether a chord at squared distance d2 in direction (vx, vy) surely fails
+// the second-vector angle test (cosine below 0.34) against the first vector
+// of squared length b2: its cosine is 0.35 or more, a margin far beyond the
+// rounding of the exact test, so the square roots of that test are spared.
+inline bool SurelySameSide(double dot, double d2, double b2) {
+    const double prod = d2 * b2;
+    return dot > 0.0 && prod > 1e-200 && dot * dot > 0.1225 * prod;
+}
+
+// The second-vector test of one pixel j of the band against a piece (the
+// squared distance and vector already worked out); keeps the nearest chord
+// whose direction differs enough.
+inline void SecondCandidate(BandScratch &s, size_t j, int32_t id, double d2, double vx, double vy) {
+    const double len0 = std::sqrt(s.best_d2[j]), len = std::sqrt(d2);
+    if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) return;
+    const double cosine = (vx * s.first_x[j] + vy * s.first_y[j]) / (len0 * len);
+    if (cosine < 0.34) {
+        s.second_d2[j] = d2;
+        s.second_id[j] = id;
+    }
+}
+
+// Second-vector search over pixels c..end of a row starting at band index
+// `row`. Pixels without a first vector, outside pixels and excluded ones
+// carry a near-enough limit of -1 and so never pass.
+void SecondScalar(const PieceRow &p, double reach2, int64_t c, int64_t end, size_t row, BandScratch &s) {
+    for (; c <= end; ++c) {
+        const size_t j = row + static_cast<size_t>(c);
+        if (s.best_id[j] == p.id) continue;
+        double vx, vy;
+        const double d2 = p.Dist2(c, &vx, &vy);
+        if (d2 > reach2 || d2 >= s.second_d2[j] || d2 > s.near_enough[j]) continue;
+        if (SurelySameSide(vx * s.first_x[j] + vy * s.first_y[j], d2, s.best_d2[j])) continue;
+        SecondCandidate(s, j, p.id, d2, vx, vy);
+    }
+}
+
+#if defined(__x86_64__)
+#define Y32_RELIEF_AVX2 1
+// The same two loops four pixels at a time (AVX2, no fused multiply-add:
+// every product and sum is rounded as the scalar loop rounds it).
+struct Lanes {
+    __m256d d2, vx, vy;
+};
+
+__attribute__((target("avx2"))) inline Lanes Dist2x4(const PieceRow &p, int64_t c) {
+    const __m256d offs = _mm256_set_pd(3.5, 2.5, 1.5, 0.5);
+    const __m256d cx = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(c)), offs);
+    const __m256d rx = _mm256_sub_pd(cx, _mm256_set1_pd(p.ax));
+    const __m256d dx = _mm256_set1_pd(p.dx), dy = _mm256_set1_pd(p.dy);
+    __m256d t = _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(rx, dx), _mm256_set1_pd(p.rdy)), _mm256_set1_pd(p.inv));
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d over = _mm256_cmp_pd(t, _mm256_set1_pd(1.0), _CMP_GT_OQ);
+    const __m256d under = _mm256_cmp_pd(t, zero, _CMP_LT_OQ);
+    t = _mm256_blendv_pd(t, _mm256_set1_pd(1.0), over);
+    t = _mm256_blendv_pd(t, zero, under);
+    Lanes out;
+    out.vx = _mm256_sub_pd(_mm256_mul_pd(t, dx), rx);
+    out.vy = _mm256_sub_pd(_mm256_mul_pd(t, dy), _mm256_set1_pd(p.ry));
+    out.d2 = _mm256_add_pd(_mm256_mul_pd(out.vx, out.vx), _mm256_mul_pd(out.vy, out.vy));
+    return out;
+}
+
+__attribute__((target("avx2"))) bool NearestAvx2(const PieceRow &p, double reach2, int64_t c, int64_t end,
+                                                 double *bd2, int32_t *bid) {
+    bool changed = false;
+    const __m256d lim = _mm256_set1_pd(reach2);
+    const __m128i idv = _mm_set1_epi32(p.id);
+    for (; c + 3 <= end; c += 4) {
+        const __m256d d2 = Dist2x4(p, c).d2;
+        const __m256d old = _mm256_loadu_pd(bd2 + c);
+        const __m128i old_id = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bid + c));
+        const __m256d lower_id = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpgt_epi32(old_id, idv)));
+        const __m256d take = _mm256_and_pd(
+            _mm256_cmp_pd(d2, lim, _CMP_LE_OQ),
+            _mm256_or_pd(_mm256_cmp_pd(d2, old, _CMP_LT_OQ), _mm256_and_pd(_mm256_cmp_pd(d2, old, _CMP_EQ_OQ), lower_id)));
+        const int m = _mm256_movemask_pd(take);
+        if (!m) continue;
+        _mm256_storeu_pd(bd2 + c, _mm256_blendv_pd(old, d2, take));
+        for (int l = 0; l < 4; ++l)
+            if (m & (1 << l)) bid[c + l] = p.id;
+        changed = true;
+    }
+    if (c <= end) changed |= NearestScalar(p, reach2, c, end, bd2, bid, nullptr, nullptr);
+    return changed;
+}
+
+__attribute__((target("avx2"))) void SecondAvx2(const PieceRow &p, double reach2, int64_t c, int64_t end, size_t row,
+                                                BandScratch &s) {
+    const __m256d lim = _mm256_set1_pd(reach2), k = _mm256_set1_pd(0.1225), tiny = _mm256_set1_pd(1e-200);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m128i idv = _mm_set1_epi32(p.id);
+    for (; c + 3 <= end; c += 4) {
+        const size_t j = row + static_cast<size_t>(c);
+        const Lanes q = Dist2x4(p, c);
+        __m256d pass = _mm256_and_pd(_mm256_cmp_pd(q.d2, lim, _CMP_LE_OQ),
+                                     _mm256_cmp_pd(q.d2, _mm256_loadu_pd(s.second_d2.Data() + j), _CMP_LT_OQ));
+        pass = _mm256_and_pd(pass, _mm256_cmp_pd(q.d2, _mm256_loadu_pd(s.near_enough.Data() + j), _CMP_LE_OQ));
+        if (!_mm256_movemask_pd(pass)) continue;
+        const __m256d dot = _mm256_add_pd(_mm256_mul_pd(q.vx, _mm256_loadu_pd(s.first_x.Data() + j)),
+                                          _mm256_mul_pd(q.vy, _mm256_loadu_pd(s.first_y.Data() + j)));
+        const __m256d prod = _mm256_mul_pd(q.d2, _mm256_loadu_pd(s.best_d2.Data() + j));
+        const __m256d same = _mm256_and_pd(
+            _mm256_and_pd(_mm256_cmp_pd(dot, zero, _CMP_GT_OQ), _mm256_cmp_pd(prod, tiny, _CMP_GT_OQ)),
+            _mm256_cmp_pd(_mm256_mul_pd(dot, dot), _mm256_mul_pd(k, prod), _CMP_GT_OQ));
+        const __m128i own = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(s.best_id.Data() + j)), idv);
+        pass = _mm256_andnot_pd(_mm256_or_pd(same, _mm256_castsi256_pd(_mm256_cvtepi32_epi64(own))), pass);
+        const int m = _mm256_movemask_pd(pass);
+        if (!m) continue;
+        alignas(32) double d2[4], vx[4], vy[4];
+        _mm256_store_pd(d2, q.d2);
+        _mm256_store_pd(vx, q.vx);
+        _mm256_store_pd(vy, q.vy);
+        for (int l = 0; l < 4; ++l)
+            if ((m & (1 << l)) && d2[l] < s.second_d2[j + l]) SecondCandidate(s, j + l, p.id, d2[l], vx[l], vy[l]);
+    }
+    if (c <= end) SecondScalar(p, reach2, c, end, row, s);
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+bool HasAvx2() { return false; }
+#endif
+
+bool g_vector_kernels = true;
 
 }  // namespace
 
@@ -353,6 +533,12 @@ Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &pr
     return Status::kDone;
 }
 
+bool SetVectorLoops(bool on) {
+    const bool was = g_vector_kernels;
+    g_vector_kernels = on;
+    return was;
+}
+
 bool MergeState::Init(MapSet &maps) {
     const size_t n = maps.Pixels();
     if (!own.Allocate(n, false)) return false;
@@ -458,9 +644,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     const int64_t total = static_cast<int64_t>(entries) * (want_second ? 2 : 1);
     int64_t done = 0;
     const size_t band_pixels = static_cast<size_t>(kBand) * w;
-    Scratch<Nearest> best, second;
-    Scratch<Vec2> first;
-    Scratch<double> near_enough;
+    BandScratch sc;
     // Per row of the band and block of kBlock pixels, an upper bound of
     // what a chord must come within to change a pixel there: the largest
     // nearest distance so far in the first pass (it only shrinks, so a
@@ -471,16 +655,25 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     // in the second pass nearly every chord does.
     const uint32_t blocks = (w + kBlock - 1) / kBlock;
     Scratch<double> block_max;
-    if (!block_max.Allocate(static_cast<size_t>(kBand) * blocks, false) || !best.Allocate(band_pixels, false) ||
-        (want_second && (!first.Allocate(band_pixels, false) || !second.Allocate(band_pixels, false) ||
-                         !near_enough.Allocate(band_pixels, false))))
+    // The vector arrays get three spare slots so that a four-pixel load at
+    // the end of a row stays inside them.
+    const size_t room = band_pixels + 3;
+    if (!block_max.Allocate(static_cast<size_t>(kBand) * blocks, false) || !sc.best_d2.Allocate(room, false) ||
+        !sc.best_id.Allocate(room, false) ||
+        (want_second && (!sc.first_x.Allocate(room, false) || !sc.first_y.Allocate(room, false) ||
+                         !sc.second_d2.Allocate(room, false) || !sc.second_id.Allocate(room, false) ||
+                         !sc.near_enough.Allocate(room, false))))
         return Fail(maps, Status::kNoMemory, unit);
+    const bool vector = g_vector_kernels && HasAvx2();
 
     for (uint32_t band = 0; band < bands; ++band) {
         const int64_t y0 = static_cast<int64_t>(band) * kBand;
         const int64_t y1 = std::min<int64_t>(y0 + kBand, h) - 1;
         const size_t base = static_cast<size_t>(y0) * w, count = static_cast<size_t>(y1 - y0 + 1) * w;
-        for (size_t j = 0; j < count; ++j) best[j] = Nearest{};
+        for (size_t j = 0; j < count; ++j) {
+            sc.best_d2[j] = std::numeric_limits<double>::infinity();
+            sc.best_id[j] = -1;
+        }
         for (size_t j = 0; j < static_cast<size_t>(kBand) * blocks; ++j)
             block_max[j] = std::numeric_limits<double>::infinity();
 
@@ -497,35 +690,26 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             if (step == 1 && !progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
             const int32_t id = static_cast<int32_t>(band_items[e]);
             rows_of(stage.chords[band_items[e]], y0, y1, [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
-                const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
-                const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
-                const double ry = r + 0.5 - a.y;
-                Nearest *row = best.Data() + static_cast<size_t>(r - y0) * w;
+                const PieceRow piece(a, b, r, id);
+                double *bd2 = sc.best_d2.Data() + static_cast<size_t>(r - y0) * w;
+                int32_t *bid = sc.best_id.Data() + static_cast<size_t>(r - y0) * w;
                 double *row_max = block_max.Data() + static_cast<size_t>(r - y0) * blocks;
                 const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
                 const uint8_t *only_row = only ? only + static_cast<size_t>(r) * w : nullptr;
+                const bool plain = vector && !ex_row && !only_row;
                 const PieceBox box(a, b, r);
                 for (int64_t c = c0; c <= c1;) {
                     const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
-                    if (SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
-                        c = end + 1;
-                        continue;
+                    if (!SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
+#ifdef Y32_RELIEF_AVX2
+                        const bool changed = plain ? NearestAvx2(piece, reach2, c, end, bd2, bid)
+                                                   : NearestScalar(piece, reach2, c, end, bd2, bid, only_row, ex_row);
+#else
+                        const bool changed = NearestScalar(piece, reach2, c, end, bd2, bid, only_row, ex_row);
+#endif
+                        if (changed) row_max[blk] = BlockMax(bd2, blk, w, [](double x) { return x; });
                     }
-                    bool changed = false;
-                    for (; c <= end; ++c) {
-                        if (only_row && !only_row[c]) continue;
-                        const double rx = c + 0.5 - a.x;
-                        double t = (rx * dx + ry * dy) * inv;
-                        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-                        const double qx = t * dx - rx, qy = t * dy - ry;
-                        const double d2 = qx * qx + qy * qy;
-                        if (d2 <= reach2 && (d2 < row[c].d2 || (d2 == row[c].d2 && id < row[c].chord)) &&
-                            !(ex_row && ex_row[c])) {
-                            row[c] = Nearest{d2, id};
-                            changed = true;
-                        }
-                    }
-                    if (changed) row_max[blk] = BlockMax(row, blk, w, [](const Nearest &x) { return x.d2; });
+                    c = end + 1;
                 }
             });
         }
@@ -534,63 +718,51 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
         // direction (integer layout only).
         if (want_second) {
             for (size_t j = 0; j < count; ++j) {
-                second[j] = Nearest{};
-                first[j] = Vec2{0, 0};
-                near_enough[j] = -1.0;
-                if (best[j].chord < 0) continue;
+                sc.second_d2[j] = std::numeric_limits<double>::infinity();
+                sc.second_id[j] = -1;
+                sc.first_x[j] = sc.first_y[j] = 0.0;
+                sc.near_enough[j] = -1.0;
+                if (sc.best_id[j] < 0) continue;
                 // Beyond this squared distance a chord is surely 0.7 pixel
                 // or more farther than the nearest (the margin covers the
                 // rounding of the two square roots and their difference),
                 // so it is passed over without them: most inside pixels
                 // never find a second vector, and these roots were the
                 // larger part of the second pass.
-                const double limit = std::sqrt(best[j].d2) + 0.7 + 1e-6;
-                near_enough[j] = limit * limit;
+                const double limit = std::sqrt(sc.best_d2[j]) + 0.7 + 1e-6;
+                sc.near_enough[j] = limit * limit;
                 const size_t i = base + j;
-                const Chord &ch = stage.chords[static_cast<size_t>(best[j].chord)];
+                const Chord &ch = stage.chords[static_cast<size_t>(sc.best_id[j])];
                 Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
                 bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
-                first[j] = Vec2{q.point.x - p.x, q.point.y - p.y};
+                sc.first_x[j] = q.point.x - p.x;
+                sc.first_y[j] = q.point.y - p.y;
                 // Outside pixels take no second vector.
-                if (field[i] < kLevel) near_enough[j] = -1.0;
+                if (field[i] < kLevel) sc.near_enough[j] = -1.0;
             }
             for (int64_t r = y0; r <= y1; ++r)
                 for (uint32_t blk = 0; blk < blocks; ++blk)
                     block_max[static_cast<size_t>(r - y0) * blocks + blk] = BlockMax(
-                        near_enough.Data() + static_cast<size_t>(r - y0) * w, blk, w, [](double v) { return v; });
+                        sc.near_enough.Data() + static_cast<size_t>(r - y0) * w, blk, w, [](double v) { return v; });
             for (uint32_t e = band_start[band]; e < band_start[band + 1]; ++e) {
                 if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
                 const int32_t id = static_cast<int32_t>(band_items[e]);
                 rows_of(stage.chords[band_items[e]], y0, y1, [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
-                    const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
-                    const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
-                    const double ry = r + 0.5 - a.y;
+                    const PieceRow piece(a, b, r, id);
                     const size_t row = static_cast<size_t>(r - y0) * w;
                     const double *row_max = block_max.Data() + static_cast<size_t>(r - y0) * blocks;
-                    const uint8_t *field_row = field + static_cast<size_t>(r) * w;
                     const PieceBox box(a, b, r);
-                    for (int64_t c = c0; c <= c1; ++c) {
-                        if (c == c0 || c % kBlock == 0) {
-                            const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
-                            if (SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
-                                c = end;
-                                continue;
-                            }
+                    for (int64_t c = c0; c <= c1;) {
+                        const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
+                        if (!SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
+#ifdef Y32_RELIEF_AVX2
+                            if (vector) SecondAvx2(piece, reach2, c, end, row, sc);
+                            else SecondScalar(piece, reach2, c, end, row, sc);
+#else
+                            SecondScalar(piece, reach2, c, end, row, sc);
+#endif
                         }
-                        const size_t j = row + static_cast<size_t>(c);
-                        // Second vectors belong to inside pixels that have a
-                        // first one (excluded pixels have none).
-                        if (best[j].chord < 0 || best[j].chord == id || field_row[c] < kLevel) continue;
-                        const double rx = c + 0.5 - a.x;
-                        double t = (rx * dx + ry * dy) * inv;
-                        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-                        const Vec2 v{t * dx - rx, t * dy - ry};
-                        const double d2 = v.x * v.x + v.y * v.y;
-                        if (d2 > reach2 || d2 >= second[j].d2 || d2 > near_enough[j]) continue;
-                        double len0 = std::sqrt(best[j].d2), len = std::sqrt(d2);
-                        if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) continue;
-                        double cosine = (v.x * first[j].x + v.y * first[j].y) / (len0 * len);
-                        if (cosine < 0.34) second[j] = Nearest{d2, id};
+                        c = end + 1;
                     }
                 });
             }
@@ -600,13 +772,13 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             const size_t i = base + j;
             if ((exclude && exclude[i]) || (only && !only[i])) continue;
             const bool inside = field[i] >= kLevel;
-            if (best[j].chord < 0) {
+            if (sc.best_id[j] < 0) {
                 if (inside && maps.dist && merge.dist[i] == std::numeric_limits<float>::infinity() && shift == 0.0)
                     StoreDistance(maps, i, kInsideUnreached);
                 continue;
             }
             if (shift > 0.0 && !inside) continue;
-            const Chord &ch = stage.chords[static_cast<size_t>(best[j].chord)];
+            const Chord &ch = stage.chords[static_cast<size_t>(sc.best_id[j])];
             Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
             bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
             Vec2 v{q.point.x - p.x, q.point.y - p.y};
@@ -628,8 +800,8 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             if (maps.dist) StoreDistance(maps, i, static_cast<float>(value));
             if (!maps.vec) continue;
             Vec2 sv{0, 0};
-            if (want_second && second[j].chord >= 0) {
-                const Chord &c2 = stage.chords[static_cast<size_t>(second[j].chord)];
+            if (want_second && sc.second_id[j] >= 0) {
+                const Chord &c2 = stage.chords[static_cast<size_t>(sc.second_id[j])];
                 bez::Nearest q2 = bez::NearestOnLine(c2.a, c2.b, p);
                 sv = Vec2{q2.point.x - p.x, q2.point.y - p.y};
             }
