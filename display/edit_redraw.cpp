@@ -64,6 +64,14 @@ int32_t DrawWholeLit(CoordStruct *v, KyPath *p, Y32Rect *out) {
     return 1;
 }
 
+int32_t HideRecord(CoordStruct *v, KyPath *p, Y32Rect *out) {
+    return v && p && out && outline::DrawRecord(v, p, overlay::kErase, out) ? 1 : 0;
+}
+
+int32_t DrawRecord(CoordStruct *v, KyPath *p, Y32Rect *out) {
+    return v && p && out && outline::DrawRecord(v, p, overlay::kDraw, out) ? 1 : 0;
+}
+
 void Empty(Y32Rect *r) {
     if (r) *r = Y32Rect{0, 0, 0, 0};
 }
@@ -81,6 +89,8 @@ int32_t KyPathAlign(int32_t reserved, int32_t mode, PathTable *t, CoordStruct *v
     // highlight taken off before and put back after.
     redraw.hide_selected = EraseSelection;
     redraw.draw_selected = DrawWholeLit;
+    redraw.hide_record = HideRecord;  // unselected members moving with their group
+    redraw.draw_record = DrawRecord;
     return edit::AlignSelection(t, mode, v, redraw, changed) ? 1 : 0;
 }
 

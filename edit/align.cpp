@@ -3,7 +3,9 @@
 // The unit that moves is a path as the user sees it: an ungrouped record or
 // a whole group chain, represented by the chain's first member. Edges and
 // centres come from the image-unit group boxes (anti-aliasing margin
-// included: every path carries the same margin, so it cancels out).
+// included: every path carries the same margin, so it cancels out). A group
+// whose head is selected moves whole, so its unselected members are erased
+// and drawn with the selection.
 #include <cmath>
 #include <limits>
 
@@ -84,6 +86,20 @@ void Distribute(KyPath *first, bool vertical) {
     for (int32_t i = 0; i < n; ++i) MoveOnAxis(recs[i], new_c[i] - old_c[i], vertical);
 }
 
+// Erases or draws the unselected members of every group the alignment may
+// move (those whose head is selected); the selection itself is drawn by the
+// selection calls.
+Y32Rect DrawUnselectedMembers(int32_t (*fn)(CoordStruct *, KyPath *, Y32Rect *), CoordStruct *view, KyPath *first) {
+    Y32Rect all{0, 0, 0, 0};
+    if (!fn || !view) return all;
+    for (KyPath *head = first; head; head = head->selNext) {
+        if (head->groupPrev) continue;
+        for (KyPath *m = path::GroupNext(head); m; m = path::GroupNext(m))
+            if (!(m->flags & KPF_SELECTED)) all = UnionRect(all, CallDraw(fn, view, m));
+    }
+    return all;
+}
+
 }  // namespace
 
 bool DistributeCentres(int32_t n, const double *centres, double *result) {
@@ -128,6 +144,7 @@ bool AlignSelection(PathTable *t, int32_t mode, CoordStruct *view, const Redraw 
     while (first->selPrev) first = first->selPrev;
 
     Y32Rect hidden = CallDraw(redraw.hide_selected, view, first);
+    hidden = UnionRect(hidden, DrawUnselectedMembers(redraw.hide_record, view, first));
     switch (mode) {
         case kAlignCentresX:
         case kAlignCentresY:
@@ -147,6 +164,7 @@ bool AlignSelection(PathTable *t, int32_t mode, CoordStruct *view, const Redraw 
             break;  // 18019 and unknown modes move nothing but still redraw
     }
     Y32Rect drawn = CallDraw(redraw.draw_selected, view, first);
+    drawn = UnionRect(drawn, DrawUnselectedMembers(redraw.draw_record, view, first));
     if (changed) *changed = UnionRect(hidden, drawn);
     return true;
 }

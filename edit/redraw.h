@@ -36,6 +36,10 @@ struct Redraw {
     // list holding the record (the counts stay as they are).
     int32_t (*highlight_segments)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
     int32_t (*unhighlight_segments)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
+    // Erase and draw one record alone, whatever its selection (the members
+    // of a group that move with its selected head without being selected).
+    int32_t (*hide_record)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
+    int32_t (*draw_record)(CoordStruct *view, KyPath *record, Y32Rect *touched) = nullptr;
     // The exclusive-or node squares of one record on the window.
     int32_t (*draw_nodes)(HDC dc, KyPath *record, CoordStruct *view) = nullptr;
 };

@@ -618,6 +618,56 @@ TEST_F(EditingCases, AlignRedrawsWholeRecordsWithSelectedNodesAndPickedSegments)
 }
 
 
+TEST_F(EditingCases, AlignRedrawsEveryRecordItMoves) {
+    // A group of three and a lone path. A selected head moves its whole
+    // group, unselected members too; a selected member alone moves nothing,
+    // and neither does distributing two.
+    struct Case {
+        std::vector<int> selected;
+        int32_t mode;
+        bool moves;
+    } const cases[] = {{{0, 3}, 18021, true},
+                       {{0, 2, 3}, 18022, true},
+                       {{0, 3}, 18017, true},
+                       {{1, 3}, 18020, false},
+                       {{0, 3}, 18024, false}};
+    for (const Case &c : cases) {
+        KyPath *r[] = {Rect(20, 20, 40, 40), Rect(45.5, 60, 70, 80), Circle(30, 90, 10), Rect(100, 10, 130, 30)};
+        LinkList({r[0], r[1], r[2], r[3]});
+        testing_support::LinkGroup({r[0], r[1], r[2]});
+        ASSERT_EQ(KyPathAddPathGroup(&t_, r[0], "g", view_, nullptr), 1);
+        KyPath *prev = nullptr;
+        for (int i : c.selected) {  // in table order, as a selection list runs
+            KyPath *m = r[i];
+            m->flags |= KPF_SELECTED;
+            m->selPrev = prev;
+            if (prev) prev->selNext = m;
+            prev = m;
+        }
+        KyPathAssignSelectedPath(t_, r[c.selected[0]]);
+        ASSERT_TRUE(testing_support::TableInvariants(t_));
+        ASSERT_TRUE(OverlayFresh());
+        const PathPoint member_before = path::Points(r[2])[0];
+        Y32Rect changed{};
+        ASSERT_EQ(KyPathAlign(0, c.mode, t_, view_, &changed), 1);
+        const PathPoint member_after = path::Points(r[2])[0];
+        EXPECT_EQ(+member_before.x != +member_after.x || +member_before.y != +member_after.y, c.moves)
+            << "mode " << c.mode << ": the member moves with its head";
+        EXPECT_TRUE(testing_support::TableInvariants(t_));
+        EXPECT_TRUE(OverlayFresh()) << "mode " << c.mode;
+        // The changed rectangle covers where the member was and is.
+        if (c.moves) {
+            const int32_t wx = view::FixedToWindowX(view_, member_after.x), wy = view::FixedToWindowY(view_, member_after.y);
+            EXPECT_TRUE(wx >= changed.left && wx < changed.right && wy >= changed.top && wy < changed.bottom)
+                << "mode " << c.mode;
+        }
+        ClearJournal();
+        DropTable();
+        NewTable();
+    }
+}
+
+
 TEST_F(EditingCases, SubdivideRefusesAnIndexThatStartsNoSegment) {
     // Two curves; 1, 2, 4 and 5 are control points, 3 ends the first curve.
     KyPath *a = MakePath({{PT_MOVETO, 10, 10}, {PT_BEZIERTO, 20, 0}, {PT_BEZIERTO, 30, 0}, {PT_BEZIERTO, 40, 10},
