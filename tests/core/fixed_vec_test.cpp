@@ -27,9 +27,7 @@ TEST(FixedPoint, ConversionsTruncateTowardZero) {
     EXPECT_EQ(DbToFix(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(DbToFix(1e300), -1) << "saturates to INT64_MAX, whose low word is all ones";
     EXPECT_EQ(DbToFix(-1e300), 0);
-}
-
-TEST(FixedPoint, FloorIsTheHighWord) {
+    // Floor is the high word.
     EXPECT_EQ(fx::Floor(DbToFix(-0.25)), -1);
     EXPECT_EQ(fx::Floor(DbToFix(10.25)), 10);
     EXPECT_EQ(fx::Floor(DbToFix(-3.0)), -3);

@@ -103,25 +103,21 @@ TEST_F(ListsTest, FailedDuplicateLeavesNothingAndChangesNothing) {
     size_t blocks = LiveBlocks();
     OutlineInfo *info = nullptr;
     KyPathGetOutlineInfo(a, &info);
-    // Fail each allocation in turn until the copy needs no more.
-    for (int64_t fail_at = 0;; ++fail_at) {
+    // Records, stroke and two attached paths all allocate: at least six
+    // failure points.
+    testing_support::SweepAllocFailures(100, 6, [&](int64_t i) {
         KyPath *copy = reinterpret_cast<KyPath *>(0x1);
-        plat::FailAllocationAt(fail_at);
+        plat::FailAllocationAt(i);
         int32_t ok = KyPathDuplicatePtr(a, &copy);
         plat::FailAllocationAt(-1);
-        if (ok) {
-            EXPECT_GT(fail_at, 5) << "records, stroke and two attached paths all allocate";
-            KyPathDeletePtr(copy, 0);
-            break;
-        }
-        EXPECT_EQ(copy, nullptr);
-        EXPECT_EQ(LiveBlocks(), blocks) << "partial copies freed, failure at " << fail_at;
+        if (ok) return KyPathDeletePtr(copy, 0) == 1;
         OutlineInfo *still = nullptr;
-        EXPECT_EQ(KyPathGetOutlineInfo(a, &still), 1);
-        EXPECT_EQ(still, info);
-        EXPECT_TRUE(Snapshot(a) == before) << "source changed, failure at " << fail_at;
-        ASSERT_LT(fail_at, 100);
-    }
+        EXPECT_EQ(copy, nullptr);
+        EXPECT_EQ(LiveBlocks(), blocks) << "partial copies freed, failure at " << i;
+        EXPECT_TRUE(KyPathGetOutlineInfo(a, &still) == 1 && still == info);
+        EXPECT_TRUE(Snapshot(a) == before) << "source changed, failure at " << i;
+        return false;
+    });
     KyPathDeletePtr(a, 0);
 }
 
@@ -207,7 +203,6 @@ TEST_F(ListsTest, SetPathFlagsWorksOnTheWholeList) {
     EXPECT_TRUE(r[2]->flags & KPF_LASTMARK);
     KyPathSetPathFlags(r[2], 0, 0, 1);
     for (KyPath *x : r) EXPECT_EQ(x->flags & (KPF_LASTMARK | KPF_TEXTMASK), 0u);
-    KyPathSetPathFlags(nullptr, 1, 1, 1);
 
     PathGroupToEnd(r[1]);
     EXPECT_EQ(r[0]->groupNext, nullptr);
