@@ -100,12 +100,7 @@ TEST_F(CutTest, ClosedOutlinesAreClosedAgainAlongTheLine) {
 
     // A circle of four curves, cut off-centre: curves are split at their
     // crossings and the two caps together keep the whole area.
-    const double k = 0.5522847 * 40;
-    KyPath *circle = MakePath({{PT_MOVETO, 50, 90},     {PT_BEZIERTO, 50 - k, 90}, {PT_BEZIERTO, 10, 50 + k},
-                               {PT_BEZIERTO, 10, 50},   {PT_BEZIERTO, 10, 50 - k}, {PT_BEZIERTO, 50 - k, 10},
-                               {PT_BEZIERTO, 50, 10},   {PT_BEZIERTO, 50 + k, 10}, {PT_BEZIERTO, 90, 50 - k},
-                               {PT_BEZIERTO, 90, 50},   {PT_BEZIERTO, 90, 50 + k}, {PT_BEZIERTO, 50 + k, 90},
-                               {PT_BEZIERTO | PT_CLOSEFIGURE, 50, 90}});
+    KyPath *circle = testing_support::Circle(50, 50, 40);
     double whole = std::fabs(Area(circle));
     ASSERT_EQ(KyPathCutWithLineX(nullptr, &circle, 70, 0), 1);
     recs = Records(circle);

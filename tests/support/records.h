@@ -74,6 +74,12 @@ inline std::vector<std::vector<uint8_t>> Bytes(const KyPath *head) {
     return v;
 }
 
+// The raw bytes of one record, header and points.
+inline std::vector<uint8_t> RecordBytes(const KyPath *r) {
+    const auto *b = reinterpret_cast<const uint8_t *>(r);
+    return std::vector<uint8_t>(b, b + sizeof(KyPath) + sizeof(PathPoint) * static_cast<size_t>(r->count));
+}
+
 struct XY {
     double x, y;
 };
