@@ -618,7 +618,7 @@ class EstimatedRows {
         double lo, hi, last;
         const Chord *c;
     };
-    EdgeRow FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r);
+    inline __attribute__((always_inline)) EdgeRow FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r);
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     // Sets a box's extent and the pixels its edge may have touched (a
@@ -643,6 +643,12 @@ class EstimatedRows {
         return true;
     }
     void Abandon(size_t n_boxes, bool written);
+    // The two halves of Row: every edge's crossings into the cells (false:
+    // the row cannot be vouched for, nothing changed), then the row
+    // written from them (false: a byte is in doubt, the row restored).
+    bool Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out);
+    bool AccumulatePair(Edge *const *active, int64_t r0);
+    bool Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line);
 
     const Setup s_;
     const double dwidth_, eps2_, inv_subs_;
@@ -743,7 +749,7 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
 // part has a crossing at least, so with the estimate's 8.2 u B this fits
 // the eps = 32 u (B + 1) added per crossing; taking the pixel off rounds
 // once more, and one more eps goes with each cell.
-EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r) {
+inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r) {
     // Locals, not members: stores to the cells could alias the members.
     const double eps = s_.eps, inv_subs = inv_subs_, eps2 = eps2_, right = dwidth_ - eps2_;
     Cell *const cells = cells_;
@@ -882,13 +888,44 @@ void EstimatedRows::Abandon(size_t n_boxes, bool written) {
 }
 
 bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
+    if (!boxes_.Reserve(n_edges) || !by_first_.Reserve(n_edges) ||
+        !roles_.Reserve(n_edges * static_cast<size_t>(s_.subs)))
+        return false;
+    line_ = line;
+    // Two edges across the whole row (every row of a convex shape but its
+    // ends): one opens the span and the other closes it, under either rule.
+    const int64_t r1 = r0 + s_.subs;
+    if (n_edges == 2 && active[0]->g0 <= r0 && active[1]->g0 <= r0 && active[0]->g1 >= r1 && active[1]->g1 >= r1)
+        return AccumulatePair(active, r0) && Write(active, 2, true, line);
+    bool sorted = true;
+    return Accumulate(active, n_edges, r0, &sorted) && Write(active, n_edges, sorted, line);
+}
+
+bool EstimatedRows::AccumulatePair(Edge *const *active, int64_t r0) {
+    const int32_t subs = s_.subs;
+    Box *const boxes = boxes_.data;
+    Edge *const a = active[0], *const b = active[1];
+    const EdgeRow ea = FullEdge(a->cur, r0, r0 + subs, 1);
+    boxes[0].k0 = boxes[1].k0 = 0;
+    boxes[0].k1 = boxes[1].k1 = subs;
+    FinishBox(boxes[0], ea.lo, ea.hi);
+    const EdgeRow eb = FullEdge(b->cur, r0, r0 + subs, -1);
+    FinishBox(boxes[1], eb.lo, eb.hi);
+    if (!(ea.hi + 2 * eps2_ < eb.lo) && !Apart(a, b, r0, r0 + subs)) {
+        Abandon(2, false);
+        return false;
+    }
+    a->next = ea.c;
+    a->next_x = ea.last;
+    b->next = eb.c;
+    b->next_x = eb.last;
+    return true;
+}
+
+bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
     const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = inv_subs_;
-    if (!boxes_.Reserve(n_edges) || !by_first_.Reserve(n_edges) ||
-        !roles_.Reserve(n_edges * static_cast<size_t>(subs)))
-        return false;
-    line_ = line;
     // Roles first (they follow from the active order and the directions
     // alone): once for the row when every edge crosses every sub-scanline,
     // else per sub-scanline, recomputed only where an edge starts or ends.
@@ -1042,9 +1079,16 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
         e->next = c;
         e->next_x = xb;
     }
-    // Write, edges in order of their first pixel: every pixel left of the
-    // next edge's first one is final. Between the open cells (those an
-    // edge may have touched) the row is runs of whole coverage.
+    *sorted_out = sorted;
+    return true;
+}
+
+bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line) {
+    const int32_t subs = s_.subs;
+    const Box *const boxes = boxes_.data;
+    // Edges in order of their first pixel: every pixel left of the next
+    // edge's first one is final. Between the open cells (those an edge may
+    // have touched) the row is runs of whole coverage.
     uint32_t *by_first = by_first_.data;
     for (size_t i = 0; i < n_edges; ++i) {
         uint32_t v = static_cast<uint32_t>(i);
