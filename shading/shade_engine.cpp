@@ -92,13 +92,36 @@ Lit LightNormal(const ShadeJob &job, const PixelLight *lights, Vec3 n, double fl
 // through small structures and re-testing per pixel what is fixed per call.
 constexpr int kChunk = 256;
 
+// The chunk stages are plain loops the compiler vectorises; on x86-64 they
+// are built twice, for AVX2 and for the baseline, and the loader picks one
+// for the processor. Vector and scalar instructions round alike (and no
+// multiply-add is fused: -ffp-contract=off), so both give the same bytes.
+// Vectorising needs square roots that leave errno alone (the file is built
+// with -fno-math-errno) and arithmetic the compiler may evaluate on both
+// sides of a selection; the results are the same, and nothing here reads
+// errno or the exception flags.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC push_options
+#pragma GCC optimize("no-trapping-math")
+#if defined(__x86_64__)
+#define Y32_CHUNK_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef Y32_CHUNK_CLONES
+#define Y32_CHUNK_CLONES
+#endif
+
 struct Chunk {
     int n = 0;
     uint32_t at[kChunk];  // x of each pixel
     double vx[kChunk], vy[kChunk];
     double nx[kChunk], ny[kChunk], nz[kChunk];
-    uint8_t mixed[kChunk];  // 1: the chamfer's last pixel, two normals: the general road
+    double d[kChunk], slope[kChunk];
+    int32_t index[kChunk];
     double diffuse[kChunk], added[3][kChunk], specular[kChunk];
+    double rl[kChunk], power[kChunk], square[kChunk];  // per light: R . L and its power
+    double base[3][kChunk];                            // the pixels' bytes
+    int32_t level[3][kChunk];                          // gamma table indices
 };
 
 // Everything the chunk stages read that is fixed for the call.
@@ -108,22 +131,39 @@ struct ChunkBevel {
     bool chamfer, no_mixing, invert, depth;
 };
 
+// Written without branches so that the loops below vectorise.
 inline int ChunkIndex(double d, double scale) {
     const double i = d * scale;
-    if (!(i >= 0.0)) return 0;
-    if (i >= kProfileSteps - 1) return kProfileSteps - 1;
-    return static_cast<int>(i);
+    const double top = kProfileSteps - 1;
+    return static_cast<int>(!(i >= 0.0) ? 0.0 : (i >= top ? top : i));
 }
 
-void ChunkNormals(const ChunkBevel &b, Chunk &c) {
-    for (int i = 0; i < c.n; ++i) {
+// The vector gives the flat face's normal: too short, or at or beyond W
+// (written out again in ChunkNormals, where it must be inlined).
+inline bool ChunkFlat(const ChunkBevel &b, double x, double y, double d) {
+    return (d < 1e-6) | ((std::fabs(x) < 1e-6) & (std::fabs(y) < 1e-6)) | !(d < b.width);
+}
+
+Y32_CHUNK_CLONES void ChunkNormals(const ChunkBevel &bevel, Chunk &c) {
+    const ChunkBevel b = bevel;  // a copy the stores into c cannot alias
+    const int n = c.n;
+    for (int i = 0; i < n; ++i) {
         const double x = c.vx[i], y = c.vy[i];
         const double d = std::sqrt(x * x + y * y);
-        const bool flat = d < 1e-6 || (std::fabs(x) < 1e-6 && std::fabs(y) < 1e-6) || !(d < b.width);
-        const double slope = b.chamfer ? d : b.table[ChunkIndex(d, b.index_scale)].slope;
-        c.mixed[i] = b.chamfer && !flat && !b.no_mixing && !(d <= b.width - 1.0);
+        c.d[i] = d;
+        c.index[i] = ChunkIndex(d, b.index_scale);
+    }
+    if (b.chamfer) {
+        for (int i = 0; i < n; ++i) c.slope[i] = c.d[i];
+    } else {
+        for (int i = 0; i < n; ++i) c.slope[i] = b.table[c.index[i]].slope;
+    }
+    const double depth_scale = b.depth ? b.depth_scale : 1.0;
+    for (int i = 0; i < n; ++i) {
+        const double x = c.vx[i], y = c.vy[i], d = c.d[i];
+        const bool flat = (d < 1e-6) | ((std::fabs(x) < 1e-6) & (std::fabs(y) < 1e-6)) | !(d < b.width);
         const double fx = b.invert ? -x : x, fy = b.invert ? -y : y;
-        const double fz = b.depth ? slope * b.depth_scale : slope;
+        const double fz = b.depth ? c.slope[i] * depth_scale : c.slope[i];
         const double len = std::sqrt(fx * fx + fy * fy + fz * fz);
         double inv = 1.0 / len;
         const bool keep = !(len > 0.0);
@@ -133,33 +173,58 @@ void ChunkNormals(const ChunkBevel &b, Chunk &c) {
     }
 }
 
-void ChunkLight(const PixelLight &l, const double colour[3], Chunk &c) {
+Y32_CHUNK_CLONES void ChunkLight(const PixelLight &l, const double colour[3], Chunk &c) {
+    const int n = c.n;
     const double lx = l.dir.x, ly = l.dir.y, lz = l.dir.z, diffuse = l.diffuse, specular = l.specular;
-    const double c0 = colour[0], c1 = colour[1], c2 = colour[2];
-    for (int i = 0; i < c.n; ++i) {
+    for (int i = 0; i < n; ++i) {
         const double nz = c.nz[i];
         const double nl = c.nx[i] * lx + c.ny[i] * ly + nz * lz;
         c.diffuse[i] = nl >= 0.0 ? c.diffuse[i] + nl * diffuse : c.diffuse[i];
-        const double rl = 2.0 * nz * nl - lz;
-        double p;
-        if (l.whole >= 0) {
-            double result = 1.0, square = rl;
-            for (int32_t e = l.whole; e; e >>= 1) {
-                if (e & 1) result *= square;
-                square *= square;
-            }
-            p = result;
-        } else {
-            p = rl >= 0.01 ? std::pow(rl, l.exponent) : 0.0;
+        c.rl[i] = 2.0 * nz * nl - lz;
+    }
+    // r^e by squaring, one bit of the exponent at a time over the whole
+    // chunk (the multiplications of each pixel in the same order as one
+    // pixel at a time).
+    if (l.whole >= 0) {
+        for (int i = 0; i < n; ++i) {
+            c.power[i] = 1.0;
+            c.square[i] = c.rl[i];
         }
-        const bool lit = rl >= 0.01;
-        const double s = p * specular;
-        c.added[0][i] = lit ? c.added[0][i] + c0 * s : c.added[0][i];
-        c.added[1][i] = lit ? c.added[1][i] + c1 * s : c.added[1][i];
-        c.added[2][i] = lit ? c.added[2][i] + c2 * s : c.added[2][i];
-        c.specular[i] = lit ? c.specular[i] + s : c.specular[i];
+        for (int32_t e = l.whole; e; e >>= 1) {
+            if (e & 1)
+                for (int i = 0; i < n; ++i) c.power[i] *= c.square[i];
+            for (int i = 0; i < n; ++i) c.square[i] *= c.square[i];
+        }
+    } else {
+        for (int i = 0; i < n; ++i) c.power[i] = c.rl[i] >= 0.01 ? std::pow(c.rl[i], l.exponent) : 0.0;
+    }
+    for (int k = 0; k < 3; ++k) {
+        const double ck = colour[k];
+        for (int i = 0; i < n; ++i)
+            c.added[k][i] = c.rl[i] >= 0.01 ? c.added[k][i] + ck * (c.power[i] * specular) : c.added[k][i];
+    }
+    for (int i = 0; i < n; ++i) c.specular[i] = c.rl[i] >= 0.01 ? c.specular[i] + c.power[i] * specular : c.specular[i];
+}
+
+// The gamma table index of each channel: the capped sum truncated, 0 for
+// anything not above 0 (what Channel gives, as the cap leaves no NaN).
+Y32_CHUNK_CLONES void ChunkLevels(const ShadeJob &job, Chunk &c) {
+    const int n = c.n;
+    for (int k = 0; k < 3; ++k) {
+        const double ambient = job.ambient, fixed = job.ambient_colour[k];
+        const bool use_fixed = job.fixed_ambient;
+        for (int i = 0; i < n; ++i) {
+            const double base = c.base[k][i];
+            const double acc = (use_fixed ? fixed : base * ambient) + base * c.diffuse[i] + c.added[k][i];
+            const double capped = acc < 255.0 ? acc : 255.0;
+            c.level[k][i] = static_cast<int32_t>(capped > 0.0 ? capped : 0.0);
+        }
     }
 }
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC pop_options
+#endif
 
 }  // namespace
 
@@ -284,6 +349,8 @@ void ShadeImage(const ShadeJob &job) {
     const bool chunked = face_table && !job.reflectance && bevel.table && !two_bevel;
     ChunkBevel cb{bevel.table, bevel.width, bevel.index_scale, bevel.depth != 0 ? 30.0 / bevel.depth : 1.0,
                   bevel.kind == 1, bevel.no_mixing, bevel.invert, bevel.depth != 0};
+    const bool mixing = cb.chamfer && !cb.no_mixing;
+    const bool face_run = face_table && !job.raise;
     Chunk chunk;
 
     Normals normals;
@@ -318,21 +385,23 @@ void ShadeImage(const ShadeJob &job) {
         std::memset(chunk.specular, 0, sizeof(double) * n);
         for (int k = 0; k < 3; ++k) std::memset(chunk.added[k], 0, sizeof(double) * n);
         for (int i = 0; i < job.light_count; ++i) ChunkLight(lights[i], job.light[i].colour, chunk);
+        for (int i = 0; i < n; ++i) {
+            const uint8_t *px = row_px + static_cast<size_t>(chunk.at[i]) * 3;
+            for (int k = 0; k < 3; ++k) chunk.base[k][i] = px[k];
+        }
+        ChunkLevels(job, chunk);
         uint8_t *raise_row = job.raise ? job.raise + static_cast<size_t>(y) * width : nullptr;
         for (int i = 0; i < n; ++i) {
             const uint32_t x = chunk.at[i];
             uint8_t *px = row_px + static_cast<size_t>(x) * 3;
-            if (chunk.mixed[i]) {
+            // The chamfer's last pixel before W lights two normals.
+            if (mixing && !(chunk.d[i] <= cb.width - 1.0) && !ChunkFlat(cb, chunk.vx[i], chunk.vy[i], chunk.d[i])) {
                 general(x, y, px);
                 continue;
             }
-            const double d = chunk.diffuse[i];
-            for (int k = 0; k < 3; ++k) {
-                const double base = px[k];
-                const double ambient = job.fixed_ambient ? job.ambient_colour[k] : base * job.ambient;
-                const double acc = ambient + base * d + chunk.added[k][i];
-                px[k] = gamma[Channel(acc < 255.0 ? acc : 255.0)];
-            }
+            px[0] = gamma[chunk.level[0][i]];
+            px[1] = gamma[chunk.level[1][i]];
+            px[2] = gamma[chunk.level[2][i]];
             if (raise_row) {
                 const int v = raise_row[x] + Channel(255.0 * chunk.specular[i]);
                 raise_row[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
@@ -346,6 +415,29 @@ void ShadeImage(const ShadeJob &job) {
         uint8_t *px = row_px;
         const size_t row = static_cast<size_t>(y) * width;
         for (uint32_t x = 0; x < width; ++x, px += 3) {
+            // Eight face pixels in a row, all selected, take the table in
+            // one go: most of an image is such runs, and the per-pixel tests
+            // cost more than the lookups.
+            if (face_run && x + 8 <= width && x % 8 == 0) {
+                uint64_t selected, any = 0;
+                std::memcpy(&selected, job.select + row + x, 8);
+                for (int j = 0; j < 8; ++j) {
+                    uint64_t slot;
+                    std::memcpy(&slot, vec_bytes + (row + x + j) * 8, 8);
+                    any |= slot;
+                }
+                const uint64_t ones = 0x0101010101010101ull;
+                if (any == 0 && ((selected - ones) & ~selected & (ones << 7)) == 0) {
+                    for (int j = 0; j < 24; j += 3) {
+                        px[j] = face[0][px[j]];
+                        px[j + 1] = face[1][px[j + 1]];
+                        px[j + 2] = face[2][px[j + 2]];
+                    }
+                    x += 7;
+                    px += 21;
+                    continue;
+                }
+            }
             if (job.select[row + x] == 0) continue;
             if (face_table) {
                 const uint8_t *slot_bytes = vec_bytes + (row + x) * 8;
