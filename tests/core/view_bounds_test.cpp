@@ -190,6 +190,9 @@ TEST_F(BoundsTest, NullArgumentsAreRefused) {
 
 // ---- views ----
 
+// Stride, width and height of an overlay extent.
+std::vector<int32_t> Shape(const view::OverlayExtent &e) { return {e.stride, e.width, e.height}; }
+
 class ViewTest : public PathTest {
   protected:
     void TearDown() override {
@@ -270,9 +273,7 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
     EXPECT_EQ(mem::MemSize(t->lpDB), 5000u);
     view::OverlayExtent e = view::WritableOverlay(t, v);
     EXPECT_EQ(e.bits, t->lpDB);
-    EXPECT_EQ(e.stride, 100);
-    EXPECT_EQ(e.width, 100);
-    EXPECT_EQ(e.height, 50);
+    EXPECT_EQ(Shape(e), (std::vector<int32_t>{100, 100, 50}));
 
     // The window grows; the buffer stays while the table follows the view.
     uint8_t *buffer = t->lpDB;
@@ -282,9 +283,7 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
     EXPECT_EQ(t->height, 90);
     for (const view::OverlayExtent &x : {view::WritableOverlay(t, v), view::WritableOverlay(nullptr, v),
                                          view::TableOverlay(t)}) {
-        EXPECT_EQ(x.stride, 100);
-        EXPECT_EQ(x.width, 100);
-        EXPECT_EQ(x.height, 50);
+        EXPECT_EQ(Shape(x), (std::vector<int32_t>{100, 100, 50}));
         // Touch every byte the extent allows: ASan catches any overrun.
         for (int32_t y = 0; y < x.height; ++y) std::memset(x.bits + y * x.stride, 0x01, x.width);
         EXPECT_LE(static_cast<size_t>(x.stride) * (x.height - 1) + x.width, mem::MemSize(buffer));
@@ -293,17 +292,14 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
     // The window shrinks: rows keep the buffer's layout, only fewer bytes.
     ASSERT_EQ(KyPathCoordStruct(0, 0, 60, 20, 0, 0, 1.0, t, &v), 1);
     e = view::WritableOverlay(t, v);
-    EXPECT_EQ(e.stride, 100);
-    EXPECT_EQ(e.width, 60);
-    EXPECT_EQ(e.height, 20);
+    EXPECT_EQ(Shape(e), (std::vector<int32_t>{100, 60, 20}));
 
     // A second view on the same table made a new buffer: the first view now
     // points at a freed block and must draw nothing.
     ASSERT_EQ(KyPathNewCoordStruct(0, 0, 30, 30, 0, 0, 1.0, 0, t, &v2), 1);
     EXPECT_TRUE(view::WritableOverlay(t, v).empty());
     e = view::WritableOverlay(t, v2);
-    EXPECT_EQ(e.stride, 30);
-    EXPECT_EQ(e.height, 30);
+    EXPECT_EQ(Shape(e), (std::vector<int32_t>{30, 30, 30}));
 
     // A view whose buffer the library did not size trusts its client size.
     CoordStruct own{};
@@ -312,9 +308,7 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
     own.bottom = 3;
     own.lpDB = bytes;
     e = view::WritableOverlay(nullptr, &own);
-    EXPECT_EQ(e.stride, 4);
-    EXPECT_EQ(e.width, 4);
-    EXPECT_EQ(e.height, 3);
+    EXPECT_EQ(Shape(e), (std::vector<int32_t>{4, 4, 3}));
     own.lpDB = nullptr;
     EXPECT_TRUE(view::WritableOverlay(nullptr, &own).empty());
     EXPECT_TRUE(view::TableOverlay(nullptr).empty());
@@ -327,13 +321,9 @@ TEST_F(ViewTest, AdoptedBuffersRecordTheirSize) {
     ASSERT_NE(cropped, nullptr);
     view::AdoptOverlay(t, cropped, 20, 10);
     EXPECT_EQ(t->lpDB, cropped);
-    view::OverlayExtent e = view::TableOverlay(t);
-    t->width = 40;
+    t->width = 40;  // the table claims more than the adopted block holds
     t->height = 30;
-    e = view::TableOverlay(t);
-    EXPECT_EQ(e.stride, 20);
-    EXPECT_EQ(e.width, 20);
-    EXPECT_EQ(e.height, 10);
+    EXPECT_EQ(Shape(view::TableOverlay(t)), (std::vector<int32_t>{20, 20, 10}));
     // Negative sizes give an empty buffer, never a huge one.
     ASSERT_TRUE(view::ReplaceOverlay(t, -5, 10));
     EXPECT_EQ(mem::MemSize(t->lpDB), 0u);

@@ -169,6 +169,13 @@ TEST_F(PathTest, DashedStrokeRefusals) {
     c32ClearDLLErrInfo();
     EXPECT_EQ(dash::MakeDashedStroke(tiny, 1, 1.0, 0, 0), nullptr);
     EXPECT_EQ(LastError().code, 5404);
+    // Every allocation after the first failing in turn, trims included:
+    // null, nothing left (the fixture counts the blocks).
+    for (int64_t i = 1; i < 40; ++i) {
+        plat::ScopedAllocFailure fail(i);
+        KyPath *chain = dash::MakeDashedStroke(line, 3, 1.0, 10.0, 10.0);
+        if (chain) KyPathDeletePtr(chain, 0);
+    }
     KyPathDeletePtr(tiny, 0);
     KyPathDeletePtr(line, 0);
 }
