@@ -13,9 +13,6 @@
 #include "raster/scan_fill.h"
 #include "relief/shape_queries.h"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace relief {
 
@@ -198,59 +195,27 @@ class RowIndex {
     Scratch<uint32_t> start_, items_;
 };
 
-constexpr int64_t kBlock = 8;        // pixels of a row that share one bound
-constexpr uint32_t kSeedStride = 16;  // chords of the seeding pass: one in so many
-
-// The box of a chord piece seen from pixel row r: the squared distance
-// from the centres of pixels c0..c1 of the row to the box is a lower bound
-// of their squared distances to the piece.
-struct PieceBox {
-    double lo_x, hi_x, gap_y2;
-    PieceBox(Vec2 a, Vec2 b, int64_t r) : lo_x(std::fmin(a.x, b.x)), hi_x(std::fmax(a.x, b.x)) {
-        const double lo_y = std::fmin(a.y, b.y), hi_y = std::fmax(a.y, b.y), py = r + 0.5;
-        const double gy = py < lo_y ? lo_y - py : (py > hi_y ? py - hi_y : 0.0);
-        gap_y2 = gy * gy;
-    }
-    double Gap2(int64_t c0, int64_t c1) const {
-        const double xl = c0 + 0.5, xr = c1 + 0.5;
-        const double gx = xr < lo_x ? lo_x - xr : (xl > hi_x ? xl - hi_x : 0.0);
-        return gx * gx + gap_y2;
-    }
-};
+constexpr uint32_t kRun = 8;   // pieces that share one box
+constexpr int64_t kTile = 8;  // a tile of kTile x kTile pixels shares one list of runs
 
 // Whether a box bound surely exceeds a squared distance worked out through
 // the projection: both carry rounding of a few ulps, the margin far more.
 inline bool SurelyBeyond(double bound2, double d2) { return bound2 > d2 * (1.0 + 1e-9) + 1e-9; }
 
-// The largest value of block `blk` of a row of w items (-1 for none).
-template <class T, class Get>
-double BlockMax(const T *row, int64_t blk, uint32_t w, Get &&get) {
-    const int64_t end = std::min<int64_t>(static_cast<int64_t>(w), (blk + 1) * kBlock);
-    double m = -1.0;
-    for (int64_t c = blk * kBlock; c < end; ++c)
-        if (get(row[c]) > m) m = get(row[c]);
-    return m;
-}
-
-
-// One piece seen from one pixel row: what the distance to each pixel
-// centre of the row is worked out from. The arithmetic is the same in the
-// scalar and the vector loops, operation for operation, so both give the
-// same bits.
-struct PieceRow {
-    double ax, dx, dy, inv, ry, rdy;  // rdy = ry * dy
-    int32_t id;
-    PieceRow(Vec2 a, Vec2 b, int64_t r, int32_t chord)
-        : ax(a.x), dx(b.x - a.x), dy(b.y - a.y), ry(r + 0.5 - a.y), id(chord) {
+// A piece of a chord and what its distance to pixel centres is worked out
+// from (the projection's division done once).
+struct Piece {
+    double ax, ay, bx, by, dx, dy, inv;
+    int32_t id;  // the chord
+    Piece(Vec2 a, Vec2 b, int32_t chord) : ax(a.x), ay(a.y), bx(b.x), by(b.y), dx(b.x - a.x), dy(b.y - a.y), id(chord) {
         const double len2 = dx * dx + dy * dy;
         inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
-        rdy = ry * dy;
     }
-    // Squared distance from the centre of pixel c, and the vector to the
-    // nearest point of the piece.
-    double Dist2(int64_t c, double *vx, double *vy) const {
-        const double rx = c + 0.5 - ax;
-        double t = (rx * dx + rdy) * inv;
+    // Squared distance from the centre of pixel (c, r), and the vector to
+    // the nearest point of the piece.
+    double Dist2(int64_t r, int64_t c, double *vx, double *vy) const {
+        const double ry = r + 0.5 - ay, rx = c + 0.5 - ax;
+        double t = (rx * dx + ry * dy) * inv;
         t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
         *vx = t * dx - rx;
         *vy = t * dy - ry;
@@ -258,44 +223,69 @@ struct PieceRow {
     }
 };
 
-// The per-pixel scratch of one band, one array per field so that the
-// vector loops load four pixels at once.
+// A run of consecutive pieces and their box.
+struct Cluster {
+    double lo_x, hi_x, lo_y, hi_y;
+    uint32_t first = 0, end = 0;
+    explicit Cluster(const Piece &p)
+        : lo_x(std::fmin(p.ax, p.bx)), hi_x(std::fmax(p.ax, p.bx)), lo_y(std::fmin(p.ay, p.by)), hi_y(std::fmax(p.ay, p.by)) {}
+    // The run seen as the segment from its first point to its last, with
+    // every point of it within `dev` of that segment (the distance to a
+    // segment is convex, so the pieces' ends bound it).
+    double sx = 0, sy = 0, sdx = 0, sdy = 0, sinv = 0, dev = 0;
+    void Close(const Piece *pieces) {
+        sx = pieces[first].ax;
+        sy = pieces[first].ay;
+        sdx = pieces[end - 1].bx - sx;
+        sdy = pieces[end - 1].by - sy;
+        const double len2 = sdx * sdx + sdy * sdy;
+        sinv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+        double worst = 0.0;
+        for (uint32_t m = first; m < end; ++m)
+            worst = std::fmax(worst, std::fmax(Spine2(pieces[m].ax, pieces[m].ay), Spine2(pieces[m].bx, pieces[m].by)));
+        dev = std::sqrt(worst) * (1.0 + 1e-9) + 1e-9;
+    }
+    // Squared distance from (x, y) to the run's segment.
+    double Spine2(double x, double y) const {
+        const double rx = x - sx, ry = y - sy;
+        double t = (rx * sdx + ry * sdy) * sinv;
+        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+        const double qx = t * sdx - rx, qy = t * sdy - ry;
+        return qx * qx + qy * qy;
+    }
+    // Whether every piece of the run surely lies farther from (x, y) than
+    // the distance whose square is d2.
+    bool SurelyFarther(double x, double y, double d2) const {
+        if (SurelyBeyond(Gap2(x, x, y, y), d2)) return true;
+        const double reach = std::sqrt(d2) + dev;
+        return SurelyBeyond(Spine2(x, y), reach * reach);
+    }
+    void Grow(const Piece &p) {
+        lo_x = std::fmin(lo_x, std::fmin(p.ax, p.bx));
+        hi_x = std::fmax(hi_x, std::fmax(p.ax, p.bx));
+        lo_y = std::fmin(lo_y, std::fmin(p.ay, p.by));
+        hi_y = std::fmax(hi_y, std::fmax(p.ay, p.by));
+    }
+    // Squared distance from the box [x0, x1] x [y0, y1] to this one: a
+    // lower bound of the squared distance from any point there to any
+    // piece of the run.
+    double Gap2(double x0, double x1, double y0, double y1) const {
+        const double gx = x1 < lo_x ? lo_x - x1 : (x0 > hi_x ? x0 - hi_x : 0.0);
+        const double gy = y1 < lo_y ? lo_y - y1 : (y0 > hi_y ? y0 - hi_y : 0.0);
+        return gx * gx + gy * gy;
+    }
+};
+
+// The per-pixel scratch of one band.
 struct BandScratch {
     Scratch<double> best_d2, second_d2, first_x, first_y, near_enough;
     Scratch<int32_t> best_id, second_id;
 };
 
-// Nearest-chord update of pixels c..end of a row: a pixel takes the piece
-// when it lies within reach and is nearer, or as near with a lower chord
-// number. True when any pixel changed.
-bool NearestScalar(const PieceRow &p, double reach2, int64_t c, int64_t end, double *bd2, int32_t *bid,
-                   const uint8_t *only_row, const uint8_t *ex_row) {
-    bool changed = false;
-    for (; c <= end; ++c) {
-        if (only_row && !only_row[c]) continue;
-        double vx, vy;
-        const double d2 = p.Dist2(c, &vx, &vy);
-        if (d2 <= reach2 && (d2 < bd2[c] || (d2 == bd2[c] && p.id < bid[c])) && !(ex_row && ex_row[c])) {
-            bd2[c] = d2;
-            bid[c] = p.id;
-            changed = true;
-        }
-    }
-    return changed;
-}
-
-// Whether a chord at squared distance d2 in direction (vx, vy) surely fails
-// the second-vector angle test (cosine below 0.34) against the first vector
-// of squared length b2: its cosine is 0.35 or more, a margin far beyond the
-// rounding of the exact test, so the square roots of that test are spared.
-inline bool SurelySameSide(double dot, double d2, double b2) {
-    const double prod = d2 * b2;
-    return dot > 0.0 && prod > 1e-200 && dot * dot > 0.1225 * prod;
-}
-
-// The second-vector test of one pixel j of the band against a piece (the
-// squared distance and vector already worked out); keeps the nearest chord
-// whose direction differs enough.
+// The second-vector test of pixel j of the band against a piece (squared
+// distance and vector already worked out): a chord less than 0.7 pixel
+// farther than the nearest, in a direction more than about 70 degrees
+// away from the first vector.
 inline void SecondCandidate(BandScratch &s, size_t j, int32_t id, double d2, double vx, double vy) {
     const double len0 = std::sqrt(s.best_d2[j]), len = std::sqrt(d2);
     if (len - len0 >= 0.7 || len0 == 0.0 || len == 0.0) return;
@@ -305,113 +295,6 @@ inline void SecondCandidate(BandScratch &s, size_t j, int32_t id, double d2, dou
         s.second_id[j] = id;
     }
 }
-
-// Second-vector search over pixels c..end of a row starting at band index
-// `row`. Pixels without a first vector, outside pixels and excluded ones
-// carry a near-enough limit of -1 and so never pass.
-void SecondScalar(const PieceRow &p, double reach2, int64_t c, int64_t end, size_t row, BandScratch &s) {
-    for (; c <= end; ++c) {
-        const size_t j = row + static_cast<size_t>(c);
-        if (s.best_id[j] == p.id) continue;
-        double vx, vy;
-        const double d2 = p.Dist2(c, &vx, &vy);
-        if (d2 > reach2 || d2 >= s.second_d2[j] || d2 > s.near_enough[j]) continue;
-        if (SurelySameSide(vx * s.first_x[j] + vy * s.first_y[j], d2, s.best_d2[j])) continue;
-        SecondCandidate(s, j, p.id, d2, vx, vy);
-    }
-}
-
-#if defined(__x86_64__)
-#define Y32_RELIEF_AVX2 1
-// The same two loops four pixels at a time (AVX2, no fused multiply-add:
-// every product and sum is rounded as the scalar loop rounds it).
-struct Lanes {
-    __m256d d2, vx, vy;
-};
-
-__attribute__((target("avx2"))) inline Lanes Dist2x4(const PieceRow &p, int64_t c) {
-    const __m256d offs = _mm256_set_pd(3.5, 2.5, 1.5, 0.5);
-    const __m256d cx = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(c)), offs);
-    const __m256d rx = _mm256_sub_pd(cx, _mm256_set1_pd(p.ax));
-    const __m256d dx = _mm256_set1_pd(p.dx), dy = _mm256_set1_pd(p.dy);
-    __m256d t = _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(rx, dx), _mm256_set1_pd(p.rdy)), _mm256_set1_pd(p.inv));
-    const __m256d zero = _mm256_setzero_pd();
-    const __m256d over = _mm256_cmp_pd(t, _mm256_set1_pd(1.0), _CMP_GT_OQ);
-    const __m256d under = _mm256_cmp_pd(t, zero, _CMP_LT_OQ);
-    t = _mm256_blendv_pd(t, _mm256_set1_pd(1.0), over);
-    t = _mm256_blendv_pd(t, zero, under);
-    Lanes out;
-    out.vx = _mm256_sub_pd(_mm256_mul_pd(t, dx), rx);
-    out.vy = _mm256_sub_pd(_mm256_mul_pd(t, dy), _mm256_set1_pd(p.ry));
-    out.d2 = _mm256_add_pd(_mm256_mul_pd(out.vx, out.vx), _mm256_mul_pd(out.vy, out.vy));
-    return out;
-}
-
-__attribute__((target("avx2"))) bool NearestAvx2(const PieceRow &p, double reach2, int64_t c, int64_t end,
-                                                 double *bd2, int32_t *bid) {
-    bool changed = false;
-    const __m256d lim = _mm256_set1_pd(reach2);
-    const __m128i idv = _mm_set1_epi32(p.id);
-    for (; c + 3 <= end; c += 4) {
-        const __m256d d2 = Dist2x4(p, c).d2;
-        const __m256d old = _mm256_loadu_pd(bd2 + c);
-        const __m128i old_id = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bid + c));
-        const __m256d lower_id = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpgt_epi32(old_id, idv)));
-        const __m256d take = _mm256_and_pd(
-            _mm256_cmp_pd(d2, lim, _CMP_LE_OQ),
-            _mm256_or_pd(_mm256_cmp_pd(d2, old, _CMP_LT_OQ), _mm256_and_pd(_mm256_cmp_pd(d2, old, _CMP_EQ_OQ), lower_id)));
-        const int m = _mm256_movemask_pd(take);
-        if (!m) continue;
-        _mm256_storeu_pd(bd2 + c, _mm256_blendv_pd(old, d2, take));
-        for (int l = 0; l < 4; ++l)
-            if (m & (1 << l)) bid[c + l] = p.id;
-        changed = true;
-    }
-    if (c <= end) changed |= NearestScalar(p, reach2, c, end, bd2, bid, nullptr, nullptr);
-    return changed;
-}
-
-__attribute__((target("avx2"))) void SecondAvx2(const PieceRow &p, double reach2, int64_t c, int64_t end, size_t row,
-                                                BandScratch &s) {
-    const __m256d lim = _mm256_set1_pd(reach2), k = _mm256_set1_pd(0.1225), tiny = _mm256_set1_pd(1e-200);
-    const __m256d zero = _mm256_setzero_pd();
-    const __m128i idv = _mm_set1_epi32(p.id);
-    for (; c + 3 <= end; c += 4) {
-        const size_t j = row + static_cast<size_t>(c);
-        const Lanes q = Dist2x4(p, c);
-        __m256d pass = _mm256_and_pd(_mm256_cmp_pd(q.d2, lim, _CMP_LE_OQ),
-                                     _mm256_cmp_pd(q.d2, _mm256_loadu_pd(s.second_d2.Data() + j), _CMP_LT_OQ));
-        pass = _mm256_and_pd(pass, _mm256_cmp_pd(q.d2, _mm256_loadu_pd(s.near_enough.Data() + j), _CMP_LE_OQ));
-        if (!_mm256_movemask_pd(pass)) continue;
-        const __m256d dot = _mm256_add_pd(_mm256_mul_pd(q.vx, _mm256_loadu_pd(s.first_x.Data() + j)),
-                                          _mm256_mul_pd(q.vy, _mm256_loadu_pd(s.first_y.Data() + j)));
-        const __m256d prod = _mm256_mul_pd(q.d2, _mm256_loadu_pd(s.best_d2.Data() + j));
-        const __m256d same = _mm256_and_pd(
-            _mm256_and_pd(_mm256_cmp_pd(dot, zero, _CMP_GT_OQ), _mm256_cmp_pd(prod, tiny, _CMP_GT_OQ)),
-            _mm256_cmp_pd(_mm256_mul_pd(dot, dot), _mm256_mul_pd(k, prod), _CMP_GT_OQ));
-        const __m128i own = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(s.best_id.Data() + j)), idv);
-        pass = _mm256_andnot_pd(_mm256_or_pd(same, _mm256_castsi256_pd(_mm256_cvtepi32_epi64(own))), pass);
-        const int m = _mm256_movemask_pd(pass);
-        if (!m) continue;
-        alignas(32) double d2[4], vx[4], vy[4];
-        _mm256_store_pd(d2, q.d2);
-        _mm256_store_pd(vx, q.vx);
-        _mm256_store_pd(vy, q.vy);
-        for (int l = 0; l < 4; ++l)
-            if ((m & (1 << l)) && d2[l] < s.second_d2[j + l]) SecondCandidate(s, j + l, p.id, d2[l], vx[l], vy[l]);
-    }
-    if (c <= end) SecondScalar(p, reach2, c, end, row, s);
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-#else
-bool HasAvx2() { return false; }
-#endif
-
-bool g_vector_kernels = true;
 
 }  // namespace
 
@@ -533,12 +416,6 @@ Status MaskBuild(MapSet &maps, const MaskInput &in, MaskStage *out, Progress &pr
     return Status::kDone;
 }
 
-bool SetVectorLoops(bool on) {
-    const bool was = g_vector_kernels;
-    g_vector_kernels = on;
-    return was;
-}
-
 bool MergeState::Init(MapSet &maps) {
     const size_t n = maps.Pixels();
     if (!own.Allocate(n, false)) return false;
@@ -558,54 +435,48 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     const bool want_second = maps.vec && !maps.float_vectors && shift == 0.0;
     const size_t nch = stage.chords.Size();
 
-    // Calls fn(a, b, r, c0, c1) for the pieces of the chord (no longer
-    // than the reach, so a long slanted chord does not sweep its whole box)
-    // and each pixel row r in band_r0 .. band_r1 whose pixels c0..c1 may
-    // lie within reach of the piece: the row's part of the piece's box
-    // grown by the reach, trimmed to where the row passes within reach of
-    // the piece's y range.
-    auto rows_of = [&](const Chord &ch, int64_t band_r0, int64_t band_r1, auto &&fn) {
+    // A chord is measured in pieces no longer than the reach (so a long
+    // slanted chord does not sweep its whole box). A piece counts for pixel
+    // (c, r) only when the pixel lies in its window: the rows within reach
+    // of its y range, and in each the part of its box grown by the reach,
+    // trimmed to where the row passes within reach. Within 0.98 of the
+    // reach that holds for every pixel (the rounding of the window is far
+    // smaller than the rest), so the window is worked out only beyond.
+    auto for_each_piece = [&](const Chord &ch, auto &&fn) {
         double ex = ch.b.x - ch.a.x, ey = ch.b.y - ch.a.y, len = std::sqrt(ex * ex + ey * ey);
         double piece = reach > 1.0 ? reach : 1.0;
         int64_t pieces = len > piece ? static_cast<int64_t>(std::ceil(len / piece)) : 1;
         for (int64_t k = 0; k < pieces; ++k) {
             Vec2 a{ch.a.x + ex * k / pieces, ch.a.y + ey * k / pieces};
             Vec2 b = k + 1 == pieces ? ch.b : Vec2{ch.a.x + ex * (k + 1) / pieces, ch.a.y + ey * (k + 1) / pieces};
-            const double lo_x = std::fmin(a.x, b.x), hi_x = std::fmax(a.x, b.x);
-            const double lo_y = std::fmin(a.y, b.y), hi_y = std::fmax(a.y, b.y);
-            double y0 = lo_y - reach - 0.5, y1 = hi_y + reach - 0.5;
-            if (!(y1 >= 0 && y0 < h && hi_x + reach - 0.5 >= 0 && lo_x - reach - 0.5 < w)) continue;
-            int64_t r0 = y0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(y0));
-            int64_t r1 = y1 >= h - 1.0 ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(std::floor(y1));
-            if (r0 < band_r0) r0 = band_r0;
-            if (r1 > band_r1) r1 = band_r1;
-            for (int64_t r = r0; r <= r1; ++r) {
-                const double py = r + 0.5;
-                const double gap = py < lo_y ? lo_y - py : (py > hi_y ? py - hi_y : 0.0);
-                const double half = std::sqrt(std::fmax(reach2 - gap * gap, 0.0));
-                double x0 = lo_x - half - 0.5, x1 = hi_x + half - 0.5;
-                if (!(x1 >= 0 && x0 < w)) continue;
-                // Ceiling and floor by truncation (x0 > 0 and 0 <= x1 < w
-                // here): without SSE4.1 std::ceil is a library call, and this
-                // runs for every row of every piece.
-                int64_t c0 = 0;
-                if (x0 > 0) {
-                    c0 = static_cast<int64_t>(x0);
-                    if (static_cast<double>(c0) < x0) ++c0;
-                }
-                int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(x1);
-                fn(a, b, r, c0, c1);
-            }
+            fn(a, b);
         }
     };
+    auto in_window = [&](Vec2 a, Vec2 b, int64_t r, int64_t c) {
+        const double lo_x = std::fmin(a.x, b.x), hi_x = std::fmax(a.x, b.x);
+        const double lo_y = std::fmin(a.y, b.y), hi_y = std::fmax(a.y, b.y);
+        double y0 = lo_y - reach - 0.5, y1 = hi_y + reach - 0.5;
+        if (!(y1 >= 0 && y0 < h && hi_x + reach - 0.5 >= 0 && lo_x - reach - 0.5 < w)) return false;
+        int64_t r0 = y0 <= 0 ? 0 : static_cast<int64_t>(std::ceil(y0));
+        int64_t r1 = y1 >= h - 1.0 ? static_cast<int64_t>(h) - 1 : static_cast<int64_t>(std::floor(y1));
+        if (r < r0 || r > r1) return false;
+        const double py = r + 0.5;
+        const double gap = py < lo_y ? lo_y - py : (py > hi_y ? py - hi_y : 0.0);
+        const double half = std::sqrt(std::fmax(reach2 - gap * gap, 0.0));
+        double x0 = lo_x - half - 0.5, x1 = hi_x + half - 0.5;
+        if (!(x1 >= 0 && x0 < w)) return false;
+        int64_t c0 = 0;
+        if (x0 > 0) {
+            c0 = static_cast<int64_t>(x0);
+            if (static_cast<double>(c0) < x0) ++c0;
+        }
+        int64_t c1 = x1 >= w - 1.0 ? static_cast<int64_t>(w) - 1 : static_cast<int64_t>(x1);
+        return c >= c0 && c <= c1;
+    };
+    const double sure_in_window = reach2 * 0.98;
 
-    // The map is measured band by band of rows. Each chord visits only the
-    // bands its reach touches, in chord order, so every pixel meets its
-    // candidates in the order one pass over the whole map would give and
-    // ties go the same way; the per-pixel scratch is one band's, reused.
-    // Profiling the whole-map form showed a third of its time in the
-    // kernel, faulting in three scratch arrays of 16 bytes a pixel that
-    // were each touched once.
+    // The map is measured band by band of rows, from the chords whose
+    // reach touches the band; the per-pixel scratch is one band's, reused.
     constexpr uint32_t kBand = 16;
     const uint32_t bands = (h + kBand - 1) / kBand;
     auto band_range = [&](const Chord &ch, uint32_t *b0, uint32_t *b1) {
@@ -641,30 +512,21 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
         for (uint32_t b = b0; b <= b1; ++b) band_items[band_fill[b]++] = static_cast<uint32_t>(k);
     }
 
-    const int64_t total = static_cast<int64_t>(entries) * (want_second ? 2 : 1);
+    const int64_t total = static_cast<int64_t>(entries);
     int64_t done = 0;
     const size_t band_pixels = static_cast<size_t>(kBand) * w;
     BandScratch sc;
-    // Per row of the band and block of kBlock pixels, an upper bound of
-    // what a chord must come within to change a pixel there: the largest
-    // nearest distance so far in the first pass (it only shrinks, so a
-    // bound left from earlier stays true), the largest second-vector
-    // limit in the second. A piece whose box lies surely beyond it skips
-    // the block. Chords come in outline order, so once the outline has
-    // passed a pixel the rest of it mostly lies beyond its nearest point;
-    // in the second pass nearly every chord does.
-    const uint32_t blocks = (w + kBlock - 1) / kBlock;
-    Scratch<double> block_max;
-    // The vector arrays get three spare slots so that a four-pixel load at
-    // the end of a row stays inside them.
-    const size_t room = band_pixels + 3;
-    if (!block_max.Allocate(static_cast<size_t>(kBand) * blocks, false) || !sc.best_d2.Allocate(room, false) ||
-        !sc.best_id.Allocate(room, false) ||
-        (want_second && (!sc.first_x.Allocate(room, false) || !sc.first_y.Allocate(room, false) ||
-                         !sc.second_d2.Allocate(room, false) || !sc.second_id.Allocate(room, false) ||
-                         !sc.near_enough.Allocate(room, false))))
+    Scratch<int32_t> best_piece;
+    Scratch<Piece> pieces;
+    Scratch<Cluster> clusters;
+    Scratch<uint32_t> near;  // the runs a tile has to look at
+    Scratch<double> near_gap;
+    if (!sc.best_d2.Allocate(band_pixels, false) || !sc.best_id.Allocate(band_pixels, false) ||
+        !best_piece.Allocate(band_pixels, false) ||
+        (want_second && (!sc.first_x.Allocate(band_pixels, false) || !sc.first_y.Allocate(band_pixels, false) ||
+                         !sc.second_d2.Allocate(band_pixels, false) || !sc.second_id.Allocate(band_pixels, false) ||
+                         !sc.near_enough.Allocate(band_pixels, false))))
         return Fail(maps, Status::kNoMemory, unit);
-    const bool vector = g_vector_kernels && HasAvx2();
 
     for (uint32_t band = 0; band < bands; ++band) {
         const int64_t y0 = static_cast<int64_t>(band) * kBand;
@@ -673,98 +535,165 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
         for (size_t j = 0; j < count; ++j) {
             sc.best_d2[j] = std::numeric_limits<double>::infinity();
             sc.best_id[j] = -1;
+            best_piece[j] = -1;
         }
-        for (size_t j = 0; j < static_cast<size_t>(kBand) * blocks; ++j)
-            block_max[j] = std::numeric_limits<double>::infinity();
 
-        // The nearest chord of every pixel: only the squared distance is
-        // needed here, with the projection's division taken out of the loop.
-        // Every kSeedStride-th chord first: each pixel within reach then
-        // holds a nearest point a few pixels from the true one, and the
-        // bounds prune most of the full pass. A chord met twice changes
-        // nothing the second time; equal distances go to the lower chord
-        // number, as they would in a single pass in chord order.
-        const uint32_t first_item = band_start[band], end_item = band_start[band + 1];
-        for (uint32_t step = 0; step < 2; ++step)
-        for (uint32_t e = first_item; e < end_item; e += step == 0 ? kSeedStride : 1) {
-            if (step == 1 && !progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
+        // The band's pieces in chord order, in runs of kRun that share a
+        // box: a pixel looks into a run only when the box may hold
+        // something nearer than what it has.
+        pieces.Clear();
+        clusters.Clear();
+        bool ok = true;
+        for (uint32_t e = band_start[band]; e < band_start[band + 1] && ok; ++e) {
+            if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
             const int32_t id = static_cast<int32_t>(band_items[e]);
-            rows_of(stage.chords[band_items[e]], y0, y1, [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
-                const PieceRow piece(a, b, r, id);
-                double *bd2 = sc.best_d2.Data() + static_cast<size_t>(r - y0) * w;
-                int32_t *bid = sc.best_id.Data() + static_cast<size_t>(r - y0) * w;
-                double *row_max = block_max.Data() + static_cast<size_t>(r - y0) * blocks;
-                const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
-                const uint8_t *only_row = only ? only + static_cast<size_t>(r) * w : nullptr;
-                const bool plain = vector && !ex_row && !only_row;
-                const PieceBox box(a, b, r);
-                for (int64_t c = c0; c <= c1;) {
-                    const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
-                    if (!SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
-#ifdef Y32_RELIEF_AVX2
-                        const bool changed = plain ? NearestAvx2(piece, reach2, c, end, bd2, bid)
-                                                   : NearestScalar(piece, reach2, c, end, bd2, bid, only_row, ex_row);
-#else
-                        const bool changed = NearestScalar(piece, reach2, c, end, bd2, bid, only_row, ex_row);
-#endif
-                        if (changed) row_max[blk] = BlockMax(bd2, blk, w, [](double x) { return x; });
-                    }
-                    c = end + 1;
-                }
+            for_each_piece(stage.chords[band_items[e]], [&](Vec2 a, Vec2 b) {
+                if (ok) ok = pieces.Push(Piece(a, b, id));
             });
         }
+        for (size_t k = 0; k < pieces.Size() && ok; k += kRun) {
+            Cluster cl(pieces[k]);
+            cl.first = static_cast<uint32_t>(k);
+            cl.end = static_cast<uint32_t>(std::min(pieces.Size(), k + kRun));
+            for (uint32_t m = cl.first + 1; m < cl.end; ++m) cl.Grow(pieces[m]);
+            cl.Close(pieces.Data());
+            ok = clusters.Push(cl);
+        }
+        if (!ok) return Fail(maps, Status::kNoMemory, unit);
 
-        // The first vectors, then the nearest chord in a clearly different
-        // direction (integer layout only).
-        if (want_second) {
-            for (size_t j = 0; j < count; ++j) {
-                sc.second_d2[j] = std::numeric_limits<double>::infinity();
-                sc.second_id[j] = -1;
-                sc.first_x[j] = sc.first_y[j] = 0.0;
-                sc.near_enough[j] = -1.0;
-                if (sc.best_id[j] < 0) continue;
-                // Beyond this squared distance a chord is surely 0.7 pixel
-                // or more farther than the nearest (the margin covers the
-                // rounding of the two square roots and their difference),
-                // so it is passed over without them: most inside pixels
-                // never find a second vector, and these roots were the
-                // larger part of the second pass.
-                const double limit = std::sqrt(sc.best_d2[j]) + 0.7 + 1e-6;
-                sc.near_enough[j] = limit * limit;
-                const size_t i = base + j;
-                const Chord &ch = stage.chords[static_cast<size_t>(sc.best_id[j])];
-                Vec2 p{static_cast<double>(i % w) + 0.5, static_cast<double>(i / w) + 0.5};
-                bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
-                sc.first_x[j] = q.point.x - p.x;
-                sc.first_y[j] = q.point.y - p.y;
-                // Outside pixels take no second vector.
-                if (field[i] < kLevel) sc.near_enough[j] = -1.0;
+        for (int64_t ty = y0; ty <= y1; ty += kTile)
+        for (int64_t tx = 0; tx < w; tx += kTile) {
+            const int64_t tx1 = std::min<int64_t>(tx + kTile, w) - 1, ty1 = std::min<int64_t>(ty + kTile - 1, y1);
+            // A box of the tile's pixel centres; every pixel in it has a
+            // piece within the distance from the tile's farthest corner to
+            // the first point of any run (when that lies safely in reach),
+            // and needs no run beyond that plus the second-vector margin.
+            const double bx0 = tx + 0.5, bx1 = tx1 + 0.5, by0 = ty + 0.5, by1 = ty1 + 0.5;
+            double upper = reach2;
+            for (size_t k = 0; k < clusters.Size(); ++k) {
+                const Piece &p = pieces[clusters[k].first];
+                const double fx = std::fmax(std::fabs(p.ax - bx0), std::fabs(p.ax - bx1));
+                const double fy = std::fmax(std::fabs(p.ay - by0), std::fabs(p.ay - by1));
+                const double far2 = fx * fx + fy * fy;
+                if (far2 <= sure_in_window && far2 < upper) upper = far2;
             }
-            for (int64_t r = y0; r <= y1; ++r)
-                for (uint32_t blk = 0; blk < blocks; ++blk)
-                    block_max[static_cast<size_t>(r - y0) * blocks + blk] = BlockMax(
-                        sc.near_enough.Data() + static_cast<size_t>(r - y0) * w, blk, w, [](double v) { return v; });
-            for (uint32_t e = band_start[band]; e < band_start[band + 1]; ++e) {
-                if (!progress.Step(done++, total)) return Fail(maps, Status::kCancelled, unit);
-                const int32_t id = static_cast<int32_t>(band_items[e]);
-                rows_of(stage.chords[band_items[e]], y0, y1, [&](Vec2 a, Vec2 b, int64_t r, int64_t c0, int64_t c1) {
-                    const PieceRow piece(a, b, r, id);
-                    const size_t row = static_cast<size_t>(r - y0) * w;
-                    const double *row_max = block_max.Data() + static_cast<size_t>(r - y0) * blocks;
-                    const PieceBox box(a, b, r);
-                    for (int64_t c = c0; c <= c1;) {
-                        const int64_t blk = c / kBlock, end = std::min<int64_t>(c1, blk * kBlock + kBlock - 1);
-                        if (!SurelyBeyond(box.Gap2(c, end), row_max[blk])) {
-#ifdef Y32_RELIEF_AVX2
-                            if (vector) SecondAvx2(piece, reach2, c, end, row, sc);
-                            else SecondScalar(piece, reach2, c, end, row, sc);
-#else
-                            SecondScalar(piece, reach2, c, end, row, sc);
-#endif
+            const double lim = std::sqrt(upper) * (1.0 + 1e-9) + (want_second ? 0.72 : 1e-6);
+            const double lim2 = std::fmin(lim * lim, reach2 * (1.0 + 1e-9) + 1e-9);
+            // The runs in order of their distance from the tile: no pixel
+            // of it lies nearer to a run than the tile does, so a pixel
+            // stops at the first run that lies surely beyond what it needs.
+            near.Clear();
+            near_gap.Clear();
+            for (size_t k = 0; k < clusters.Size() && ok; ++k) {
+                const double g2 = clusters[k].Gap2(bx0, bx1, by0, by1);
+                if (SurelyBeyond(g2, lim2)) continue;
+                ok = near.Push(static_cast<uint32_t>(k)) && near_gap.Push(g2);
+                for (size_t m = near.Size() - 1; ok && m > 0 && near_gap[m - 1] > near_gap[m]; --m) {
+                    std::swap(near[m - 1], near[m]);
+                    std::swap(near_gap[m - 1], near_gap[m]);
+                }
+            }
+            if (!ok) return Fail(maps, Status::kNoMemory, unit);
+            if (near.Size() == 0) continue;
+
+            for (int64_t r = ty; r <= ty1; ++r) {
+                const size_t row = static_cast<size_t>(r - y0) * w;
+                const uint8_t *ex_row = exclude ? exclude + static_cast<size_t>(r) * w : nullptr;
+                const uint8_t *only_row = only ? only + static_cast<size_t>(r) * w : nullptr;
+                const double py = r + 0.5;
+                for (int64_t c = tx; c <= tx1; ++c) {
+                    if ((only_row && !only_row[c]) || (ex_row && ex_row[c])) continue;
+                    const size_t j = row + static_cast<size_t>(c);
+                    const double px = c + 0.5;
+                    double bd2 = std::numeric_limits<double>::infinity();
+                    int32_t bid = -1, bpiece = -1;
+                    auto consider = [&](uint32_t m) {
+                        const Piece &p = pieces[m];
+                        double vx, vy;
+                        const double d2 = p.Dist2(r, c, &vx, &vy);
+                        if (d2 <= reach2 && (d2 < bd2 || (d2 == bd2 && p.id < bid)) &&
+                            (d2 <= sure_in_window || in_window(Vec2{p.ax, p.ay}, Vec2{p.bx, p.by}, r, c))) {
+                            bd2 = d2;
+                            bid = p.id;
+                            bpiece = static_cast<int32_t>(m);
                         }
-                        c = end + 1;
+                    };
+                    // The left neighbour's nearest piece first: it is
+                    // nearly always this pixel's too, and its distance
+                    // rules out most runs at once.
+                    if (c > tx && best_piece[j - 1] >= 0) consider(static_cast<uint32_t>(best_piece[j - 1]));
+                    else if (r > ty && best_piece[j - w] >= 0) consider(static_cast<uint32_t>(best_piece[j - w]));
+                    for (size_t k = 0; k < near.Size(); ++k) {
+                        // Nothing beyond the reach counts.
+                        const double need = bd2 < reach2 ? bd2 : reach2;
+                        if (SurelyBeyond(near_gap[k], need)) break;
+                        const Cluster &cl = clusters[near[k]];
+                        if (cl.SurelyFarther(px, py, need)) continue;
+                        for (uint32_t m = cl.first; m < cl.end; ++m) consider(m);
                     }
-                });
+                    sc.best_d2[j] = bd2;
+                    sc.best_id[j] = bid;
+                    best_piece[j] = bpiece;
+                }
+            }
+
+            if (!want_second) continue;
+            // The first vectors, then the nearest chord in a clearly
+            // different direction (integer layout only).
+            for (int64_t r = ty; r <= ty1; ++r) {
+                const size_t row = static_cast<size_t>(r - y0) * w;
+                const double py = r + 0.5;
+                for (int64_t c = tx; c <= tx1; ++c) {
+                    const size_t j = row + static_cast<size_t>(c), i = base + j;
+                    sc.second_d2[j] = std::numeric_limits<double>::infinity();
+                    sc.second_id[j] = -1;
+                    // Outside pixels take no second vector.
+                    if (sc.best_id[j] < 0 || field[i] < kLevel) continue;
+                    const Chord &ch = stage.chords[static_cast<size_t>(sc.best_id[j])];
+                    const Vec2 p{c + 0.5, py};
+                    bez::Nearest q = bez::NearestOnLine(ch.a, ch.b, p);
+                    const double fx = q.point.x - p.x, fy = q.point.y - p.y;
+                    sc.first_x[j] = fx;
+                    sc.first_y[j] = fy;
+                    // Beyond this squared distance a chord is surely 0.7
+                    // pixel or more farther than the nearest (the margin
+                    // covers the rounding of the two square roots and
+                    // their difference).
+                    const double limit = std::sqrt(sc.best_d2[j]) + 0.7 + 1e-6;
+                    const double near_enough = limit * limit;
+                    const double f2 = fx * fx + fy * fy;
+                    // A run whose box lies wholly within 69 degrees of the
+                    // first vector (cosine 0.35 and more, far beyond the
+                    // rounding of the test) holds no second vector. Only
+                    // trusted away from the outline, where the vectors'
+                    // rounding is small against their length.
+                    const bool cone = sc.best_d2[j] >= 1e-6;
+                    auto within_cone = [&](double wx, double wy) {
+                        const double dot = wx * fx + wy * fy;
+                        return dot > 0.0 && dot * dot > 0.1225 * (wx * wx + wy * wy) * f2;
+                    };
+                    for (size_t k = 0; k < near.Size(); ++k) {
+                        if (SurelyBeyond(near_gap[k], near_enough)) break;
+                        const Cluster &cl = clusters[near[k]];
+                        if (cl.SurelyFarther(p.x, py, near_enough)) continue;
+                        const double g2 = cl.Gap2(p.x, p.x, py, py);
+                        if (cone && g2 >= 1e-6 && within_cone(cl.lo_x - p.x, cl.lo_y - py) &&
+                            within_cone(cl.hi_x - p.x, cl.lo_y - py) && within_cone(cl.lo_x - p.x, cl.hi_y - py) &&
+                            within_cone(cl.hi_x - p.x, cl.hi_y - py))
+                            continue;
+                        for (uint32_t m = cl.first; m < cl.end; ++m) {
+                            const Piece &pc = pieces[m];
+                            if (pc.id == sc.best_id[j]) continue;
+                            double vx, vy;
+                            const double d2 = pc.Dist2(r, c, &vx, &vy);
+                            if (d2 > reach2 || d2 > near_enough || d2 > sc.second_d2[j] ||
+                                (d2 == sc.second_d2[j] && pc.id > sc.second_id[j]))
+                                continue;
+                            if (d2 > sure_in_window && !in_window(Vec2{pc.ax, pc.ay}, Vec2{pc.bx, pc.by}, r, c)) continue;
+                            SecondCandidate(sc, j, pc.id, d2, vx, vy);
+                        }
+                    }
+                }
             }
         }
 

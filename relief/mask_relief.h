@@ -105,11 +105,6 @@ struct MergeState {
 Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, double shift, MergeState &merge,
                          int32_t unit, Progress &progress);
 
-// The distance loops take four pixels at a time where the processor has
-// AVX2, with the same bits as the scalar loops. False keeps to the scalar
-// loops (tests compare the two); returns the previous setting.
-bool SetVectorLoops(bool on);
-
 // The per-object builder: the relief of `object` (a temporary chain) from
 // its own mask and outline, in the map's frame. Reports with unit 21.
 Status ObjectBuild(MapSet &maps, KyPath *object, double width, Progress &progress);
