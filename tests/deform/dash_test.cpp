@@ -209,7 +209,7 @@ TEST_F(PathTest, TrimToRangeKeepsTheRequestedArc) {
         ASSERT_NE(a.p, nullptr);
         EXPECT_NEAR(KyPathGetLength(a.p), a.length < 0 ? whole / 2 : a.length, a.tol);
         const PathPoint &f = path::Points(a.p)[0], &l = path::Points(a.p)[a.p->count - 1];
-        EXPECT_EQ(f.type, PT_MOVETO);
+        EXPECT_EQ(+f.type, PT_MOVETO);
         EXPECT_NEAR(FixToDb(f.x), a.first_x, a.tol);
         EXPECT_NEAR(FixToDb(f.y), a.first_y, a.tol);
         EXPECT_NEAR(FixToDb(l.x), a.last_x, a.tol);
