@@ -20,9 +20,6 @@ class AddGroupTest : public PathTest {
         PathTest::SetUp();
         view_ = static_cast<CoordStruct *>(mem::MemAlloc(mem::kZeroInit, sizeof(CoordStruct)));
         ASSERT_NE(view_, nullptr);
-        *view_ = CoordStruct{};
-        view_->left = 0;
-        view_->top = 0;
         view_->right = 40;
         view_->bottom = 30;
         view_->scrollX = 3;

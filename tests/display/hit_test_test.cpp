@@ -130,12 +130,8 @@ TEST_F(PtOnTest, AClickOnEmptySpaceClearsTheSelectionAndItsNodes) {
     EXPECT_EQ(PtOn(60, 40, KYPATH_HIT_CLICK, &hit), KYPATH_HIT_NOTHING);
     EXPECT_EQ(hit, nullptr);
     EXPECT_TRUE(WindowBlank());
-    EXPECT_EQ(Group()->firstSelected, nullptr);
-    for (KyPath *r : {a, b}) {
-        EXPECT_FALSE(r->flags & KPF_SELECTED);
-        EXPECT_EQ(r->selNext, nullptr);
-        EXPECT_EQ(r->selPrev, nullptr);
-    }
+    EXPECT_EQ(Selected(), Records{});
+    EXPECT_FALSE((a->flags | b->flags) & KPF_SELECTED);
     // Next to outline pixels of the diagonal but 4.24 pixels from it: the
     // probe lets the click through and the geometry misses.
     LinkSelection({a, b});
@@ -148,11 +144,7 @@ TEST_F(PtOnTest, AClickOnEmptySpaceClearsTheSelectionAndItsNodes) {
 }
 
 TEST_F(PtOnTest, ClickingPointZeroOfAClosedSubpathSelectsTheClosingPoint) {
-    KyPath *sq = MakePath({{PT_MOVETO, 20, 20},
-                           {PT_LINETO, 60, 20},
-                           {PT_LINETO, 60, 60},
-                           {PT_LINETO, 20, 60},
-                           {PT_LINETO | PT_CLOSEFIGURE, 20, 20}});
+    KyPath *sq = testing_support::Rect(20, 20, 60, 60);
     LinkSelection({sq});
     Install(sq);
     EXPECT_EQ(PtOn(21, 19, KYPATH_HIT_CLICK), KYPATH_HIT_SELECTED);
@@ -186,21 +178,12 @@ TEST_F(PtOnTest, ClickingAGroupMemberSelectsTheGroupInGroupOrder) {
     KyPath *b = MakePath({{PT_MOVETO, 50, 10}, {PT_LINETO, 70, 10}});
     KyPath *c = MakePath({{PT_MOVETO, 50, 60}, {PT_LINETO, 70, 60}});
     LinkList({a, d, b, c});
-    a->groupNext = b;
-    b->groupPrev = a;
-    b->groupNext = c;
-    c->groupPrev = b;
+    testing_support::LinkGroup({a, b, c});
     LinkSelection({d});
     Install(a);
     EXPECT_EQ(PtOn(60, 61, KYPATH_HIT_CLICK), KYPATH_HIT_UNSELECTED);
     EXPECT_FALSE(d->flags & KPF_SELECTED);
-    EXPECT_EQ(Group()->firstSelected, a);
-    EXPECT_EQ(a->selPrev, nullptr);
-    EXPECT_EQ(a->selNext, b);
-    EXPECT_EQ(b->selPrev, a);
-    EXPECT_EQ(b->selNext, c);
-    EXPECT_EQ(c->selPrev, b);
-    EXPECT_EQ(c->selNext, nullptr);
+    EXPECT_EQ(Selected(), (Records{a, b, c}));
     EXPECT_EQ(Window(), ExpectedWindow(a));
     EXPECT_EQ(KyPathGetSelectedGroupsNumber(table_), 1);
 
@@ -211,10 +194,7 @@ TEST_F(PtOnTest, ClickingAGroupMemberSelectsTheGroupInGroupOrder) {
     KyPathDrawNodes(dc_, d, view_);
     Group()->firstSelected = d;
     EXPECT_EQ(KyPathSingleSelectPath(table_, b, view_, dc_, 1), 1);
-    EXPECT_EQ(Group()->firstSelected, a);
-    EXPECT_EQ(a->selNext, b);
-    EXPECT_EQ(b->selNext, c);
-    EXPECT_EQ(c->selNext, nullptr);
+    EXPECT_EQ(Selected(), (Records{a, b, c}));
     EXPECT_FALSE(d->flags & KPF_SELECTED);
     EXPECT_EQ(Window(), ExpectedWindow(a));
     // A record of another list is refused.
@@ -235,8 +215,7 @@ TEST_F(PtOnTest, ASecondSelectedRecordDropsNodeSelectionOnTheWindowToo) {
     EXPECT_EQ(a->flags & (KPF_SELECTED | KPF_HASSELPOINT), KPF_SELECTED);
     EXPECT_FALSE(TypeAt(a, 1) & PT_SELECTED);
     EXPECT_TRUE(b->flags & KPF_SELECTED);
-    EXPECT_EQ(a->selNext, b);
-    EXPECT_EQ(Group()->firstSelected, a);
+    EXPECT_EQ(Selected(), (Records{a, b}));
     EXPECT_NE(Window(), with_active);
     EXPECT_EQ(Window(), ExpectedWindow(a)) << "a's active square is gone, b's nodes are shown";
 
@@ -249,7 +228,7 @@ TEST_F(PtOnTest, ASecondSelectedRecordDropsNodeSelectionOnTheWindowToo) {
     // Toggling takes b out again and erases its nodes.
     EXPECT_EQ(PtOn(85, 84, KYPATH_HIT_TOGGLE), KYPATH_HIT_SELECTED);
     EXPECT_FALSE(b->flags & KPF_SELECTED);
-    EXPECT_EQ(a->selNext, nullptr);
+    EXPECT_EQ(Selected(), Records{a});
     EXPECT_EQ(Window(), ExpectedWindow(a));
 }
 

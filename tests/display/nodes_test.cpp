@@ -18,6 +18,11 @@ constexpr COLORREF kGrey = 0x808080;      // inactive and small squares, inside
 constexpr COLORREF kFrame = 0xFFFF00;     // square outlines
 constexpr COLORREF kHandle = 0x0000C0;    // dotted handle lines
 
+// A curve from (10, 40) over (20, 10) and (40, 10) to (50, 40), then `last`.
+KyPath *Arch(testing_support::Pt last) {
+    return MakePath({{PT_MOVETO, 10, 40}, {PT_BEZIERTO, 20, 10}, {PT_BEZIERTO, 40, 10}, {PT_BEZIERTO, 50, 40}, last});
+}
+
 // A window device context over a black (or noisy) 64 x 64 bitmap.
 class NodesTest : public OverlayTest {
   protected:
@@ -52,13 +57,8 @@ class NodesTest : public OverlayTest {
 };
 
 TEST_F(NodesTest, NodesDrawnTwiceLeaveTheWindowAsItWas) {
-    KyPath *p = Own(MakePath({{PT_MOVETO, 10, 40},
-                              {PT_BEZIERTO, 20, 10},
-                              {PT_BEZIERTO, 40, 10},
-                              {PT_BEZIERTO, 50, 40},
-                              {PT_LINETO, 58, 58},
-                              {PT_BEZIERTO, 30, 62},
-                              {PT_BEZIERTO, 5, 60},
+    KyPath *p = Own(MakePath({{PT_MOVETO, 10, 40}, {PT_BEZIERTO, 20, 10}, {PT_BEZIERTO, 40, 10}, {PT_BEZIERTO, 50, 40},
+                              {PT_LINETO, 58, 58}, {PT_BEZIERTO, 30, 62}, {PT_BEZIERTO, 5, 60},
                               {PT_BEZIERTO | PT_CLOSEFIGURE, 10, 40}}));
     LinkSelection({p});
     SelectPoint(p, 3);
@@ -81,10 +81,8 @@ TEST_F(NodesTest, NodesDrawnTwiceLeaveTheWindowAsItWas) {
 }
 
 TEST_F(NodesTest, AClosedRecordShowsOneSquareWhereItsEndsMeet) {
-    KyPath *p = Own(MakePath({{PT_MOVETO, 10, 10},
-                              {PT_LINETO, 40, 10},
-                              {PT_LINETO, 25, 40},
-                              {PT_LINETO | PT_CLOSEFIGURE, 10, 10}}));
+    KyPath *p = Own(
+        MakePath({{PT_MOVETO, 10, 10}, {PT_LINETO, 40, 10}, {PT_LINETO, 25, 40}, {PT_LINETO | PT_CLOSEFIGURE, 10, 10}}));
     ASSERT_EQ(KyPathDrawNodes(dc_, p, view_), 1);
     // Three inactive squares, each with a 6 x 6 grey inside; the shared
     // corner drawn twice would have cancelled itself.
@@ -105,11 +103,7 @@ TEST_F(NodesTest, AClosedRecordShowsOneSquareWhereItsEndsMeet) {
 }
 
 TEST_F(NodesTest, ControlPointsAndHandlesShowNextToSelectedNodes) {
-    KyPath *p = Own(MakePath({{PT_MOVETO, 10, 40},
-                              {PT_BEZIERTO, 20, 10},
-                              {PT_BEZIERTO, 40, 10},
-                              {PT_BEZIERTO, 50, 40},
-                              {PT_LINETO, 58, 58}}));
+    KyPath *p = Own(Arch({PT_LINETO, 58, 58}));
     ASSERT_EQ(KyPathDrawNodes(dc_, p, view_), 1);
     EXPECT_EQ(GetPixel(dc_, 20, 10), 0u) << "no selected node: no control points";
     EXPECT_EQ(Count(kHandle), 0);
@@ -139,11 +133,7 @@ TEST_F(NodesTest, ControlPointsAndHandlesShowNextToSelectedNodes) {
 
     // On a closed subpath the closing point stands for point 0: selecting it
     // shows the first curve's first control point.
-    KyPath *c = Own(MakePath({{PT_MOVETO, 10, 40},
-                              {PT_BEZIERTO, 20, 10},
-                              {PT_BEZIERTO, 40, 10},
-                              {PT_BEZIERTO, 50, 40},
-                              {PT_LINETO | PT_CLOSEFIGURE, 10, 40}}));
+    KyPath *c = Own(Arch({PT_LINETO | PT_CLOSEFIGURE, 10, 40}));
     LinkSelection({c});
     SelectPoint(c, 4);
     KyPathDrawNodes(dc_, c, view_);
@@ -184,11 +174,8 @@ TEST_F(NodesTest, TheSwitchAndBadArguments) {
 }
 
 TEST_F(NodesTest, NodesAwayFromTheFirstSelectedNode) {
-    KyPath *p = Own(MakePath({{PT_MOVETO, 6, 10},
-                              {PT_LINETO, 18, 10},
-                              {PT_LINETO, 30, 10},
-                              {PT_LINETO, 42, 10},
-                              {PT_LINETO, 54, 10}}));
+    KyPath *p = Own(MakePath(
+        {{PT_MOVETO, 6, 10}, {PT_LINETO, 18, 10}, {PT_LINETO, 30, 10}, {PT_LINETO, 42, 10}, {PT_LINETO, 54, 10}}));
     LinkSelection({p});
     SelectPoint(p, 2);
     KyPathDrawNodesOnUnselectedSegments(dc_, p, view_);
@@ -199,11 +186,7 @@ TEST_F(NodesTest, NodesAwayFromTheFirstSelectedNode) {
     EXPECT_EQ(Count(0), 64 * 64);
 
     // Closed, the closing point selected: its neighbours wrap around.
-    KyPath *c = Own(MakePath({{PT_MOVETO, 10, 10},
-                              {PT_LINETO, 50, 10},
-                              {PT_LINETO, 50, 50},
-                              {PT_LINETO, 10, 50},
-                              {PT_LINETO | PT_CLOSEFIGURE, 10, 10}}));
+    KyPath *c = Own(testing_support::Rect(10, 10, 50, 50));
     LinkSelection({c});
     SelectPoint(c, 4);
     KyPathDrawNodesOnUnselectedSegments(dc_, c, view_);
@@ -242,27 +225,25 @@ class NodeExportTest : public OverlayTest {
     void Fill(POINT *pts) {
         for (int i = 0; i < KYPATH_NODES_SLOTS; ++i) pts[i] = POINT{-7, -7};
     }
+    // The first n entries as (x, y) pairs.
+    static std::vector<std::pair<int32_t, int32_t>> Entries(const POINT *pts, int n) {
+        std::vector<std::pair<int32_t, int32_t>> v;
+        for (int i = 0; i < n; ++i) v.emplace_back(pts[i].x, pts[i].y);
+        return v;
+    }
+    using Want = std::vector<std::pair<int32_t, int32_t>>;
 };
 
 TEST_F(NodeExportTest, PositionsAroundSelectedNodesInRuns) {
-    KyPath *p = Own(MakePath({{PT_MOVETO, 0.5, 1},
-                              {PT_LINETO, 10, 1},
-                              {PT_LINETO, 20, 1},
-                              {PT_LINETO, 30, 1},
-                              {PT_LINETO, 40, 1},
-                              {PT_LINETO, 50, 1},
-                              {PT_LINETO, 60, 1},
-                              {PT_LINETO, 60, 30}}));
+    KyPath *p = Own(MakePath({{PT_MOVETO, 0.5, 1}, {PT_LINETO, 10, 1}, {PT_LINETO, 20, 1}, {PT_LINETO, 30, 1},
+                              {PT_LINETO, 40, 1}, {PT_LINETO, 50, 1}, {PT_LINETO, 60, 1}, {PT_LINETO, 60, 30}}));
     LinkSelection({p});
     POINT out[KYPATH_NODES_SLOTS];
     SelectPoint(p, 2);
     Fill(out);
     ASSERT_EQ(KyPathSelectedToView(view_, p, out, 0), 3);
-    EXPECT_EQ(out[0].x, 10);
-    EXPECT_EQ(out[1].x, 20);
-    EXPECT_EQ(out[2].x, 30);
-    EXPECT_EQ(out[3].x, KYPATH_NODES_END);
-    EXPECT_EQ(out[4].x, -7) << "nothing written after the end mark";
+    EXPECT_EQ(Entries(out, 5), (Want{{10, 1}, {20, 1}, {30, 1}, {KYPATH_NODES_END, KYPATH_NODES_END}, {-7, -7}}))
+        << "nothing written after the end mark";
     EXPECT_EQ(out[11].x, KYPATH_NODES_END);
     EXPECT_EQ(out[11].y, KYPATH_NODES_END);
 
@@ -272,14 +253,8 @@ TEST_F(NodeExportTest, PositionsAroundSelectedNodesInRuns) {
     KyPathPoints(p)[2].type = PT_LINETO;
     Fill(out);
     ASSERT_EQ(KyPathSelectedToView(view_, p, out, 0), 5);
-    EXPECT_EQ(out[0].x, 0);
-    EXPECT_EQ(out[1].x, 10);
-    EXPECT_EQ(out[2].x, KYPATH_NODES_BREAK);
-    EXPECT_EQ(out[2].y, KYPATH_NODES_BREAK);
-    EXPECT_EQ(out[3].x, 40);
-    EXPECT_EQ(out[5].x, 60);
-    EXPECT_EQ(out[5].y, 1);
-    EXPECT_EQ(out[6].x, KYPATH_NODES_OPEN_END);
+    EXPECT_EQ(Entries(out, 7), (Want{{0, 1}, {10, 1}, {KYPATH_NODES_BREAK, KYPATH_NODES_BREAK}, {40, 1}, {50, 1},
+                                     {60, 1}, {KYPATH_NODES_OPEN_END, KYPATH_NODES_OPEN_END}}));
     EXPECT_EQ(out[11].x, KYPATH_NODES_OPEN_END);
 
     // Every node selected: the first eleven entries, then only the mark.
@@ -300,28 +275,15 @@ TEST_F(NodeExportTest, PositionsAroundSelectedNodesInRuns) {
 
 TEST_F(NodeExportTest, ClosedSubpathsAndCurves) {
     // The closing point selected: the run crosses it to point 1.
-    KyPath *sq = Own(MakePath({{PT_MOVETO, 10, 10},
-                               {PT_LINETO, 50, 10},
-                               {PT_LINETO, 50, 50},
-                               {PT_LINETO, 10, 50},
-                               {PT_LINETO | PT_CLOSEFIGURE, 10, 10}}));
+    KyPath *sq = Own(testing_support::Rect(10, 10, 50, 50));
     LinkSelection({sq});
     SelectPoint(sq, 4);
     POINT out[KYPATH_NODES_SLOTS];
     ASSERT_EQ(KyPathSelectedToView(view_, sq, out, 0), 3);
-    EXPECT_EQ(out[0].x, 10);
-    EXPECT_EQ(out[0].y, 50);
-    EXPECT_EQ(out[1].y, 10);
-    EXPECT_EQ(out[2].x, 50);
-    EXPECT_EQ(out[2].y, 10);
-    EXPECT_EQ(out[3].x, KYPATH_NODES_END);
+    EXPECT_EQ(Entries(out, 4), (Want{{10, 50}, {10, 10}, {50, 10}, {KYPATH_NODES_END, KYPATH_NODES_END}}));
 
     // A curve end brings the curve's control points.
-    KyPath *cv = Own(MakePath({{PT_MOVETO, 10, 40},
-                               {PT_BEZIERTO, 20, 10},
-                               {PT_BEZIERTO, 40, 10},
-                               {PT_BEZIERTO, 50, 40},
-                               {PT_LINETO, 58, 58}}));
+    KyPath *cv = Own(Arch({PT_LINETO, 58, 58}));
     LinkSelection({cv});
     SelectPoint(cv, 4);
     ASSERT_EQ(KyPathSelectedToView(view_, cv, out, 0), 2);
@@ -334,11 +296,8 @@ TEST_F(NodeExportTest, ClosedSubpathsAndCurves) {
 
 TEST_F(NodeExportTest, ReadingBackMovesOnlyWhatChanged) {
     ASSERT_EQ(KyPathCoordStruct(5, 7, 69, 71, 20, 10, 2.0, table_, &view_), 1);
-    KyPath *p = Own(MakePath({{PT_MOVETO, 10.25, 10.75},
-                              {PT_LINETO, 20.25, 10.75},
-                              {PT_LINETO, 30.25, 20.75},
-                              {PT_LINETO, 10.25, 30.75},
-                              {PT_LINETO | PT_CLOSEFIGURE, 10.25, 10.75}}));
+    KyPath *p = Own(MakePath({{PT_MOVETO, 10.25, 10.75}, {PT_LINETO, 20.25, 10.75}, {PT_LINETO, 30.25, 20.75},
+                              {PT_LINETO, 10.25, 30.75}, {PT_LINETO | PT_CLOSEFIGURE, 10.25, 10.75}}));
     p->shape = 2;
     LinkSelection({p});
     SelectPoint(p, 4);
@@ -346,11 +305,7 @@ TEST_F(NodeExportTest, ReadingBackMovesOnlyWhatChanged) {
     ASSERT_EQ(KyPathSelectedToView(view_, p, out, 0), 3);
     // trunc(x * zoom - (scroll - left)): 10.25 * 2 - 15 = 5.5 -> 5 and
     // 30.75 * 2 - 3 = 58.5 -> 58.
-    EXPECT_EQ(out[0].x, 5);
-    EXPECT_EQ(out[0].y, 58);
-    EXPECT_EQ(out[1].x, 5);
-    EXPECT_EQ(out[1].y, 18);
-    EXPECT_EQ(out[2].x, 25);
+    EXPECT_EQ(Entries(out, 3), (Want{{5, 58}, {5, 18}, {25, 18}}));
     // Move the closing point right by 11 window pixels only.
     out[1].x += 11;
     ASSERT_EQ(KyPathSelectedToView(view_, p, out, 1), 3);

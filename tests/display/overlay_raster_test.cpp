@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/bezier.h"
+#include "support/point_checks.h"
 
 namespace {
 
@@ -153,10 +154,7 @@ TEST(OverlayLines, DirtyBoxIsThePointBoxGrownByOneAndCutToTheCanvas) {
     Guarded g(40, 20);
     Dirty dirty;
     overlay::PlotLine(g.canvas(), 10.5, 10.5, 20.5, 15.5, overlay::kDraw, dirty);
-    EXPECT_EQ(dirty.left, 9);
-    EXPECT_EQ(dirty.top, 9);
-    EXPECT_EQ(dirty.right, 22);
-    EXPECT_EQ(dirty.bottom, 17);
+    testing_support::ExpectBox(dirty, 9, 9, 22, 17);
     overlay::PlotLine(g.canvas(), 30.2, 18.0, 60.0, 19.0, overlay::kDraw, dirty);
     EXPECT_EQ(dirty.right, 40) << "cut to the canvas";
     EXPECT_EQ(dirty.bottom, 20);

@@ -78,8 +78,7 @@ class RectClipTest : public WindowTest {
         c_ = MakePath({{PT_MOVETO, 60, 10}, {PT_LINETO, 80, 10}});
         d_ = MakePath({{PT_MOVETO, 60, 50}, {PT_LINETO, 80, 50}});
         LinkList({a_, b_, c_, d_});
-        c_->groupNext = d_;
-        d_->groupPrev = c_;
+        testing_support::LinkGroup({c_, d_});
     }
     KyPath *a_ = nullptr, *b_ = nullptr, *c_ = nullptr, *d_ = nullptr;
     int32_t changed_ = -1;
@@ -119,10 +118,7 @@ TEST_F(RectClipTest, ReplaceSelectsWholeGroupsAndTheWindowFollows) {
     EXPECT_EQ(Clip(90, 70, 5, 30, KYPATH_RECT_NODES | KYPATH_RECT_REPLACE), 1);
     EXPECT_EQ(changed_, 1);
     EXPECT_FALSE(a_->flags & (KPF_SELECTED | KPF_HASSELPOINT));
-    for (KyPath *r : {b_, c_, d_}) EXPECT_TRUE(r->flags & KPF_SELECTED);
-    EXPECT_EQ(Group()->firstSelected, b_);
-    EXPECT_EQ(b_->selNext, c_);
-    EXPECT_EQ(c_->selNext, d_);
+    EXPECT_EQ(Selected(), (Records{b_, c_, d_}));
     EXPECT_EQ(Window(), ExpectedWindow(a_));
 
     // A zero-width marquee catches nothing in node mode, even on a node;
@@ -149,8 +145,7 @@ TEST_F(RectClipTest, AddingDropsNodeSelectionOfTheOneSelectedPath) {
     EXPECT_EQ(Clip(5, 35, 35, 65, KYPATH_RECT_SEGMENTS | KYPATH_RECT_ADD), 1);
     EXPECT_EQ(changed_, 1);
     EXPECT_EQ(a_->flags & (KPF_SELECTED | KPF_HASSELPOINT), KPF_SELECTED);
-    EXPECT_TRUE(b_->flags & KPF_SELECTED);
-    EXPECT_EQ(a_->selNext, b_);
+    EXPECT_EQ(Selected(), (Records{a_, b_}));
     EXPECT_EQ(Window(), ExpectedWindow(a_));
 }
 

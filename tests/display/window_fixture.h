@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "overlay_fixture.h"
+#include "support/list_invariants.h"
 
 namespace display_testing {
 
@@ -29,6 +30,18 @@ class WindowTest : public OverlayTest {
     }
 
     PathGroup *Group() { return KyPathTblGroups(table_) + table_->current; }
+
+    // The selection list in order (the current group's, or the one that
+    // starts at `first`), once the lists were found sound: links mirrored,
+    // members selected, the group naming the heads.
+    std::vector<KyPath *> Selected(KyPath *first = nullptr) {
+        if (first) EXPECT_TRUE(testing_support::ListInvariants(first));
+        else EXPECT_TRUE(testing_support::TableInvariants(table_));
+        std::vector<KyPath *> v;
+        for (KyPath *r = first ? first : Group()->firstSelected; r; r = r->selNext) v.push_back(r);
+        return v;
+    }
+    using Records = std::vector<KyPath *>;
 
     // Makes the list the current group's (the table then owns it), draws it
     // into the overlay and shows the nodes of its selected records, as a
