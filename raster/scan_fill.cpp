@@ -446,12 +446,19 @@ struct RunBuilder {
         const int64_t i0 = y0 == last_y ? last_index : Index(y0), i1 = Index(y1);
         last_y = y1;
         last_index = i1;
+        // Every point within max_x keeps |x0| + |dx| within three times it.
+        // A chord starts on a point of the path (within max_x, as the
+        // survey made it) or where the chord before it ended, so checking
+        // the ends checks the starts as well; a run's first start is
+        // checked anyway where the run begins.
+        if (!(std::fabs(x1) <= max_x)) reach_ok = false;
         if (!ok || y0 == y1) return;
         const int32_t dir = y1 > y0 ? 1 : -1;
         const int64_t first = dir > 0 ? i0 : i1, last = dir > 0 ? i1 : i0;
         if (first >= last) return;  // crosses no sub-scanline: no part in any run
         bool joins = open && dir == run.dir && (dir > 0 ? first == run.g1 : last == run.g0);
         if (!joins) {
+            if (!(std::fabs(x0) <= max_x)) reach_ok = false;
             Close();
             if (!ok) return;
             run = Edge{nullptr, 0.0, 0.0, 0.0, first, last, dir, static_cast<uint32_t>(chords.size), 0, nullptr, 0.0};
@@ -461,8 +468,6 @@ struct RunBuilder {
         else run.g0 = first;
         run.last = static_cast<uint32_t>(chords.size);
         const double dx = x1 - x0, dy = y1 - y0, slope = dx / dy;
-        // Every point within max_x keeps |x0| + |dx| within three times it.
-        if (!(std::fabs(x1) <= max_x && std::fabs(x0) <= max_x)) reach_ok = false;
         const double xe = x0 + dx, lo = x0 < xe ? x0 : xe, hi = x0 < xe ? xe : x0;
         uint32_t px = kNoPixel, px2 = kNoPixel;
         int64_t split = last;
@@ -751,7 +756,11 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
 // once more, and one more eps goes with each cell.
 inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r) {
     // Locals, not members: stores to the cells could alias the members.
-    const double eps = s_.eps, inv_subs = inv_subs_, eps2 = eps2_, right = dwidth_ - eps2_;
+    const double inv_subs = inv_subs_, eps2 = eps2_, right = dwidth_ - eps2_;
+    // One bound for every term of a cell's error (an eps per crossing and
+    // per cell, a kGroupErr per part and per cell, a kLowTermErr per
+    // crossing below pixel 8): their sum, times the number of terms.
+    const double unit = s_.eps + kLowTermErr + kGroupErr;
     Cell *const cells = cells_;
     double lo = HUGE_VAL, hi = -HUGE_VAL, last = 0;
     uint32_t pend_px = kNoPixel;
@@ -761,7 +770,7 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs
         Cell &cell = cells[pend_px];
         cell.count += r * pend_n;
         cell.units -= r * static_cast<int64_t>((pend_sum - pend_n * static_cast<double>(pend_px)) * kUnit);
-        cell.err += pend_n * (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) + eps + (pend_parts + 1) * kGroupErr;
+        cell.err += (pend_n + pend_parts + 2) * unit;
     };
     for (int64_t g = gs; g < ge;) {
         while (c->g1 <= g) ++c;
