@@ -13,6 +13,7 @@
 
 #include "core/bezier.h"
 #include "relief/mask_relief.h"
+#include "relief_support.h"
 #include "support/path_fixture.h"
 
 namespace {
@@ -177,6 +178,97 @@ TEST_F(MaskDistanceTest, BandsAndBoundsChangeNoByteOfTheMaps) {
         if (n > 1000) {
             EXPECT_GT(seconds, 0u) << tc.w << "x" << tc.h;
         }
+    }
+}
+
+// Stages as the mask builder makes them, from outlines and from painted
+// masks: a glyph-like outline and a star (cubic and straight chords), blobs
+// with holes running off the map's edges, hairlines and a one-pixel dot
+// (level-line chords only), one of them complemented; bevels from one pixel
+// to wider than the map.
+TEST_F(MaskDistanceTest, BuiltStagesMatchTheReferenceAtEveryWidth) {
+    using relief_support::GlyphS;
+    using relief_support::Polygon;
+    using relief_support::StarPoints;
+    // Coverage of a painted mask from 4 x 4 samples per pixel.
+    auto paint = [](uint32_t w, uint32_t h, auto &&inside) {
+        std::vector<uint8_t> m(static_cast<size_t>(w) * h);
+        for (uint32_t r = 0; r < h; ++r)
+            for (uint32_t c = 0; c < w; ++c) {
+                int n = 0;
+                for (int k = 0; k < 16; ++k) n += inside(c + (k % 4 + 0.5) / 4, r + (k / 4 + 0.5) / 4) ? 1 : 0;
+                m[static_cast<size_t>(r) * w + c] = static_cast<uint8_t>(n * 255 / 16);
+            }
+        return m;
+    };
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    struct Disc {
+        double x, y, r;
+    };
+    std::vector<Disc> blobs, holes;
+    for (int k = 0; k < 7; ++k) blobs.push_back({unit(rng) * 90 - 5, unit(rng) * 70 - 5, 6 + unit(rng) * 16});
+    for (int k = 0; k < 4; ++k) holes.push_back({unit(rng) * 80, unit(rng) * 60, 2 + unit(rng) * 6});
+    auto blob = [&](double x, double y) {
+        bool in = false;
+        for (const Disc &d : blobs) in = in || (x - d.x) * (x - d.x) + (y - d.y) * (y - d.y) < d.r * d.r;
+        for (const Disc &d : holes) in = in && (x - d.x) * (x - d.x) + (y - d.y) * (y - d.y) >= d.r * d.r;
+        return in;
+    };
+    auto lines = [](double x, double y) {
+        return std::fabs(y - 0.3 * x - 10) < 0.5 || std::fabs(x - 40.25) < 0.4 || (std::fabs(x - 20) < 0.5 && std::fabs(y - 50) < 0.5);
+    };
+    struct Input {
+        const char *name;
+        KyPath *path;
+        std::vector<uint8_t> mask;
+        uint32_t w, h;
+        bool invert;
+    };
+    std::vector<Input> inputs;
+    inputs.push_back({"glyph", GlyphS(0, 0), {}, 60, 92, false});
+    inputs.push_back({"star", Polygon(StarPoints(40, 36, 34, 15, 9)), {}, 78, 70, false});
+    inputs.push_back({"blobs", nullptr, paint(85, 64, blob), 85, 64, false});
+    inputs.push_back({"blobs complemented", nullptr, paint(85, 64, blob), 85, 64, true});
+    inputs.push_back({"hairlines", nullptr, paint(70, 66, lines), 70, 66, false});
+    for (Input &in : inputs) {
+        ASSERT_TRUE(in.path || !in.mask.empty()) << in.name;
+        PathBuf mask = nullptr;
+        if (!in.mask.empty()) {
+            mask = KyPathBufAlloc(8, in.w, in.h, 1, 0, 0);
+            ASSERT_NE(mask, nullptr);
+            std::memcpy(mask, in.mask.data(), in.mask.size());
+        }
+        const size_t n = static_cast<size_t>(in.w) * in.h;
+        for (double width : {1.0, 3.5, 12.0, 64.0}) {
+            Maps built(in.w, in.h), expected(in.w, in.h);
+            MaskInput mi;
+            mi.path = in.path;
+            mi.mask = mask;
+            mi.invert = in.invert;
+            mi.width = width;
+            MaskStage stage;
+            Progress progress(nullptr);
+            ASSERT_EQ(MaskBuild(built.set, mi, &stage, progress), Status::kDone) << in.name;
+            MergeState merge;
+            ASSERT_TRUE(merge.Init(built.set));
+            ASSERT_EQ(MaskDistanceBuild(built.set, stage, width, 0.0, merge, 20, progress), Status::kDone);
+            Reference(expected.set, stage, width);
+            EXPECT_EQ(std::memcmp(built.set.dist, expected.set.dist, n * 4), 0) << in.name << " width " << width;
+            EXPECT_EQ(std::memcmp(built.set.vec, expected.set.vec, n * 8), 0) << in.name << " width " << width;
+            // Second vectors appear once the bevel reaches a ridge.
+            size_t seconds = 0;
+            for (size_t i = 0; i < n; ++i) {
+                int16_t words[4];
+                std::memcpy(words, static_cast<uint8_t *>(built.set.vec) + i * 8, 8);
+                seconds += words[2] != 0 || words[3] != 0;
+            }
+            if (width >= 12.0) {
+                EXPECT_GT(seconds, 0u) << in.name << " width " << width;
+            }
+        }
+        if (mask) KyPathBufFree(mask);
+        if (in.path) KyPathDeletePtr(in.path, 0);
     }
 }
 
