@@ -14,7 +14,9 @@
 #include "raster/pixel_buffer.h"
 #include "shapes/arrowhead.h"
 #include "support/golden.h"
+#include "support/owned_records.h"
 #include "support/path_fixture.h"
+#include "support/point_checks.h"
 
 namespace {
 
@@ -26,16 +28,13 @@ using testing_support::PathTest;
 
 constexpr double kK = 0.5522847;
 
-// Pointing in +x, attachment side x = 0 from y = -5 to 5, tip at x = 10.
-KyPath *Triangle() {
-    return MakePath({{PT_MOVETO, 0, -5}, {PT_LINETO, 10, 0}, {PT_LINETO, 0, 5}, {PT_LINETO | PT_CLOSEFIGURE, 0, -5}});
-}
-
-// A template of the given length whose attachment side is 10 high.
+// A template pointing in +x, attachment side x = 0 from y = -5 to 5, tip
+// at x = length.
 KyPath *Wedge(double length) {
     return MakePath(
         {{PT_MOVETO, 0, -5}, {PT_LINETO, length, 0}, {PT_LINETO, 0, 5}, {PT_LINETO | PT_CLOSEFIGURE, 0, -5}});
 }
+KyPath *Triangle() { return Wedge(10); }
 
 // Gives the path a stroke description naming the two templates (owned by
 // it from now on) and the pen width.
@@ -49,79 +48,61 @@ KyPath *QuarterCircle() {  // radius 100 about the origin, from (100, 0) to (0, 
     return MakePath({{PT_MOVETO, 100, 0}, {PT_BEZIERTO, 100, 100 * kK}, {PT_BEZIERTO, 100 * kK, 100}, {PT_BEZIERTO, 0, 100}});
 }
 
-double X(const KyPath *p, int i) { return FixToDb(+path::Points(p)[i].x); }
-double Y(const KyPath *p, int i) { return FixToDb(+path::Points(p)[i].y); }
+const auto &X = testing_support::PX;
+const auto &Y = testing_support::PY;
+using testing_support::ExpectPointAt;
+using testing_support::ExpectPoints;
 
-void ExpectAt(const KyPath *p, int i, double x, double y) {
-    EXPECT_EQ(+path::Points(p)[i].x, DbToFix(x)) << "x of point " << i;
-    EXPECT_EQ(+path::Points(p)[i].y, DbToFix(y)) << "y of point " << i;
-}
-
-class Arrowheads : public PathTest {};
+class Arrowheads : public testing_support::OwningPathTest {};
 
 TEST_F(Arrowheads, TemplateMeasures) {
-    KyPath *t = Triangle();
+    // The triangle, then an offset template with its leftmost points in
+    // the other order. The closing repeat of point 0 is never the other
+    // end of the attachment side.
+    const struct {
+        KyPath *tpl;
+        double x_min, y1, x2, y2, base_half, half_height, length, anchor_dx, anchor_dy;
+    } cases[] = {{Triangle(), 0, -5, 0, 5, 5, 5, 10, -1, 0},
+                 {MakePath({{PT_MOVETO, 30, 12}, {PT_LINETO, 6, 20}, {PT_LINETO, 6, 4}, {PT_LINETO, 30, 12}}), 6, 20, 6,
+                  4, 8, 8, 24, -7, -12}};
     Metrics m;
-    ASSERT_TRUE(arrowhead::Measure(t, &m));
-    EXPECT_EQ(m.x_min, 0.0);
-    EXPECT_EQ(m.y1, -5.0);
-    EXPECT_EQ(m.x2, 0.0);
-    EXPECT_EQ(m.y2, 5.0);
-    EXPECT_EQ(m.base_half, 5.0);
-    EXPECT_EQ(m.half_height, 5.0);
-    EXPECT_EQ(m.length, 10.0);
-    EXPECT_EQ(m.anchor_dx, -1.0);
-    EXPECT_EQ(m.anchor_dy, 0.0);
-    EXPECT_EQ(m.attach_index, 2) << "the closing repeat of point 0 is not the other end of the side";
-    EXPECT_EQ(arrowhead::Extent(m, 20), 40.0);
-    KyPathDeletePtr(t, 0);
-
-    // Offset template, leftmost points in the other order.
-    KyPath *u = MakePath({{PT_MOVETO, 30, 12}, {PT_LINETO, 6, 20}, {PT_LINETO, 6, 4}, {PT_LINETO, 30, 12}});
-    ASSERT_TRUE(arrowhead::Measure(u, &m));
-    EXPECT_EQ(m.y1, 20.0);
-    EXPECT_EQ(m.y2, 4.0);
-    EXPECT_EQ(m.base_half, 8.0);
-    EXPECT_EQ(m.length, 24.0);
-    EXPECT_EQ(m.anchor_dx, -7.0);
-    EXPECT_EQ(m.anchor_dy, -12.0);
-    EXPECT_EQ(m.attach_index, 2);
-    KyPathDeletePtr(u, 0);
+    for (const auto &c : cases) {
+        ASSERT_TRUE(arrowhead::Measure(c.tpl, &m));
+        const double got[] = {m.x_min,     m.y1,     m.x2,        m.y2,       m.base_half,
+                              m.half_height, m.length, m.anchor_dx, m.anchor_dy};
+        const double want[] = {c.x_min,     c.y1,     c.x2,        c.y2,       c.base_half,
+                               c.half_height, c.length, c.anchor_dx, c.anchor_dy};
+        for (int k = 0; k < 9; ++k) EXPECT_EQ(got[k], want[k]) << "measure " << k;
+        EXPECT_EQ(m.attach_index, 2);
+        KyPathDeletePtr(c.tpl, 0);
+    }
+    EXPECT_EQ(arrowhead::Extent(Metrics{0, -5, 0, 5, 5, 5, 10, -1, 0, 2}, 20), 40.0);  // pen x length / base half
 
     // A curve whose control point sits on the corner: the other end of the
     // attachment side is still the other corner.
-    KyPath *c = MakePath({{PT_MOVETO, 0, -5},
-                          {PT_BEZIERTO, 0, -5},
-                          {PT_BEZIERTO, 10, 0},
-                          {PT_BEZIERTO, 10, 0},
-                          {PT_LINETO, 0, 5},
-                          {PT_LINETO | PT_CLOSEFIGURE, 0, -5}});
+    KyPath *c = Own(MakePath({{PT_MOVETO, 0, -5}, {PT_BEZIERTO, 0, -5}, {PT_BEZIERTO, 10, 0}, {PT_BEZIERTO, 10, 0},
+                              {PT_LINETO, 0, 5}, {PT_LINETO | PT_CLOSEFIGURE, 0, -5}}));
     ASSERT_TRUE(arrowhead::Measure(c, &m));
     EXPECT_EQ(m.base_half, 5.0);
     EXPECT_EQ(m.attach_index, 4);
-    KyPathDeletePtr(c, 0);
 
     // Two leftmost points at the same height: no attachment side, ignored.
-    KyPath *flat = MakePath({{PT_MOVETO, 0, 3}, {PT_LINETO, 1, 3}, {PT_LINETO, 10, 0}, {PT_LINETO, 10, 6}});
+    KyPath *flat = Own(MakePath({{PT_MOVETO, 0, 3}, {PT_LINETO, 1, 3}, {PT_LINETO, 10, 0}, {PT_LINETO, 10, 6}}));
     EXPECT_FALSE(arrowhead::Measure(flat, &m));
     EXPECT_EQ(KyPathRenderArrowHead(nullptr, flat, nullptr, 1, 0, 0, nullptr, 0), 0);
-    KyPathDeletePtr(flat, 0);
-    KyPath *dot = MakePath({{PT_MOVETO, 2, 2}});
+    KyPath *dot = Own(MakePath({{PT_MOVETO, 2, 2}}));
     EXPECT_FALSE(arrowhead::Measure(dot, &m));
     EXPECT_FALSE(arrowhead::Measure(nullptr, &m));
-    KyPathDeletePtr(dot, 0);
 }
 
 TEST_F(Arrowheads, QueryFormOfTheDrawingCall) {
-    KyPath *t = Triangle();
+    KyPath *t = Own(Triangle());
     EXPECT_EQ(KyPathRenderArrowHead(nullptr, t, nullptr, 0, 0, 0, nullptr, 0), 198);  // 99 x 10 / 5
     EXPECT_EQ(KyPathRenderArrowHead(nullptr, nullptr, t, 0, 0, 0, nullptr, 0), 198);
     EXPECT_EQ(KyPathRenderArrowHead(nullptr, nullptr, nullptr, 0, 0, 0, nullptr, 0), 0);
     // A sliver of an attachment side saturates instead of overflowing.
-    KyPath *needle = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 30000, 0}, {PT_LINETO, 0, 1.0 / 65536}});
+    KyPath *needle = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 30000, 0}, {PT_LINETO, 0, 1.0 / 65536}}));
     EXPECT_EQ(KyPathRenderArrowHead(nullptr, needle, nullptr, 0, 0, 0, nullptr, 0), INT32_MAX);
-    KyPathDeletePtr(needle, 0);
-    KyPathDeletePtr(t, 0);
 }
 
 TEST_F(Arrowheads, FitRuleOnA120PixelPath) {
@@ -134,7 +115,7 @@ TEST_F(Arrowheads, FitRuleOnA120PixelPath) {
     EXPECT_FALSE(arrowhead::EndFits(99.5, 0));
 
     // Pen 20: extents 20 x 50 / 5 = 200 and 20 x 32.5 / 5 = 130.
-    KyPath *p = MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 120, 10}});
+    KyPath *p = Own(MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 120, 10}}));
     Stroke(p, Wedge(50), Wedge(32.5), 20);
     arrowhead::Query q;
     ASSERT_TRUE(arrowhead::QueryArrowheads(p, &q));
@@ -159,7 +140,7 @@ TEST_F(Arrowheads, FitRuleOnA120PixelPath) {
     EXPECT_EQ(std::memcmp(mask, zero.data(), zero.size()), 0);
 
     // At pen 9 both are 90 and 58.5 long: they stay, however short the path.
-    KyPath *tiny = MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 3, 10}});
+    KyPath *tiny = Own(MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 3, 10}}));
     Stroke(tiny, Wedge(50), Wedge(32.5), 9);
     ASSERT_TRUE(arrowhead::QueryArrowheads(tiny, &q));
     arrowhead::ApplyFitRule(&q, arrowhead::PathLength(tiny));
@@ -169,17 +150,14 @@ TEST_F(Arrowheads, FitRuleOnA120PixelPath) {
     // Turned off, or without a stroke description: nothing.
     path::OutlineOf(tiny)->arrowsOff = 1;
     EXPECT_FALSE(arrowhead::QueryArrowheads(tiny, &q));
-    KyPath *bare = MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 300, 10}});
+    KyPath *bare = Own(MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 300, 10}}));
     EXPECT_FALSE(arrowhead::QueryArrowheads(bare, &q));
     EXPECT_FALSE(arrowhead::QueryArrowheads(nullptr, &q));
     KyPathBufFree(mask);
-    KyPathDeletePtr(bare, 0);
-    KyPathDeletePtr(tiny, 0);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(Arrowheads, LengthAndAnchorsOnLinesAndCurves) {
-    KyPath *line = MakePath({{PT_MOVETO, 10, 10}, {PT_LINETO, 40, 50}, {PT_LINETO, 110, 50}});  // 50 + 70
+    KyPath *line = Own(MakePath({{PT_MOVETO, 10, 10}, {PT_LINETO, 40, 50}, {PT_LINETO, 110, 50}}));  // 50 + 70
     EXPECT_EQ(arrowhead::PathLength(line), 120.0);
     Anchor a;
     ASSERT_TRUE(arrowhead::FindAnchor(line, End::kStart, 20, &a));
@@ -200,12 +178,11 @@ TEST_F(Arrowheads, LengthAndAnchorsOnLinesAndCurves) {
     EXPECT_EQ(a.x, 10.0);
     EXPECT_EQ(a.y, 10.0);
     EXPECT_NEAR(a.dir_x, 0.6, 1e-12);
-    KyPathDeletePtr(line, 0);
 
     // The quarter circle: its length by the chords agrees with a fine
     // subdivision of the curve, and the anchors lie on the arc with the
     // arc's tangent.
-    KyPath *arc = QuarterCircle();
+    KyPath *arc = Own(QuarterCircle());
     bez::Cubic cu{{{100, 0}, {100, 100 * kK}, {100 * kK, 100}, {0, 100}}};
     const double exact = bez::Length(cu, 1e-9);
     EXPECT_NEAR(arrowhead::PathLength(arc), exact, 0.01);
@@ -221,58 +198,45 @@ TEST_F(Arrowheads, LengthAndAnchorsOnLinesAndCurves) {
     EXPECT_NEAR(a.y, 100 * std::sin(th), 0.05);
     EXPECT_NEAR(a.dir_x, -std::sin(th), 0.01);
     EXPECT_NEAR(a.dir_y, std::cos(th), 0.01);
-    KyPathDeletePtr(arc, 0);
 
     // No length, no direction.
-    KyPath *point = MakePath({{PT_MOVETO, 5, 5}, {PT_LINETO, 5, 5}});
+    KyPath *point = Own(MakePath({{PT_MOVETO, 5, 5}, {PT_LINETO, 5, 5}}));
     EXPECT_EQ(arrowhead::PathLength(point), 0.0);
     EXPECT_FALSE(arrowhead::FindAnchor(point, End::kEnd, 1, &a));
-    KyPathDeletePtr(point, 0);
 }
 
 TEST_F(Arrowheads, PlacementAtBothEnds) {
-    KyPath *t = Triangle();
+    KyPath *t = Own(Triangle());
     Metrics m;
     ASSERT_TRUE(arrowhead::Measure(t, &m));
     // Pen 10: scale 2, arrow length 20.
-    KyPath *h = MakePath({{PT_MOVETO, 0, 50}, {PT_LINETO, 100, 50}});
+    KyPath *h = Own(MakePath({{PT_MOVETO, 0, 50}, {PT_LINETO, 100, 50}}));
     Anchor a;
     ASSERT_TRUE(arrowhead::FindAnchor(h, End::kEnd, arrowhead::ArrowLength(m, 10), &a));
-    KyPath *end = arrowhead::PlacedCopy(t, m, a, 10);
+    KyPath *end = Own(arrowhead::PlacedCopy(t, m, a, 10));
     ASSERT_NE(end, nullptr);
-    ExpectAt(end, 0, 78, 40);
-    ExpectAt(end, 1, 98, 50);  // the tip, one scaled pixel short of the end
-    ExpectAt(end, 2, 78, 60);
+    ExpectPoints(end, {{78, 40}, {98, 50}, {78, 60}});  // the tip one scaled pixel short of the end
     EXPECT_EQ(end->flags, 0u);
-    KyPathDeletePtr(end, 0);
 
     ASSERT_TRUE(arrowhead::FindAnchor(h, End::kStart, arrowhead::ArrowLength(m, 10), &a));
-    KyPath *start = arrowhead::PlacedCopy(t, m, a, 10);
+    KyPath *start = Own(arrowhead::PlacedCopy(t, m, a, 10));
     ASSERT_NE(start, nullptr);
-    ExpectAt(start, 1, 2, 50);
-    ExpectAt(start, 0, 22, 60);
-    ExpectAt(start, 2, 22, 40);
-    KyPathDeletePtr(start, 0);
-    KyPathDeletePtr(h, 0);
+    ExpectPoints(start, {{22, 60}, {2, 50}, {22, 40}});
 
     // Down a vertical line: turned a quarter clockwise on screen.
-    KyPath *v = MakePath({{PT_MOVETO, 50, 0}, {PT_LINETO, 50, 100}});
+    KyPath *v = Own(MakePath({{PT_MOVETO, 50, 0}, {PT_LINETO, 50, 100}}));
     ASSERT_TRUE(arrowhead::FindAnchor(v, End::kEnd, 20, &a));
-    KyPath *down = arrowhead::PlacedCopy(t, m, a, 10);
+    KyPath *down = Own(arrowhead::PlacedCopy(t, m, a, 10));
     ASSERT_NE(down, nullptr);
-    ExpectAt(down, 0, 60, 78);
-    ExpectAt(down, 1, 50, 98);
-    ExpectAt(down, 2, 40, 78);
-    KyPathDeletePtr(down, 0);
-    KyPathDeletePtr(v, 0);
+    ExpectPoints(down, {{60, 78}, {50, 98}, {40, 78}});
 
     // On the quarter circle: the anchor 20 pixels of arc (0.2 radian) from
     // the end, the tip 18 pixels on along the tangent there, the middle of
     // the attachment side 2 pixels back, pointing out of that end.
-    KyPath *arc = QuarterCircle();
+    KyPath *arc = Own(QuarterCircle());
     for (End e : {End::kStart, End::kEnd}) {
         ASSERT_TRUE(arrowhead::FindAnchor(arc, e, arrowhead::ArrowLength(m, 10), &a));
-        KyPath *placed = arrowhead::PlacedCopy(t, m, a, 10);
+        KyPath *placed = Own(arrowhead::PlacedCopy(t, m, a, 10));
         ASSERT_NE(placed, nullptr);
         const double phi = e == End::kStart ? 0.2 : M_PI / 2 - 0.2;
         const double dx = e == End::kStart ? std::sin(phi) : -std::sin(phi);
@@ -282,27 +246,22 @@ TEST_F(Arrowheads, PlacementAtBothEnds) {
         EXPECT_NEAR(Y(placed, 1), ay + 18 * dy, 0.15);
         EXPECT_NEAR((X(placed, 0) + X(placed, 2)) / 2, ax - 2 * dx, 0.1);
         EXPECT_NEAR((Y(placed, 0) + Y(placed, 2)) / 2, ay - 2 * dy, 0.1);
-        KyPathDeletePtr(placed, 0);
     }
-    KyPathDeletePtr(arc, 0);
 
     // A template of two records moves as one.
-    KyPath *twin = Triangle();
+    KyPath *twin = Own(Triangle());
     KyPath *inner = MakePath({{PT_MOVETO, 2, -1}, {PT_LINETO, 4, 0}, {PT_LINETO | PT_CLOSEFIGURE, 2, 1}});
     testing_support::LinkList({twin, inner});
     Anchor right{80, 50, 1, 0};
-    KyPath *both = arrowhead::PlacedCopy(twin, m, right, 10);
+    KyPath *both = Own(arrowhead::PlacedCopy(twin, m, right, 10));
     ASSERT_NE(both, nullptr);
     ASSERT_NE(both->next, nullptr);
     EXPECT_EQ(both->groupNext, both->next);
-    ExpectAt(both->next, 1, 80 + 6, 50);
-    KyPathDeletePtr(both, 0);
-    KyPathDeletePtr(twin, 0);
-    KyPathDeletePtr(t, 0);
+    ExpectPointAt(both->next, 1, 80 + 6, 50);
 }
 
 TEST_F(Arrowheads, DrawingCallRefusals) {
-    KyPath *p = MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 100, 10}});
+    KyPath *p = Own(MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 100, 10}}));
     KyPath *t = Triangle();
     Stroke(p, t, nullptr, 4);
     PathBuf mask8 = KyPathBufAlloc(8, 20, 20, 1, 0, 0);
@@ -327,7 +286,6 @@ TEST_F(Arrowheads, DrawingCallRefusals) {
     EXPECT_EQ(px[0], 0);
     KyPathBufFree(mask8);
     KyPathBufFree(mask32);
-    KyPathDeletePtr(p, 0);
 }
 
 // ---- The rendered picture ----
@@ -344,10 +302,8 @@ TEST_F(Arrowheads, RenderedMaskMatchesTheCheckedInPicture) {
     // An S-curve with a barbed start arrowhead and a triangular end one,
     // pen 8. Top half anti-aliased, bottom half hard (the same arrowheads
     // drawn with the mask's origin 64 rows up).
-    KyPath *p = MakePath({{PT_MOVETO, 10.5, 44.25},
-                          {PT_BEZIERTO, 35, 56},
-                          {PT_BEZIERTO, 60, 8},
-                          {PT_BEZIERTO, 86.75, 16.5}});
+    KyPath *p = Own(
+        MakePath({{PT_MOVETO, 10.5, 44.25}, {PT_BEZIERTO, 35, 56}, {PT_BEZIERTO, 60, 8}, {PT_BEZIERTO, 86.75, 16.5}}));
     KyPath *barbed = Barbed();
     KyPath *tri = Triangle();
     Stroke(p, barbed, tri, 8);
@@ -360,7 +316,6 @@ TEST_F(Arrowheads, RenderedMaskMatchesTheCheckedInPicture) {
     const uint8_t *px = static_cast<const uint8_t *>(mask);
     std::vector<uint8_t> actual(px, px + kW * kH);
     KyPathBufFree(mask);
-    KyPathDeletePtr(p, 0);
 
     // The hard half holds only 0 and 255, and about the area of the two
     // arrowheads: the barbed one 60 square units scaled by 8 / 6 (107
@@ -379,7 +334,7 @@ TEST_F(Arrowheads, RenderedMaskMatchesTheCheckedInPicture) {
 }
 
 TEST_F(Arrowheads, AllocationFailuresDrawNothingAndLeakNothing) {
-    KyPath *p = MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 100, 10}});
+    KyPath *p = Own(MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 100, 10}}));
     KyPath *t = Triangle();
     Stroke(p, nullptr, t, 4);
     PathBuf mask = KyPathBufAlloc(8, 120, 20, 1, 0, 0);
@@ -402,7 +357,6 @@ TEST_F(Arrowheads, AllocationFailuresDrawNothingAndLeakNothing) {
     const uint8_t *px = static_cast<const uint8_t *>(mask);
     EXPECT_EQ(px[10 * 120 + 95], 255) << "drawn once nothing fails";
     KyPathBufFree(mask);
-    KyPathDeletePtr(p, 0);
 }
 
 }  // namespace

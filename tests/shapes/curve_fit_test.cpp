@@ -9,6 +9,7 @@
 
 #include "platform/alloc_fail.h"
 #include "shapes/curve_fit.h"
+#include "support/owned_records.h"
 #include "support/path_fixture.h"
 
 namespace {
@@ -18,7 +19,7 @@ using testing_support::DebugCapture;
 using testing_support::PathTest;
 using vec::Vec2;
 
-class CurveFitTest : public PathTest {};
+class CurveFitTest : public testing_support::OwningPathTest {};
 
 CoordStruct MakeView(double zoom, int32_t scrollX = 0, int32_t scrollY = 0) {
     CoordStruct v{};
@@ -69,7 +70,7 @@ TEST_F(CurveFitTest, ShortInputAndCollinearPoints) {
 
     // Evenly spaced on a line: both least-squares lengths are 0, and the
     // handles lie on the ends. Window w is image (scroll + w) / zoom.
-    KyPath *p = KyPathCreateApproximateBezier(&view, 3, pts, 1.0, 0);
+    KyPath *p = Own(KyPathCreateApproximateBezier(&view, 3, pts, 1.0, 0));
     ASSERT_NE(p, nullptr);
     ASSERT_EQ(p->count, 4);
     const PathPoint *q = path::Points(p);
@@ -80,7 +81,6 @@ TEST_F(CurveFitTest, ShortInputAndCollinearPoints) {
     EXPECT_EQ(+q[2].x, +q[3].x);
     EXPECT_EQ(+q[2].y, +q[3].y);
     EXPECT_EQ(p->flags, 0u);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(CurveFitTest, InputBeyondFiveHundredTwelvePointsIsDropped) {
@@ -88,14 +88,13 @@ TEST_F(CurveFitTest, InputBeyondFiveHundredTwelvePointsIsDropped) {
     std::vector<POINT> pts;
     for (int i = 0; i < 600; ++i) pts.push_back(POINT{i * 3, static_cast<int32_t>(std::lround(40 * std::sin(i * 0.05)))});
     DebugCapture log;
-    KyPath *p = KyPathCreateApproximateBezier(&view, 600, pts.data(), 1.0, 0);
+    KyPath *p = Own(KyPathCreateApproximateBezier(&view, 600, pts.data(), 1.0, 0));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(PointOf(p, p->count - 1).x, pts[511].x) << "the fit ends on the last point used";
     std::vector<std::string> want = {
         "- KyPathCreateApproximateBezier(): datas exceed max number (512), array trimmed.\n",
         "- KyPathCreateApproximateBezier(): " + std::to_string(p->count) + " ctrls created from 512 datas.\n"};
     EXPECT_EQ(log.lines(), want);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(CurveFitTest, PointsSampledFromACubicGiveThatCubicBack) {
@@ -109,10 +108,9 @@ TEST_F(CurveFitTest, PointsSampledFromACubicGiveThatCubicBack) {
         pts.push_back(POINT{static_cast<int32_t>(std::lround(a.x * 16)), static_cast<int32_t>(std::lround(a.y * 16))});
         d.push_back(Vec2{pts.back().x / 16.0, pts.back().y / 16.0});
     }
-    KyPath *p = KyPathCreateApproximateBezier(&view, static_cast<int32_t>(pts.size()), pts.data(), 1.0, 0);
+    KyPath *p = Own(KyPathCreateApproximateBezier(&view, static_cast<int32_t>(pts.size()), pts.data(), 1.0, 0));
     ExpectFits(p, d, 1.0);
     EXPECT_EQ(p->count, 4) << "one curve is enough for points from one curve";
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(CurveFitTest, CornersSplitTheFitAndScribblesAreNeverCutShort) {
@@ -120,39 +118,35 @@ TEST_F(CurveFitTest, CornersSplitTheFitAndScribblesAreNeverCutShort) {
     for (int i = 0; i <= 20; ++i) d.push_back(Vec2{i * 5.0, i * 5.0});
     for (int i = 1; i <= 20; ++i) d.push_back(Vec2{100 + i * 5.0, 100 - i * 5.0});
     for (int i = 1; i <= 60; ++i) d.push_back(Vec2{200 + i * 3.0, 30 * std::sin(i * 0.2)});
-    KyPath *p = curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.5, false);
+    KyPath *p = Own(curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.5, false));
     ExpectFits(p, d, 1.5);
     // A tolerance below 1.0, or none at all, fits as 1.0 does.
-    KyPath *one = curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, false);
+    KyPath *one = Own(curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, false));
     EXPECT_GT(one->count, p->count);
     for (double tol : {0.25, std::numeric_limits<double>::quiet_NaN()}) {
-        KyPath *q = curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), tol, false);
+        KyPath *q = Own(curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), tol, false));
         ASSERT_EQ(q->count, one->count) << tol;
         EXPECT_EQ(0, std::memcmp(path::Points(q), path::Points(one), q->count * sizeof(PathPoint))) << tol;
-        KyPathDeletePtr(q, 0);
     }
-    KyPathDeletePtr(one, 0);
     bool corner_is_knot = false;
     for (int32_t i = 0; i < p->count; i += 3)
         corner_is_knot |= std::fabs(PointOf(p, i).x - 100) < 1e-4 && std::fabs(PointOf(p, i).y - 100) < 1e-4;
     EXPECT_TRUE(corner_is_knot);
-    KyPathDeletePtr(p, 0);
 
     // A sharp turn at every point: far more curves than a few hundred
     // controls hold, and still every point is on the fit.
     d.clear();
     for (int i = 0; i < 512; ++i) d.push_back(Vec2{i * 4.0, (i % 2) * 40.0});
-    p = curvefit::FitPoints(d.data(), 512, 1.0, false);
+    p = Own(curvefit::FitPoints(d.data(), 512, 1.0, false));
     ExpectFits(p, d, 1.0, 60);
     EXPECT_GT(p->count, 385);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(CurveFitTest, AClosedFitEndsWithAStraightCurveBackToTheStart) {
     std::vector<Vec2> d;
     for (int i = 0; i <= 40; ++i) d.push_back(Vec2{50 + 40 * std::cos(i * 0.12), 50 + 40 * std::sin(i * 0.12)});
-    KyPath *open = curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, false);
-    KyPath *closed = curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, true);
+    KyPath *open = Own(curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, false));
+    KyPath *closed = Own(curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, true));
     ASSERT_NE(open, nullptr);
     ASSERT_NE(closed, nullptr);
     ASSERT_EQ(closed->count, open->count + 3);
@@ -166,8 +160,6 @@ TEST_F(CurveFitTest, AClosedFitEndsWithAStraightCurveBackToTheStart) {
     Vec2 l = d.back(), f = d.front();
     EXPECT_EQ(+c[n - 3].x, DbToFix(l.x + (f.x - l.x) * 0.333333));
     EXPECT_EQ(+c[n - 2].y, DbToFix(l.y + (f.y - l.y) * 0.666667));
-    KyPathDeletePtr(open, 0);
-    KyPathDeletePtr(closed, 0);
 }
 
 TEST_F(CurveFitTest, DegenerateStrokesAndFailedAllocations) {
@@ -178,9 +170,8 @@ TEST_F(CurveFitTest, DegenerateStrokesAndFailedAllocations) {
                                               {{0, 0}, {0, 0}, {5, 5}, {5, 5}, {9, 2}, {9, 2}},
                                               {{1e4, -1e4}, {1e4 + 3, -1e4}, {1e4 + 6, -1e4 + 9}}};
     for (const auto &d : strokes) {
-        KyPath *p = curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, true);
+        KyPath *p = Own(curvefit::FitPoints(d.data(), static_cast<int32_t>(d.size()), 1.0, true));
         ExpectFits(p, d, 1.0);
-        KyPathDeletePtr(p, 0);
     }
     CoordStruct view = MakeView(1.0);
     std::vector<POINT> pts;

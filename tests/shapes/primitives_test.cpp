@@ -12,7 +12,9 @@
 #include "core/record_transform.h"
 #include "platform/alloc_fail.h"
 #include "shapes/primitives.h"
+#include "support/owned_records.h"
 #include "support/path_fixture.h"
+#include "support/point_checks.h"
 
 namespace {
 
@@ -23,15 +25,18 @@ using testing_support::PathTest;
 
 constexpr double kK = 0.5522847;
 
-// Point i of a record in pixels (copied out of the packed point).
-double X(const KyPath *p, int i) { return FixToDb(+path::Points(p)[i].x); }
-double Y(const KyPath *p, int i) { return FixToDb(+path::Points(p)[i].y); }
-uint16_t Type(const KyPath *p, int i) { return path::Points(p)[i].type; }
+using testing_support::ExpectBox;
+using testing_support::ExpectPoints;
+const auto &X = testing_support::PX;
+const auto &Y = testing_support::PY;
+const auto &Type = testing_support::PType;
+const auto &ExpectAt = testing_support::ExpectPointAt;
 
-// Expects point i to be exactly (x, y) as the library stores doubles.
-void ExpectAt(const KyPath *p, int i, double x, double y) {
-    EXPECT_EQ(+path::Points(p)[i].x, DbToFix(x)) << "x of point " << i;
-    EXPECT_EQ(+path::Points(p)[i].y, DbToFix(y)) << "y of point " << i;
+void ExpectFrame(const Frame &f, double l, double t, double r, double b) {
+    EXPECT_DOUBLE_EQ(f.Left(), l);
+    EXPECT_DOUBLE_EQ(f.Top(), t);
+    EXPECT_DOUBLE_EQ(f.Right(), r);
+    EXPECT_DOUBLE_EQ(f.Bottom(), b);
 }
 
 CoordStruct View(double zoom = 1.0, int32_t left = 0, int32_t top = 0, int32_t sx = 0, int32_t sy = 0) {
@@ -53,7 +58,7 @@ KyPath *Build(int32_t code, Y32Rect drag, bool from_centre = false) {
     return p;
 }
 
-class Primitives : public PathTest {};
+class Primitives : public testing_support::OwningPathTest {};
 
 TEST_F(Primitives, DragFramesInEveryDirectionAndFromTheCentre) {
     CoordStruct v = View();
@@ -62,16 +67,8 @@ TEST_F(Primitives, DragFramesInEveryDirectionAndFromTheCentre) {
     const Y32Rect drags[] = {{10, 20, 70, 50}, {70, 50, 10, 20}, {10, 50, 70, 20}, {70, 20, 10, 50}};
     for (const Y32Rect &d : drags) {
         ASSERT_TRUE(shapes::DragFrame(&v, d, false, &f));
-        EXPECT_DOUBLE_EQ(f.Left(), 10.0);
-        EXPECT_DOUBLE_EQ(f.Right(), 70.0);
-        EXPECT_DOUBLE_EQ(f.Top(), 20.0);
-        EXPECT_DOUBLE_EQ(f.Bottom(), 50.0);
+        ExpectFrame(f, 10, 20, 70, 50);
     }
-    ASSERT_TRUE(shapes::DragFrame(&v, Y32Rect{100, 100, 40, 70}, false, &f));
-    EXPECT_DOUBLE_EQ(f.Left(), 40.0);
-    EXPECT_DOUBLE_EQ(f.Top(), 70.0);
-    EXPECT_DOUBLE_EQ(f.Right(), 100.0);
-    EXPECT_DOUBLE_EQ(f.Bottom(), 100.0);
     ASSERT_TRUE(shapes::DragFrame(&v, Y32Rect{100, 100, 40, 70}, true, &f));
     EXPECT_DOUBLE_EQ(f.cx, 100.0);
     EXPECT_DOUBLE_EQ(f.cy, 100.0);
@@ -82,10 +79,7 @@ TEST_F(Primitives, DragFramesInEveryDirectionAndFromTheCentre) {
     // ((60 - 20) + 40) / 2 = 40; the 40 x 40 window drag is 20 x 20 pixels.
     CoordStruct zoomed = View(2.0, 10, 20, 30, 40);
     ASSERT_TRUE(shapes::DragFrame(&zoomed, Y32Rect{50, 60, 90, 100}, false, &f));
-    EXPECT_DOUBLE_EQ(f.Left(), 35.0);
-    EXPECT_DOUBLE_EQ(f.Top(), 40.0);
-    EXPECT_DOUBLE_EQ(f.Right(), 55.0);
-    EXPECT_DOUBLE_EQ(f.Bottom(), 60.0);
+    ExpectFrame(f, 35, 40, 55, 60);
 
     // Nothing to build from a click, a line, or a view without a usable zoom.
     EXPECT_FALSE(shapes::DragFrame(&v, Y32Rect{10, 20, 10, 50}, false, &f));
@@ -121,7 +115,7 @@ TEST_F(Primitives, EveryRecordIsExactlyItsPointsAndSelected) {
         int32_t code, points;
     } cases[] = {{1, 13}, {2, 5}, {3, 17}, {5, 27}, {300, 17}, {350, 17}, {400, 17}, {4, 5}, {0, 5}, {-7, 5}, {401, 5}};
     for (const auto &c : cases) {
-        KyPath *p = Build(c.code, Y32Rect{10, 10, 110, 60});
+        KyPath *p = Own(Build(c.code, Y32Rect{10, 10, 110, 60}));
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(p->count, c.points) << c.code;
         EXPECT_EQ(p->shape, c.code) << "the code asked for is stored unchanged";
@@ -133,7 +127,6 @@ TEST_F(Primitives, EveryRecordIsExactlyItsPointsAndSelected) {
         EXPECT_TRUE(path::IsClosed(p));
         EXPECT_EQ(+path::Points(p)[c.points - 1].x, +path::Points(p)[0].x);
         EXPECT_EQ(+path::Points(p)[c.points - 1].y, +path::Points(p)[0].y);
-        KyPathDeletePtr(p, 0);
     }
 }
 
@@ -146,7 +139,7 @@ TEST_F(Primitives, EllipseArcsStayOnTheEllipse) {
         double cx, cy, hw, hh;
     } cases[] = {{{20, 40, 120, 100}, 70, 70, 50, 30}, {{0, 0, 100, 100}, 50, 50, 50, 50}};
     for (const auto &c : cases) {
-        KyPath *p = Build(1, c.drag);
+        KyPath *p = Own(Build(1, c.drag));
         ASSERT_NE(p, nullptr);
         ExpectAt(p, 0, c.cx, c.cy + c.hh);
         EXPECT_EQ(Type(p, 12), PT_BEZIERTO | PT_CLOSEFIGURE);
@@ -162,79 +155,55 @@ TEST_F(Primitives, EllipseArcsStayOnTheEllipse) {
             ++arcs;
         });
         EXPECT_EQ(arcs, 4);
-        KyPathDeletePtr(p, 0);
     }
 }
 
 TEST_F(Primitives, RectangleAndDiamondCorners) {
-    KyPath *r = Build(2, Y32Rect{110, 60, 10, 10});  // dragged up and left
+    KyPath *r = Own(Build(2, Y32Rect{110, 60, 10, 10}));  // dragged up and left
     ASSERT_NE(r, nullptr);
-    ExpectAt(r, 0, 110, 60);
-    ExpectAt(r, 1, 10, 60);
-    ExpectAt(r, 2, 10, 10);
-    ExpectAt(r, 3, 110, 10);
-    ExpectAt(r, 4, 110, 60);
+    ExpectPoints(r, {{110, 60}, {10, 60}, {10, 10}, {110, 10}, {110, 60}});
     EXPECT_EQ(Type(r, 1), PT_LINETO);
     EXPECT_EQ(Type(r, 4), PT_LINETO | PT_CLOSEFIGURE);
-    KyPathDeletePtr(r, 0);
 
-    KyPath *d = Build(9, Y32Rect{10, 10, 110, 60});
+    KyPath *d = Own(Build(9, Y32Rect{10, 10, 110, 60}));
     ASSERT_NE(d, nullptr);
-    ExpectAt(d, 0, 60, 60);
-    ExpectAt(d, 1, 10, 35);
-    ExpectAt(d, 2, 60, 10);
-    ExpectAt(d, 3, 110, 35);
-    ExpectAt(d, 4, 60, 60);
-    KyPathDeletePtr(d, 0);
+    ExpectPoints(d, {{60, 60}, {10, 35}, {60, 10}, {110, 35}, {60, 60}});
 }
 
 // The rounded rectangle of centre (cx, cy), half extents and radius r.
 void ExpectRounded(const KyPath *p, double cx, double cy, double hw, double hh, double r) {
+    // Corner arcs and sides anticlockwise from the bottom left, in units of
+    // (hw, hh), (a, b) = the straight half sides and kr = the handle length.
     const double a = hw - r, b = hh - r, kr = kK * r;
-    ExpectAt(p, 0, cx - a, cy + hh);
-    ExpectAt(p, 1, cx - a - kr, cy + hh);
-    ExpectAt(p, 2, cx - hw, cy + b + kr);
-    ExpectAt(p, 3, cx - hw, cy + b);
-    ExpectAt(p, 4, cx - hw, cy - b);
-    ExpectAt(p, 5, cx - hw, cy - b - kr);
-    ExpectAt(p, 6, cx - a - kr, cy - hh);
-    ExpectAt(p, 7, cx - a, cy - hh);
-    ExpectAt(p, 8, cx + a, cy - hh);
-    ExpectAt(p, 9, cx + a + kr, cy - hh);
-    ExpectAt(p, 10, cx + hw, cy - b - kr);
-    ExpectAt(p, 11, cx + hw, cy - b);
-    ExpectAt(p, 12, cx + hw, cy + b);
-    ExpectAt(p, 13, cx + hw, cy + b + kr);
-    ExpectAt(p, 14, cx + a + kr, cy + hh);
-    ExpectAt(p, 15, cx + a, cy + hh);
-    ExpectAt(p, 16, cx - a, cy + hh);
+    const double xs[17] = {-a, -a - kr, -hw, -hw, -hw, -hw, -a - kr, -a, a, a + kr, hw, hw, hw, hw, a + kr, a, -a};
+    const double ys[17] = {hh, hh, b + kr, b, -b, -b - kr, -hh, -hh, -hh, -hh, -b - kr, -b, b, b + kr, hh, hh, hh};
     const uint16_t types[17] = {6, 4, 4, 4, 2, 4, 4, 4, 2, 4, 4, 4, 2, 4, 4, 4, 3};
-    for (int i = 0; i < 17; ++i) EXPECT_EQ(Type(p, i) & 0x0FFF, types[i]) << i;
+    for (int i = 0; i < 17; ++i) {
+        ExpectAt(p, i, cx + xs[i], cy + ys[i]);
+        EXPECT_EQ(Type(p, i) & 0x0FFF, types[i]) << i;
+    }
 }
 
 TEST_F(Primitives, RoundedRectangleRadiusRules) {
     // 90 x 20: the short side (10) is at most a third of the long (45):
     // r = 10, full semicircles at the ends.
-    KyPath *p = Build(3, Y32Rect{0, 0, 90, 20});
+    KyPath *p = Own(Build(3, Y32Rect{0, 0, 90, 20}));
     ASSERT_NE(p, nullptr);
     ExpectRounded(p, 45, 10, 45, 10, 10);
     EXPECT_EQ(+path::Points(p)[3].y, +path::Points(p)[4].y) << "no straight piece on the short side";
-    KyPathDeletePtr(p, 0);
 
     // 60 x 50: 25 exceeds 30 / 3, so r = 30 * 0.333..., 10 to double precision.
-    p = Build(3, Y32Rect{0, 0, 60, 50});
+    p = Own(Build(3, Y32Rect{0, 0, 60, 50}));
     ASSERT_NE(p, nullptr);
     ExpectRounded(p, 30, 25, 30, 25, 30 * 0.3333333333333333);
-    KyPathDeletePtr(p, 0);
 
     // Percent codes: 300 has square corners (every arc point on its corner),
     // 350 half the short half side.
-    p = Build(300, Y32Rect{0, 0, 60, 40});
+    p = Own(Build(300, Y32Rect{0, 0, 60, 40}));
     ASSERT_NE(p, nullptr);
     for (int i : {0, 1, 2, 3}) ExpectAt(p, i, 0, 40);
     for (int i : {4, 5, 6, 7}) ExpectAt(p, i, 0, 0);
-    KyPathDeletePtr(p, 0);
-    p = Build(350, Y32Rect{0, 0, 60, 40});
+    p = Own(Build(350, Y32Rect{0, 0, 60, 40}));
     ASSERT_NE(p, nullptr);
     ExpectRounded(p, 30, 20, 30, 20, 50 * 20.0 * 0.01);
     // The corner arcs are quarter circles about (cx - a, cy + b): the arc's
@@ -242,36 +211,23 @@ TEST_F(Primitives, RoundedRectangleRadiusRules) {
     bez::Cubic arc{{{X(p, 0), Y(p, 0)}, {X(p, 1), Y(p, 1)}, {X(p, 2), Y(p, 2)}, {X(p, 3), Y(p, 3)}}};
     bez::Vec2 mid = bez::PointAt(arc, 0.5);
     EXPECT_NEAR(std::hypot(mid.x - 10.0, mid.y - 30.0), 10.0, 0.005);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(Primitives, SegmentedRectangleEdgesStayOnTheirEdges) {
-    KyPath *p = Build(5, Y32Rect{10, 20, 130, 80});  // s = 10
+    KyPath *p = Own(Build(5, Y32Rect{10, 20, 130, 80}));  // s = 10
     ASSERT_NE(p, nullptr);
     ExpectAt(p, 0, 10, 20);
     for (int i = 1; i <= 11; ++i) ExpectAt(p, i, 10 + i * 10.0, 20);
-    ExpectAt(p, 12, 130, 20);
-    ExpectAt(p, 13, 130, 80);
+    ExpectPoints(p, {{130, 20}, {130, 80}}, 12);
     for (int i = 14; i <= 24; ++i) ExpectAt(p, i, 130 - (i - 12) * 10.0, 80);
-    ExpectAt(p, 25, 10, 80);
-    ExpectAt(p, 26, 10, 20);
-    // Two steps from the corner at the start of the bottom edge, the last
-    // control point on the end point.
-    EXPECT_EQ(+path::Points(p)[14].x, DbToFix(110));
-    EXPECT_EQ(+path::Points(p)[24].x, +path::Points(p)[25].x);
-    for (int i = 1; i <= 12; ++i) EXPECT_EQ(Type(p, i), PT_BEZIERTO) << i;
-    EXPECT_EQ(Type(p, 13), PT_LINETO);
-    for (int i = 14; i <= 25; ++i) EXPECT_EQ(Type(p, i), PT_BEZIERTO) << i;
+    ExpectPoints(p, {{10, 80}, {10, 20}}, 25);
+    for (int i = 1; i <= 25; ++i) EXPECT_EQ(Type(p, i), i == 13 ? PT_LINETO : PT_BEZIERTO) << i;
     EXPECT_EQ(Type(p, 26), PT_LINETO | PT_CLOSEFIGURE);
-    int curves = 0;
-    path::ForEachSegment(p, [&](const path::Segment &s) { curves += s.kind == path::Segment::kBezier; });
-    EXPECT_EQ(curves, 8);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(Primitives, OnlyAnUntouchedLonePrimitiveCounts) {
     EXPECT_EQ(IsOnlyPrimitive(nullptr), 0);
-    KyPath *e = Build(1, Y32Rect{0, 0, 40, 30});
+    KyPath *e = Own(Build(1, Y32Rect{0, 0, 40, 30}));
     ASSERT_NE(e, nullptr);
     EXPECT_NE(IsOnlyPrimitive(e), 0) << "an ellipse that is the last of its list";
 
@@ -284,22 +240,19 @@ TEST_F(Primitives, OnlyAnUntouchedLonePrimitiveCounts) {
     EXPECT_NE(IsOnlyPrimitive(e), 0);
     other->flags = KPF_ENVELOPE1;
     EXPECT_NE(IsOnlyPrimitive(e), 0);
-    KyPathDeletePtr(e, 0);
 
-    KyPath *free_form = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 5, 5}});
+    KyPath *free_form = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 5, 5}}));
     EXPECT_EQ(IsOnlyPrimitive(free_form), 0);
-    KyPathDeletePtr(free_form, 0);
 
     // A rounded rectangle scaled to twice its width has oval corners; a
     // uniform scale keeps them round.
-    KyPath *r = Build(3, Y32Rect{0, 0, 60, 50});
+    KyPath *r = Own(Build(3, Y32Rect{0, 0, 60, 50}));
     ASSERT_NE(r, nullptr);
     EXPECT_NE(IsOnlyPrimitive(r), 0);
     path::ScalePositions(r, 3.0, 3.0);
     EXPECT_NE(IsOnlyPrimitive(r), 0);
     path::ScalePositions(r, 2.0, 1.0);
     EXPECT_EQ(IsOnlyPrimitive(r), 0);
-    KyPathDeletePtr(r, 0);
 
     // A primitive that lost or gained points is not the shape any more.
     KyPath *rect = Build(2, Y32Rect{0, 0, 60, 50});
@@ -333,15 +286,14 @@ TEST_F(Primitives, RoundnessReadAndRewritten) {
     EXPECT_EQ(KyPathSetRectangleRoundness(nullptr, 20, nullptr), 0);
 
     // Code 3 on 90 x 20: the full semicircle is 100 %, reported as 99.
-    KyPath *p = Build(3, Y32Rect{0, 0, 90, 20});
+    KyPath *p = Own(Build(3, Y32Rect{0, 0, 90, 20}));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(KyPathGetRectangleRoundness(p, &pct, &rad), 1);
     EXPECT_EQ(pct, 99);
     EXPECT_EQ(rad, 10);
-    KyPathDeletePtr(p, 0);
 
     // Code 3 on 60 x 50: r = 10 of a short half side of 25 is 40 %.
-    p = Build(3, Y32Rect{10, 20, 70, 70});
+    p = Own(Build(3, Y32Rect{10, 20, 70, 70}));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(KyPathGetRectangleRoundness(p, &pct, nullptr), 1);
     EXPECT_EQ(pct, 40);
@@ -353,10 +305,7 @@ TEST_F(Primitives, RoundnessReadAndRewritten) {
     EXPECT_EQ(KyPathSetRectangleRoundness(p, 50, &bounds), 1);
     EXPECT_EQ(p->shape, 350);
     ExpectRounded(p, 40, 45, 30, 25, 50 * 50 * 0.005);
-    EXPECT_EQ(bounds.left, 10);
-    EXPECT_EQ(bounds.top, 20);
-    EXPECT_EQ(bounds.right, 70);
-    EXPECT_EQ(bounds.bottom, 70);
+    ExpectBox(bounds, 10, 20, 70, 70);
     EXPECT_EQ(KyPathGetRectangleRoundness(p, &pct, &rad), 1);
     EXPECT_EQ(pct, 50);
     EXPECT_EQ(rad, 13);  // |int(12.5 + 0.5)|
@@ -369,28 +318,25 @@ TEST_F(Primitives, RoundnessReadAndRewritten) {
     EXPECT_EQ(KyPathSetRectangleRoundness(p, 20, &bounds), 1);
     // r = 20 % of 50 = 5: the first arc runs from (-15, 70) to the side
     // that was the left one and now lies at x = -10.
-    ExpectAt(p, 0, -15, 70);
-    ExpectAt(p, 1, -15 + kK * 5, 70);
+    ExpectPoints(p, {{-15, 70}, {-15 + kK * 5, 70}});
     ExpectAt(p, 3, -10, 65);
     ExpectAt(p, 12, -70, 65);
     EXPECT_EQ(Type(p, 8), PT_LINETO | PT_SELECTED);
     EXPECT_EQ(bounds.left, -70);
     EXPECT_EQ(bounds.right, -10);
     EXPECT_NE(IsOnlyPrimitive(p), 0);
-    KyPathDeletePtr(p, 0);
 
     // A record with the code but not the points is refused.
-    KyPath *short_one = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 5, 5}});
+    KyPath *short_one = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 5, 5}}));
     short_one->shape = 3;
     EXPECT_EQ(KyPathSetRectangleRoundness(short_one, 20, nullptr), 0);
     EXPECT_EQ(KyPathGetRectangleRoundness(short_one, &pct, &rad), 0);
     EXPECT_EQ(pct, 50);
-    KyPathDeletePtr(short_one, 0);
 }
 
 TEST_F(Primitives, SuppliedShapeIsScaledIntoTheFrame) {
     CoordStruct v = View();
-    KyPath *tri = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}, {PT_LINETO | PT_CLOSEFIGURE, 5, 20}});
+    KyPath *tri = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}, {PT_LINETO | PT_CLOSEFIGURE, 5, 20}}));
     KyPath *dot = MakePath({{PT_MOVETO, 4, 8}, {PT_LINETO, 6, 10}});
     LinkList({tri, dot});
     tri->shape = 1;
@@ -404,9 +350,7 @@ TEST_F(Primitives, SuppliedShapeIsScaledIntoTheFrame) {
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(std::memcmp(source.data(), tri, source.size()), 0) << "the source is not touched";
     // Scaled by (10, 2.5), then its box put half a pixel up and left of the frame.
-    ExpectAt(out, 0, 39.5, 69.5);
-    ExpectAt(out, 1, 139.5, 69.5);
-    ExpectAt(out, 2, 89.5, 119.5);
+    ExpectPoints(out, {{39.5, 69.5}, {139.5, 69.5}, {89.5, 119.5}});
     KyPath *second = out->next;
     ASSERT_NE(second, nullptr);
     ExpectAt(second, 0, 79.5, 89.5);
@@ -424,25 +368,21 @@ TEST_F(Primitives, SuppliedShapeIsScaledIntoTheFrame) {
 
     // One factor for both axes: the smaller.
     ASSERT_EQ(KyPathGetPrimitive(2, tri, &out, &v, 0, 1, &drag), 1);
-    ExpectAt(out, 1, 39.5 + 25, 69.5);
-    ExpectAt(out, 2, 39.5 + 12.5, 119.5);
+    ExpectPoints(out, {{39.5 + 25, 69.5}, {39.5 + 12.5, 119.5}}, 1);
     KyPathDeletePtr(out, 0);
-    KyPathDeletePtr(tri, 0);
 
     // A flat path has no height to scale; it is moved, not blown up.
-    KyPath *line = MakePath({{PT_MOVETO, 0, 5}, {PT_LINETO, 20, 5}});
+    KyPath *line = Own(MakePath({{PT_MOVETO, 0, 5}, {PT_LINETO, 20, 5}}));
     for (int keep = 0; keep < 2; ++keep) {
         ASSERT_EQ(KyPathGetPrimitive(2, line, &out, &v, 0, keep, &drag), 1);
-        ExpectAt(out, 0, 39.5, 69.5);
-        ExpectAt(out, 1, 139.5, 69.5);
+        ExpectPoints(out, {{39.5, 69.5}, {139.5, 69.5}});
         KyPathDeletePtr(out, 0);
     }
-    KyPathDeletePtr(line, 0);
 }
 
 TEST_F(Primitives, SuppliedStrokedShapeKeepsItsOutlineInfo) {
     CoordStruct v = View();
-    KyPath *head = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 10}});
+    KyPath *head = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 10}}));
     KyPath *tail = MakePath({{PT_MOVETO, 0, 10}, {PT_LINETO, 10, 0}});
     LinkList({head, tail});
     OutlineInfo *info = nullptr;
@@ -459,7 +399,6 @@ TEST_F(Primitives, SuppliedStrokedShapeKeepsItsOutlineInfo) {
     ExpectAt(out, 1, 49.5, 49.5);
     ExpectAt(out->next, 1, 49.5, -0.5);
     KyPathDeletePtr(out, 0);
-    KyPathDeletePtr(head, 0);
 }
 
 struct NodeLog {
@@ -546,7 +485,7 @@ TEST_F(Primitives, AllocationFailuresLeaveNothingBehind) {
 
     // The scaled copy fails at every allocation it makes in turn, then
     // succeeds; nothing of a failed copy stays on the heap.
-    KyPath *a = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}, {PT_LINETO, 5, 20}});
+    KyPath *a = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}, {PT_LINETO, 5, 20}}));
     KyPath *b = MakePath({{PT_MOVETO, 1, 1}, {PT_LINETO, 2, 2}});
     KyPath *c = MakePath({{PT_MOVETO, 3, 3}, {PT_LINETO, 4, 4}});
     LinkList({a, b, c});
@@ -580,7 +519,6 @@ TEST_F(Primitives, AllocationFailuresLeaveNothingBehind) {
     }
     EXPECT_EQ(table::CurrentGroup(table)->first, nullptr);
     KyPathTblDelete(table);
-    KyPathDeletePtr(a, 0);
 }
 
 }  // namespace

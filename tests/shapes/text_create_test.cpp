@@ -4,6 +4,8 @@
 
 #include "shapes/text_glyphs.h"
 #include "shapes/text_support.h"
+#include "support/alloc_sweep.h"
+#include "support/owned_records.h"
 
 using testing_support::PathTest;
 using text_support::FontDc;
@@ -13,7 +15,7 @@ using text_support::SameGeometry;
 
 namespace {
 
-class TextCreate : public PathTest {
+class TextCreate : public testing_support::OwningPathTest {
   protected:
     // The path of `text` (no mask), or null.
     KyPath *PathOf(HFONTDC dc, const char *text, TextParams params = {}) {
@@ -51,7 +53,7 @@ TEST_F(TextCreate, LinesFollowCrLfPairsOnePitchApart) {
     const int32_t pitch = f.metrics().height;
     ASSERT_EQ(pitch, 46);  // round(1901 * 40 / 2048) + round(483 * 40 / 2048)
 
-    KyPath *two = PathOf(f.dc(), "AB\r\nC\r\n");
+    KyPath *two = Own(PathOf(f.dc(), "AB\r\nC\r\n"));
     ASSERT_NE(two, nullptr);
     auto heads = LineHeads(two);
     ASSERT_EQ(heads.size(), 2u);  // the trailing pair adds no line
@@ -63,39 +65,32 @@ TEST_F(TextCreate, LinesFollowCrLfPairsOnePitchApart) {
             EXPECT_EQ(r->next->prev, r);
         }
     }
-    KyPath *same = PathOf(f.dc(), "AB\r\nC");
+    KyPath *same = Own(PathOf(f.dc(), "AB\r\nC"));
     EXPECT_TRUE(SameGeometry(two, same));
-    KyPathDeletePtr(same, 0);
 
     // The second line is the single line "C" moved down by one pitch.
-    KyPath *c_alone = PathOf(f.dc(), "C");
-    KyPath *second = CutLine(heads[1]);
+    KyPath *c_alone = Own(PathOf(f.dc(), "C"));
+    KyPath *second = Own(CutLine(heads[1]));
     EXPECT_TRUE(SameGeometry(c_alone, second, 0, pitch * 65536));
-    KyPathDeletePtr(second, 0);
-    KyPathDeletePtr(two, 0);
 
     // Vertical text stacks its lines right to left.
     TextParams vertical{};
     vertical.vertical = 1;
-    KyPath *v = PathOf(f.dc(), "C\r\nC", vertical);
+    KyPath *v = Own(PathOf(f.dc(), "C\r\nC", vertical));
     heads = LineHeads(v);
     ASSERT_EQ(heads.size(), 2u);
     EXPECT_EQ(+KyPathPoints(heads[1])[0].x, +KyPathPoints(heads[0])[0].x - pitch * 65536);
     EXPECT_EQ(+KyPathPoints(heads[1])[0].y, +KyPathPoints(heads[0])[0].y);
-    KyPathDeletePtr(v, 0);
 
     // Empty lines keep their place; a lone LF also ends a line without
     // taking the next character with it.
-    KyPath *gap = PathOf(f.dc(), "C\r\n\r\nC");
+    KyPath *gap = Own(PathOf(f.dc(), "C\r\n\r\nC"));
     heads = LineHeads(gap);
     ASSERT_EQ(heads.size(), 2u);
     EXPECT_EQ(KyPathPoints(heads[1])[0].y - KyPathPoints(heads[0])[0].y, 2 * pitch * 65536);
-    KyPath *lone = PathOf(f.dc(), "C\nC");
+    KyPath *lone = Own(PathOf(f.dc(), "C\nC"));
     EXPECT_EQ(LineHeads(lone).size(), 2u);
     EXPECT_EQ(Records(lone).size(), Records(gap).size());
-    KyPathDeletePtr(lone, 0);
-    KyPathDeletePtr(gap, 0);
-    KyPathDeletePtr(c_alone, 0);
 }
 
 TEST_F(TextCreate, ControlCharactersAreSpaces) {
@@ -106,12 +101,11 @@ TEST_F(TextCreate, ControlCharactersAreSpaces) {
     KyPath *tabbed = nullptr;
     KyPathCreateText(f.dc(), text, &params, &tabbed, nullptr);
     EXPECT_STREQ(text, "A B C");  // edited in place
-    KyPath *spaced = PathOf(f.dc(), "A B C");
+    KyPath *spaced = Own(PathOf(f.dc(), "A B C"));
     ASSERT_NE(tabbed, nullptr);
     EXPECT_TRUE(SameGeometry(tabbed, spaced));
     EXPECT_EQ(Records(tabbed).size(), 6u);  // A two contours, B three, C one
     KyPathDeletePtr(tabbed, 0);
-    KyPathDeletePtr(spaced, 0);
 }
 
 TEST_F(TextCreate, AlignmentMovesShorterLines) {
@@ -146,23 +140,13 @@ TEST_F(TextCreate, AlignmentMovesShorterLines) {
     for (KyPath *p : {line1, line2, c1, c2, f1, f2}) KyPathDeletePtr(p, 0);
 }
 
-TEST_F(TextCreate, MissingGlyphsAreDrawnAsDollar) {
-    FontDc f("DejaVu Sans", -40, Y32_UTF8_CHARSET);
-    KyPath *cjk = PathOf(f.dc(), "\xE4\xB8\x80");
-    KyPath *dollar = PathOf(f.dc(), "$");
-    ASSERT_NE(cjk, nullptr);
-    EXPECT_TRUE(SameGeometry(cjk, dollar));
-    KyPathDeletePtr(cjk, 0);
-    KyPathDeletePtr(dollar, 0);
-}
-
 TEST_F(TextCreate, BarsUnderAndThroughEachLine) {
     FontDc f("DejaVu Sans", -40);
     TextParams both{};
     both.underline = 1;
     both.strikeOut = 1;
-    KyPath *p = PathOf(f.dc(), "Hx\r\nHx", both);
-    KyPath *bare = PathOf(f.dc(), "Hx");
+    KyPath *p = Own(PathOf(f.dc(), "Hx\r\nHx", both));
+    KyPath *bare = Own(PathOf(f.dc(), "Hx"));
     const size_t glyph_records = Records(bare).size();
     Y32Rect glyphs;
     KyPathGetRealRect(bare, 65536, &glyphs);
@@ -175,8 +159,6 @@ TEST_F(TextCreate, BarsUnderAndThroughEachLine) {
     // The strike-out runs through the middle of the glyphs, not of glyphs and underline.
     EXPECT_EQ(+KyPathPoints(strike)[0].y, (glyphs.top + static_cast<int32_t>(h * 0.55)) * 65536);
     EXPECT_TRUE(recs[glyph_records + 2]->flags & kTextLineStart);
-    KyPathDeletePtr(p, 0);
-    KyPathDeletePtr(bare, 0);
 }
 
 TEST_F(TextCreate, MaskOfTheText) {
@@ -261,34 +243,18 @@ TEST_F(TextCreate, OutOfMemoryLeavesNothingBehind) {
     params.underline = 1;
     params.align = KYTEXT_ALIGN_CENTRE;
     params.antialias = 1;
-    const size_t live = LiveBlocks();
-    const int64_t start = plat::AllocationRequests();
-    char text[] = "Ab\r\nc";
-    KyPath *path = nullptr;
-    Y32Rect rect;
-    PathBuf mask = KyPathCreateText(f.dc(), text, &params, &path, &rect);
-    ASSERT_NE(mask, nullptr);
-    const size_t records = Records(path).size();
-    KyPathBufFree(mask);
-    KyPathDeletePtr(path, 0);
-    const int64_t requests = plat::AllocationRequests() - start;
-    int32_t failures = 0;
-    for (int64_t i = 0; i < requests; ++i) {
-        char again[] = "Ab\r\nc";
-        path = reinterpret_cast<KyPath *>(1);
-        {
-            plat::ScopedAllocFailure fail(i);
-            mask = KyPathCreateText(f.dc(), again, &params, &path, &rect);
-        }
+    size_t records = 0;  // of the first, whole run
+    const int64_t failures = testing_support::FailEachAllocation([&] {
+        char text[] = "Ab\r\nc";
+        KyPath *path = reinterpret_cast<KyPath *>(1);
+        Y32Rect rect;
+        PathBuf mask = KyPathCreateText(f.dc(), text, &params, &path, &rect);
         if (mask) KyPathBufFree(mask);
-        if (path) {
-            // Either the whole text or nothing.
-            EXPECT_EQ(Records(path).size(), records) << "allocation " << i;
-            KyPathDeletePtr(path, 0);
-        } else {
-            ++failures;
-        }
-        EXPECT_EQ(LiveBlocks(), live) << "allocation " << i;
-    }
+        if (!path) return false;
+        if (!records) records = Records(path).size();
+        EXPECT_EQ(Records(path).size(), records) << "either the whole text or nothing";
+        KyPathDeletePtr(path, 0);
+        return true;
+    });
     EXPECT_GT(failures, 5);
 }

@@ -318,12 +318,10 @@ TEST(TextFont, HandlesAreCheckedAndSelectedFontsStay) {
 }
 
 TEST(TextCodePage, LeadBytesAndCharacters) {
-    EXPECT_EQ(CodePageOfCharset(SHIFTJIS_CHARSET), 932u);
-    EXPECT_EQ(CodePageOfCharset(GB2312_CHARSET), 936u);
-    EXPECT_EQ(CodePageOfCharset(HANGUL_CHARSET), 949u);
-    EXPECT_EQ(CodePageOfCharset(CHINESEBIG5_CHARSET), 950u);
-    EXPECT_EQ(CodePageOfCharset(Y32_UTF8_CHARSET), kCpUtf8);
-    EXPECT_EQ(CodePageOfCharset(DEFAULT_CHARSET), 1252u);
+    const std::pair<uint8_t, uint32_t> pages[] = {{SHIFTJIS_CHARSET, 932u}, {GB2312_CHARSET, 936u},
+                                                  {HANGUL_CHARSET, 949u},   {CHINESEBIG5_CHARSET, 950u},
+                                                  {Y32_UTF8_CHARSET, kCpUtf8}, {DEFAULT_CHARSET, 1252u}};
+    for (const auto &p : pages) EXPECT_EQ(CodePageOfCharset(p.first), p.second) << int{p.first};
 
     EXPECT_TRUE(IsDbcsLeadByte(932, 0x82));
     EXPECT_FALSE(IsDbcsLeadByte(932, 0xA5));  // half-width katakana are single bytes
@@ -354,19 +352,17 @@ TEST(TextCodePage, LeadBytesAndCharacters) {
     s = ReadChar(kCpUtf8, "\xE4\xB8");  // cut short by the terminator
     EXPECT_EQ(s.bytes, 1);
 
+    // The euro sign, Cyrillic A, hiragana a, and the first character of
+    // each of the other pages (the first Hangul syllable for 949).
+    const struct {
+        uint32_t page, code, unicode;
+    } chars[] = {{1252, 0x80, 0x20AC}, {1251, 0xC0, 0x0410}, {932, 0x82A0, 0x3042},
+                 {936, 0xB0A1, 0x554A}, {949, 0xB0A1, 0xAC00}, {950, 0xA440, 0x4E00}};
     uint32_t u = 0;
-    EXPECT_TRUE(CodeToUnicode(1252, 0x80, &u));
-    EXPECT_EQ(u, 0x20ACu);  // euro sign
-    EXPECT_TRUE(CodeToUnicode(1251, 0xC0, &u));
-    EXPECT_EQ(u, 0x0410u);  // Cyrillic A
-    EXPECT_TRUE(CodeToUnicode(932, 0x82A0, &u));
-    EXPECT_EQ(u, 0x3042u);  // hiragana a
-    EXPECT_TRUE(CodeToUnicode(936, 0xB0A1, &u));
-    EXPECT_EQ(u, 0x554Au);
-    EXPECT_TRUE(CodeToUnicode(949, 0xB0A1, &u));
-    EXPECT_EQ(u, 0xAC00u);  // the first Hangul syllable
-    EXPECT_TRUE(CodeToUnicode(950, 0xA440, &u));
-    EXPECT_EQ(u, 0x4E00u);
+    for (const auto &c : chars) {
+        EXPECT_TRUE(CodeToUnicode(c.page, c.code, &u)) << c.page;
+        EXPECT_EQ(u, c.unicode) << c.page;
+    }
     EXPECT_FALSE(CodeToUnicode(1252, 0x8241, &u));  // no double bytes in a single-byte page
     EXPECT_FALSE(CodeToUnicode(932, 0x4141, &u));   // not a lead byte
 }

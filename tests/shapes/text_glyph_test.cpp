@@ -6,6 +6,7 @@
 #include "core/memory.h"
 #include "shapes/text_glyphs.h"
 #include "shapes/text_support.h"
+#include "support/alloc_sweep.h"
 
 using plat::font::CurveHeader;
 using plat::font::KerningPair;
@@ -228,32 +229,19 @@ TEST_F(TextGlyphs, OutOfMemoryLeavesNothing) {
                    .Curve(plat::font::kPrimLine, {{kPx, 0}, {kPx, kPx}})
                    .Done();
     GlyphList *list = MakeList({{box, 0, 2, 0, 'a'}, {box, 0, 2, 0, 'b'}});
-    const size_t live = LiveBlocks();
-    const int64_t start = plat::AllocationRequests();
-    KyPath *head = nullptr;
-    ASSERT_EQ(FontOutlineToPSPath(list, &head, nullptr, nullptr, nullptr, 0, 0), 1);
-    KyPathDeletePtr(head, 0);
-    const int64_t requests = plat::AllocationRequests() - start;
-    int32_t failures = 0;
-    for (int64_t i = 0; i < requests; ++i) {
-        head = reinterpret_cast<KyPath *>(1);
-        int32_t ok;
-        {
-            plat::ScopedAllocFailure fail(i);
-            ok = FontOutlineToPSPath(list, &head, nullptr, nullptr, nullptr, 0, 0);
+    const int64_t failures = testing_support::FailEachAllocation([&] {
+        KyPath *head = reinterpret_cast<KyPath *>(1);
+        if (!FontOutlineToPSPath(list, &head, nullptr, nullptr, nullptr, 0, 0)) {
+            EXPECT_EQ(head, nullptr);
+            return false;
         }
-        if (ok) {  // a refused shrink is no failure
-            EXPECT_EQ(text_support::Records(head).size(), 4u);
-            KyPathDeletePtr(head, 0);
-            continue;
-        }
-        ++failures;
-        EXPECT_EQ(head, nullptr);
-        EXPECT_EQ(LiveBlocks(), live) << "failure at allocation " << i;
-    }
+        EXPECT_EQ(text_support::Records(head).size(), 4u);  // a refused shrink is no failure
+        KyPathDeletePtr(head, 0);
+        return true;
+    });
     EXPECT_GE(failures, 4);
     FreeGlyphList(list);
-    FreeGlyphList(reinterpret_cast<GlyphList *>(&failures));  // not a heap block: ignored
+    FreeGlyphList(reinterpret_cast<GlyphList *>(&box));  // not a heap block: ignored
 }
 
 TEST_F(TextGlyphs, CollectReadsCharactersInTheCharsetsCodePage) {

@@ -6,6 +6,8 @@
 
 #include "shapes/text_glyphs.h"
 #include "shapes/text_support.h"
+#include "support/alloc_sweep.h"
+#include "support/owned_records.h"
 
 using testing_support::PathTest;
 using text_support::Box;
@@ -98,7 +100,7 @@ KyPath *SplitAfter(KyPath *head, size_t count) {
     return rest;
 }
 
-class TextRich : public PathTest {};
+class TextRich : public testing_support::OwningPathTest {};
 
 }  // namespace
 
@@ -140,8 +142,8 @@ TEST_F(TextRich, RunsOfDifferentSizesShareALineAndItsHeight) {
 TEST_F(TextRich, KerningTightensPairs) {
     TextRun plain{-100, "AV"}, kerned{-100, "AV"};
     kerned.kerning = 1;
-    KyPath *a = RichBlock({plain}).Build();
-    KyPath *b = RichBlock({kerned}).Build();
+    KyPath *a = Own(RichBlock({plain}).Build());
+    KyPath *b = Own(RichBlock({kerned}).Build());
     Box wa = PointBox(a), wb = PointBox(b);
     EXPECT_LT(wb.width(), wa.width() - 2.0);
     // The V moves left by the pair's amount, in whole pixels.
@@ -150,8 +152,6 @@ TEST_F(TextRich, KerningTightensPairs) {
     const FIXED shift = KyPathPoints(rb.back())[0].x - KyPathPoints(ra.back())[0].x;
     EXPECT_EQ(shift, -6 * 65536);  // -131 units of 2048 at 100 pixels
     EXPECT_EQ(AdvanceOf(kerned), AdvanceOf(plain) - 6);
-    KyPathDeletePtr(a, 0);
-    KyPathDeletePtr(b, 0);
 }
 
 TEST_F(TextRich, MeasurementCountsLinesAndHeights) {
@@ -250,8 +250,8 @@ TEST_F(TextRich, StylesMarksAndBars) {
 }
 
 TEST_F(TextRich, ScaleModeMatchesDirectSizes) {
-    KyPath *direct = RichBlock({TextRun{-64, "O"}}).Build();
-    KyPath *scaled = RichBlock({TextRun{64, "O"}}).Build(1);  // 64 / 128 of a 128-pixel em
+    KyPath *direct = Own(RichBlock({TextRun{-64, "O"}}).Build());
+    KyPath *scaled = Own(RichBlock({TextRun{64, "O"}}).Build(1));  // 64 / 128 of a 128-pixel em
     Box d = PointBox(direct), s = PointBox(scaled);
     EXPECT_NEAR(s.width(), d.width(), 0.01);
     EXPECT_NEAR(s.min_y, d.min_y, 0.01);
@@ -262,8 +262,6 @@ TEST_F(TextRich, ScaleModeMatchesDirectSizes) {
     ASSERT_EQ(KyPathCreateRichEditText(two_direct.header(), 0, nullptr, &lines, &e_direct), 1);
     ASSERT_EQ(KyPathCreateRichEditText(two_scaled.header(), 1, nullptr, &lines, &e_scaled), 1);
     EXPECT_NEAR(e_scaled, e_direct, 2);
-    KyPathDeletePtr(direct, 0);
-    KyPathDeletePtr(scaled, 0);
 }
 
 TEST_F(TextRich, VerticalRunsStackDownward) {
@@ -294,30 +292,18 @@ TEST_F(TextRich, FailuresLeaveNothingBehind) {
     b.kerning = 1;
     RichBlock block({a, b});
     block.header()->align = 2;
-    const size_t live = LiveBlocks();
-    const int64_t start = plat::AllocationRequests();
-    KyPath *full = block.Build();
-    ASSERT_NE(full, nullptr);
-    const size_t records = Records(full).size();
-    KyPathDeletePtr(full, 0);
-    const int64_t requests = plat::AllocationRequests() - start;
-    int32_t failures = 0;
-    for (int64_t i = 0; i < requests; ++i) {
+    size_t records = 0;  // of the first, whole run
+    const int64_t failures = testing_support::FailEachAllocation([&] {
         KyPath *p = reinterpret_cast<KyPath *>(1);
-        int32_t ok;
-        {
-            plat::ScopedAllocFailure fail(i);
-            ok = KyPathCreateRichEditText(block.header(), 0, &p, nullptr, nullptr);
+        if (!KyPathCreateRichEditText(block.header(), 0, &p, nullptr, nullptr)) {
+            EXPECT_EQ(p, nullptr);
+            return false;
         }
-        if (ok) {
-            EXPECT_EQ(Records(p).size(), records) << "allocation " << i;
-            KyPathDeletePtr(p, 0);
-        } else {
-            ++failures;
-            EXPECT_EQ(p, nullptr) << "allocation " << i;
-        }
-        EXPECT_EQ(LiveBlocks(), live) << "allocation " << i;
-    }
+        if (!records) records = Records(p).size();
+        EXPECT_EQ(Records(p).size(), records);
+        KyPathDeletePtr(p, 0);
+        return true;
+    });
     // The context, each run's font and every record can fail.
     EXPECT_GT(failures, 10);
     {
