@@ -105,6 +105,9 @@ void MarkNear(uint8_t *mark, uint32_t w, uint32_t h, const Chord &ch) {
 template <class Emit>
 void CellLevelLine(const uint8_t *field, uint32_t w, uint32_t c, uint32_t r, Emit &&emit) {
     const size_t i = static_cast<size_t>(r) * w + c;
+    // Most cells lie wholly on one side: settled from the bytes alone.
+    const bool in0 = field[i] >= kLevel;
+    if (in0 == (field[i + 1] >= kLevel) && in0 == (field[i + w + 1] >= kLevel) && in0 == (field[i + w] >= kLevel)) return;
     const double v[4] = {static_cast<double>(field[i]), static_cast<double>(field[i + 1]),
                          static_cast<double>(field[i + w + 1]), static_cast<double>(field[i + w])};
     const Vec2 corner[4] = {{c + 0.5, r + 0.5}, {c + 1.5, r + 0.5}, {c + 1.5, r + 1.5}, {c + 0.5, r + 1.5}};
@@ -521,6 +524,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     Scratch<Cluster> clusters;
     Scratch<uint32_t> near;  // the runs a tile has to look at
     Scratch<double> near_gap;
+    Scratch<uint32_t> by_x;
     if (!sc.best_d2.Allocate(band_pixels, false) || !sc.best_id.Allocate(band_pixels, false) ||
         !best_piece.Allocate(band_pixels, false) ||
         (want_second && (!sc.first_x.Allocate(band_pixels, false) || !sc.first_y.Allocate(band_pixels, false) ||
@@ -559,7 +563,16 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             cl.Close(pieces.Data());
             ok = clusters.Push(cl);
         }
+        // The runs by their left edge, for the tiles' column ranges.
+        double widest = 0.0;
+        by_x.Clear();
+        for (size_t k = 0; k < clusters.Size() && ok; ++k) {
+            widest = std::fmax(widest, clusters[k].hi_x - clusters[k].lo_x);
+            ok = by_x.Push(static_cast<uint32_t>(k));
+        }
         if (!ok) return Fail(maps, Status::kNoMemory, unit);
+        std::sort(by_x.Data(), by_x.Data() + by_x.Size(),
+                  [&](uint32_t l, uint32_t r) { return clusters[l].lo_x < clusters[r].lo_x; });
 
         for (int64_t ty = y0; ty <= y1; ty += kTile)
         for (int64_t tx = 0; tx < w; tx += kTile) {
@@ -569,11 +582,22 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             // the first point of any run (when that lies safely in reach),
             // and needs no run beyond that plus the second-vector margin.
             const double bx0 = tx + 0.5, bx1 = tx1 + 0.5, by0 = ty + 0.5, by1 = ty1 + 0.5;
+            // Only runs within reach of the tile's columns can count.
+            const double from_x = bx0 - reach - 1.0 - widest, to_x = bx1 + reach + 1.0;
+            size_t lo = 0, hi = by_x.Size();
+            while (lo < hi) {
+                const size_t mid = (lo + hi) / 2;
+                if (clusters[by_x[mid]].lo_x < from_x) lo = mid + 1;
+                else hi = mid;
+            }
+            size_t stop = lo;
+            while (stop < by_x.Size() && clusters[by_x[stop]].lo_x <= to_x) ++stop;
             double upper = reach2;
-            for (size_t k = 0; k < clusters.Size(); ++k) {
-                const Piece &p = pieces[clusters[k].first];
-                const double fx = std::fmax(std::fabs(p.ax - bx0), std::fabs(p.ax - bx1));
-                const double fy = std::fmax(std::fabs(p.ay - by0), std::fabs(p.ay - by1));
+            for (size_t k = lo; k < stop; ++k) {
+                const Piece &p = pieces[clusters[by_x[k]].first];
+                const double x0 = std::fabs(p.ax - bx0), x1 = std::fabs(p.ax - bx1);
+                const double y0f = std::fabs(p.ay - by0), y1f = std::fabs(p.ay - by1);
+                const double fx = x0 > x1 ? x0 : x1, fy = y0f > y1f ? y0f : y1f;
                 const double far2 = fx * fx + fy * fy;
                 if (far2 <= sure_in_window && far2 < upper) upper = far2;
             }
@@ -584,10 +608,10 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             // stops at the first run that lies surely beyond what it needs.
             near.Clear();
             near_gap.Clear();
-            for (size_t k = 0; k < clusters.Size() && ok; ++k) {
-                const double g2 = clusters[k].Gap2(bx0, bx1, by0, by1);
+            for (size_t k = lo; k < stop && ok; ++k) {
+                const double g2 = clusters[by_x[k]].Gap2(bx0, bx1, by0, by1);
                 if (SurelyBeyond(g2, lim2)) continue;
-                ok = near.Push(static_cast<uint32_t>(k)) && near_gap.Push(g2);
+                ok = near.Push(by_x[k]) && near_gap.Push(g2);
                 for (size_t m = near.Size() - 1; ok && m > 0 && near_gap[m - 1] > near_gap[m]; --m) {
                     std::swap(near[m - 1], near[m]);
                     std::swap(near_gap[m - 1], near_gap[m]);
