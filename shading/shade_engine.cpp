@@ -8,6 +8,11 @@
 #include "core/diag.h"
 #include "raster/pixel_buffer.h"
 
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#include <immintrin.h>
+#define Y32_FACE_WIDE 1
+#endif
+
 namespace shade {
 
 namespace {
@@ -104,7 +109,7 @@ constexpr int kChunk = 256;
 #pragma GCC push_options
 #pragma GCC optimize("no-trapping-math")
 #if defined(__x86_64__)
-#define Y32_CHUNK_CLONES __attribute__((target_clones("avx2", "default")))
+#define Y32_CHUNK_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 #endif
 #ifndef Y32_CHUNK_CLONES
@@ -224,6 +229,56 @@ Y32_CHUNK_CLONES void ChunkLevels(const ShadeJob &job, Chunk &c) {
 
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC pop_options
+#endif
+
+#ifdef Y32_FACE_WIDE
+// 64 face pixels at once where the processor has byte permutes across a
+// 64-byte register (AVX-512 VBMI): each channel's 256-byte table is four
+// registers, looked up with two two-register permutes and a blend on the
+// index's top bit; the three channels' results are then interleaved by
+// byte position. False, with nothing written, unless all 64 pixels are
+// selected and have zero relief slots.
+constexpr uint64_t ChannelBits(int offset, int channel) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 64; ++i)
+        if ((offset + i) % 3 == channel) bits |= uint64_t{1} << i;
+    return bits;
+}
+constexpr uint64_t kChannel1[3] = {ChannelBits(0, 1), ChannelBits(64, 1), ChannelBits(128, 1)};
+constexpr uint64_t kChannel2[3] = {ChannelBits(0, 2), ChannelBits(64, 2), ChannelBits(128, 2)};
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool FaceBlockWide(const uint8_t *select,
+                                                                          const uint8_t *slots, uint8_t *px,
+                                                                          const uint8_t (*face)[256]) {
+    const __m512i m = _mm512_loadu_si512(select);
+    if (_mm512_test_epi8_mask(m, m) != ~uint64_t{0}) return false;
+    __m512i any = _mm512_loadu_si512(slots);
+    for (int j = 1; j < 8; ++j) any = _mm512_or_si512(any, _mm512_loadu_si512(slots + 64 * j));
+    if (_mm512_test_epi64_mask(any, any) != 0) return false;
+    __m512i table[3][4];
+    for (int k = 0; k < 3; ++k)
+        for (int q = 0; q < 4; ++q) table[k][q] = _mm512_loadu_si512(face[k] + 64 * q);
+    for (int v = 0; v < 3; ++v) {
+        const __m512i b = _mm512_loadu_si512(px + 64 * v);
+        const __mmask64 high = _mm512_movepi8_mask(b);
+        __m512i r[3];
+        for (int k = 0; k < 3; ++k) {
+            const __m512i lo = _mm512_permutex2var_epi8(table[k][0], b, table[k][1]);
+            const __m512i hi = _mm512_permutex2var_epi8(table[k][2], b, table[k][3]);
+            r[k] = _mm512_mask_blend_epi8(high, lo, hi);
+        }
+        __m512i out = _mm512_mask_blend_epi8(kChannel1[v], r[0], r[1]);
+        out = _mm512_mask_blend_epi8(kChannel2[v], out, r[2]);
+        _mm512_storeu_si512(px + 64 * v, out);
+    }
+    return true;
+}
+
+bool HasFaceBlockWide() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+}
 #endif
 
 }  // namespace
@@ -351,6 +406,10 @@ void ShadeImage(const ShadeJob &job) {
                   bevel.kind == 1, bevel.no_mixing, bevel.invert, bevel.depth != 0};
     const bool mixing = cb.chamfer && !cb.no_mixing;
     const bool face_run = face_table && !job.raise;
+#ifdef Y32_FACE_WIDE
+    static const bool wide = HasFaceBlockWide();
+    const bool face_wide = face_run && wide;
+#endif
     Chunk chunk;
 
     Normals normals;
@@ -415,11 +474,23 @@ void ShadeImage(const ShadeJob &job) {
         uint8_t *px = row_px;
         const size_t row = static_cast<size_t>(y) * width;
         for (uint32_t x = 0; x < width; ++x, px += 3) {
+#ifdef Y32_FACE_WIDE
+            if (face_wide && x % 64 == 0 && x + 64 <= width &&
+                FaceBlockWide(job.select + row + x, vec_bytes + (row + x) * 8, px, face)) {
+                x += 63;
+                px += 189;
+                continue;
+            }
+#endif
             // Eight face pixels in a row, all selected, take the table in
             // one go: most of an image is such runs, and the per-pixel tests
             // cost more than the lookups.
             if (face_run && x + 8 <= width && x % 8 == 0) {
                 uint64_t selected, any = 0;
+                // The relief slots stream in at 8 bytes a pixel: ask for
+                // them early.
+                __builtin_prefetch(vec_bytes + (row + x) * 8 + 1024);
+                __builtin_prefetch(px + 384, 1);
                 std::memcpy(&selected, job.select + row + x, 8);
                 for (int j = 0; j < 8; ++j) {
                     uint64_t slot;
@@ -470,6 +541,10 @@ void ShadeImage(const ShadeJob &job) {
                     }
                     bool outside = false;
                     if (dist_bytes) {
+                        // Only bevel pixels read the distance map, too
+                        // sparsely for the hardware to stream it; the
+                        // bevel's pixels on the next row lie below these.
+                        __builtin_prefetch(dist_bytes + (row + width + x) * 4);
                         float dv;
                         std::memcpy(&dv, dist_bytes + (row + x) * 4, 4);
                         if (dv < 0.0f) {
