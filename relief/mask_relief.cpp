@@ -198,7 +198,8 @@ class RowIndex {
     Scratch<uint32_t> start_, items_;
 };
 
-constexpr uint32_t kRun = 8;   // pieces that share one box
+constexpr uint32_t kRun = 8;       // pieces that share one box, at most
+constexpr double kRunSpan = 6.0;   // pixels a run's box spans, at most
 constexpr int64_t kTile = 8;  // a tile of kTile x kTile pixels shares one list of runs
 
 // Whether a box bound surely exceeds a squared distance worked out through
@@ -524,7 +525,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     Scratch<Cluster> clusters;
     Scratch<uint32_t> near;  // the runs a tile has to look at
     Scratch<double> near_gap;
-    Scratch<uint32_t> by_x;
+    Scratch<uint32_t> by_x, wide;
     if (!sc.best_d2.Allocate(band_pixels, false) || !sc.best_id.Allocate(band_pixels, false) ||
         !best_piece.Allocate(band_pixels, false) ||
         (want_second && (!sc.first_x.Allocate(band_pixels, false) || !sc.first_y.Allocate(band_pixels, false) ||
@@ -555,21 +556,33 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
                 if (ok) ok = pieces.Push(Piece(a, b, id));
             });
         }
-        for (size_t k = 0; k < pieces.Size() && ok; k += kRun) {
+        // A run ends where the pieces stop joining up (the band's chords
+        // come from several parts of the outline) or its box would grow
+        // past kRunSpan, so that its box stays close to its pieces.
+        for (size_t k = 0; k < pieces.Size() && ok;) {
             Cluster cl(pieces[k]);
             cl.first = static_cast<uint32_t>(k);
-            cl.end = static_cast<uint32_t>(std::min(pieces.Size(), k + kRun));
-            for (uint32_t m = cl.first + 1; m < cl.end; ++m) cl.Grow(pieces[m]);
+            size_t m = k + 1;
+            for (; m < pieces.Size() && m < k + kRun; ++m) {
+                const Piece &prev = pieces[m - 1], &next = pieces[m];
+                if (next.ax != prev.bx || next.ay != prev.by) break;
+                Cluster grown = cl;
+                grown.Grow(next);
+                if (grown.hi_x - grown.lo_x > kRunSpan || grown.hi_y - grown.lo_y > kRunSpan) break;
+                cl = grown;
+            }
+            cl.end = static_cast<uint32_t>(m);
             cl.Close(pieces.Data());
             ok = clusters.Push(cl);
+            k = m;
         }
-        // The runs by their left edge, for the tiles' column ranges.
-        double widest = 0.0;
+        // The runs by their left edge, for the tiles' column ranges; the
+        // few wide ones (long pieces) apart, looked at by every tile.
         by_x.Clear();
-        for (size_t k = 0; k < clusters.Size() && ok; ++k) {
-            widest = std::fmax(widest, clusters[k].hi_x - clusters[k].lo_x);
-            ok = by_x.Push(static_cast<uint32_t>(k));
-        }
+        wide.Clear();
+        for (size_t k = 0; k < clusters.Size() && ok; ++k)
+            ok = clusters[k].hi_x - clusters[k].lo_x <= kRunSpan ? by_x.Push(static_cast<uint32_t>(k))
+                                                                 : wide.Push(static_cast<uint32_t>(k));
         if (!ok) return Fail(maps, Status::kNoMemory, unit);
         std::sort(by_x.Data(), by_x.Data() + by_x.Size(),
                   [&](uint32_t l, uint32_t r) { return clusters[l].lo_x < clusters[r].lo_x; });
@@ -583,7 +596,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             // and needs no run beyond that plus the second-vector margin.
             const double bx0 = tx + 0.5, bx1 = tx1 + 0.5, by0 = ty + 0.5, by1 = ty1 + 0.5;
             // Only runs within reach of the tile's columns can count.
-            const double from_x = bx0 - reach - 1.0 - widest, to_x = bx1 + reach + 1.0;
+            const double from_x = bx0 - reach - 1.0 - kRunSpan, to_x = bx1 + reach + 1.0;
             size_t lo = 0, hi = by_x.Size();
             while (lo < hi) {
                 const size_t mid = (lo + hi) / 2;
@@ -592,9 +605,11 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             }
             size_t stop = lo;
             while (stop < by_x.Size() && clusters[by_x[stop]].lo_x <= to_x) ++stop;
+            const size_t span = stop - lo, looked = span + wide.Size();
+            auto run_at = [&](size_t k) { return k < span ? by_x[lo + k] : wide[k - span]; };
             double upper = reach2;
-            for (size_t k = lo; k < stop; ++k) {
-                const Piece &p = pieces[clusters[by_x[k]].first];
+            for (size_t k = 0; k < looked; ++k) {
+                const Piece &p = pieces[clusters[run_at(k)].first];
                 const double x0 = std::fabs(p.ax - bx0), x1 = std::fabs(p.ax - bx1);
                 const double y0f = std::fabs(p.ay - by0), y1f = std::fabs(p.ay - by1);
                 const double fx = x0 > x1 ? x0 : x1, fy = y0f > y1f ? y0f : y1f;
@@ -608,10 +623,10 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
             // stops at the first run that lies surely beyond what it needs.
             near.Clear();
             near_gap.Clear();
-            for (size_t k = lo; k < stop && ok; ++k) {
-                const double g2 = clusters[by_x[k]].Gap2(bx0, bx1, by0, by1);
+            for (size_t k = 0; k < looked && ok; ++k) {
+                const double g2 = clusters[run_at(k)].Gap2(bx0, bx1, by0, by1);
                 if (SurelyBeyond(g2, lim2)) continue;
-                ok = near.Push(by_x[k]) && near_gap.Push(g2);
+                ok = near.Push(run_at(k)) && near_gap.Push(g2);
                 for (size_t m = near.Size() - 1; ok && m > 0 && near_gap[m - 1] > near_gap[m]; --m) {
                     std::swap(near[m - 1], near[m]);
                     std::swap(near_gap[m - 1], near_gap[m]);
