@@ -404,15 +404,6 @@ struct RunBuilder {
 
     RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
         : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s) {}
-    // First sub-scanline at or below y, clamped to [0, g_end] (see
-    // CrossedSubs).
-    int64_t Index(double y) const {
-        double v = y * subs - 0.5;
-        if (!(v > 0.0)) return 0;
-        if (v > static_cast<double>(g_end)) return g_end;
-        int64_t g = static_cast<int64_t>(v);
-        return static_cast<double>(g) < v ? g + 1 : g;
-    }
     // Ends the open run (call Finish at the end of a record).
     void Close() {
         if (!open) return;
@@ -434,31 +425,53 @@ struct RunBuilder {
         queue[queued++] = Raw{x0, y0, x1, y1};
         if (queued == kQueue) Drain();
     }
+    // The constants and the latest point's index as locals while the queue
+    // is worked off: as members they would be read again after every
+    // chord stored (a store of a double could change a double member).
+    struct Local {
+        double subs, g_end, max_x, eps2, right, inv_subs;
+        int64_t end;  // g_end
+        double last_y;
+        int64_t last_index;
+        // First sub-scanline at or below y, clamped to [0, g_end] (see
+        // CrossedSubs).
+        int64_t Index(double y) const {
+            double v = y * subs - 0.5;
+            if (!(v > 0.0)) return 0;
+            if (v > g_end) return end;
+            int64_t g = static_cast<int64_t>(v);
+            return static_cast<double>(g) < v ? g + 1 : g;
+        }
+    };
     void Drain() {
-        for (int32_t i = 0; i < queued; ++i) Add(queue[i].x0, queue[i].y0, queue[i].x1, queue[i].y1);
+        Local k{static_cast<double>(subs), static_cast<double>(g_end), max_x, eps2, right, inv_subs, g_end, last_y,
+                last_index};
+        for (int32_t i = 0; i < queued; ++i) Add(queue[i].x0, queue[i].y0, queue[i].x1, queue[i].y1, k);
+        last_y = k.last_y;
+        last_index = k.last_index;
         queued = 0;
     }
     void Finish() {
         Drain();
         Close();
     }
-    void Add(double x0, double y0, double x1, double y1) {
-        const int64_t i0 = y0 == last_y ? last_index : Index(y0), i1 = Index(y1);
-        last_y = y1;
-        last_index = i1;
+    void Add(double x0, double y0, double x1, double y1, Local &k) {
+        const int64_t i0 = y0 == k.last_y ? k.last_index : k.Index(y0), i1 = k.Index(y1);
+        k.last_y = y1;
+        k.last_index = i1;
         // Every point within max_x keeps |x0| + |dx| within three times it.
         // A chord starts on a point of the path (within max_x, as the
         // survey made it) or where the chord before it ended, so checking
         // the ends checks the starts as well; a run's first start is
         // checked anyway where the run begins.
-        if (!(std::fabs(x1) <= max_x)) reach_ok = false;
+        if (!(std::fabs(x1) <= k.max_x)) reach_ok = false;
         if (!ok || y0 == y1) return;
         const int32_t dir = y1 > y0 ? 1 : -1;
         const int64_t first = dir > 0 ? i0 : i1, last = dir > 0 ? i1 : i0;
         if (first >= last) return;  // crosses no sub-scanline: no part in any run
         bool joins = open && dir == run.dir && (dir > 0 ? first == run.g1 : last == run.g0);
         if (!joins) {
-            if (!(std::fabs(x0) <= max_x)) reach_ok = false;
+            if (!(std::fabs(x0) <= k.max_x)) reach_ok = false;
             Close();
             if (!ok) return;
             run = Edge{nullptr, 0.0, 0.0, 0.0, first, last, dir, static_cast<uint32_t>(chords.size), 0, nullptr, 0.0};
@@ -471,26 +484,26 @@ struct RunBuilder {
         const double xe = x0 + dx, lo = x0 < xe ? x0 : xe, hi = x0 < xe ? xe : x0;
         uint32_t px = kNoPixel, px2 = kNoPixel;
         int64_t split = last;
-        if (lo >= eps2 && hi <= right) {
+        if (lo >= k.eps2 && hi <= k.right) {
             const uint32_t p = static_cast<uint32_t>(lo);
-            if (lo - p >= eps2) {
-                if ((p + 1.0) - hi >= eps2) {
+            if (lo - p >= k.eps2) {
+                if ((p + 1.0) - hi >= k.eps2) {
                     px = px2 = p;
-                } else if (hi - (p + 1.0) >= eps2 && (p + 2.0) - hi >= eps2) {
+                } else if (hi - (p + 1.0) >= k.eps2 && (p + 2.0) - hi >= k.eps2) {
                     // Across one pixel border: find the sub-scanline where
                     // it passes it, and check the crossings either side.
                     const double border = p + 1.0;
                     // (A guess, checked below: divided by dx, not by the
                     // slope, so it need not wait for the slope's division.)
-                    const double at = (y0 + (border - x0) * dy / dx) * subs - 0.5;
+                    const double at = (y0 + (border - x0) * dy / dx) * k.subs - 0.5;
                     if (at > static_cast<double>(first) && at < static_cast<double>(last - 1)) {
                         int64_t g = static_cast<int64_t>(at);
                         g = static_cast<double>(g) < at ? g + 1 : g;  // first sub-scanline past the border
-                        const double before = x0 + ((static_cast<double>(g) - 0.5) * inv_subs - y0) * slope;
-                        const double after = x0 + ((static_cast<double>(g) + 0.5) * inv_subs - y0) * slope;
+                        const double before = x0 + ((static_cast<double>(g) - 0.5) * k.inv_subs - y0) * slope;
+                        const double after = x0 + ((static_cast<double>(g) + 0.5) * k.inv_subs - y0) * slope;
                         const bool rising = slope > 0;
                         const double near = rising ? before : after, far = rising ? after : before;
-                        if (border - near >= eps2 && far - border >= eps2) {
+                        if (border - near >= k.eps2 && far - border >= k.eps2) {
                             split = g;
                             px = rising ? p : p + 1;
                             px2 = rising ? p + 1 : p;
