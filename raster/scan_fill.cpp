@@ -1309,6 +1309,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     }
     size_t room = 0;
     int32_t counts[16];
+    double centre[16];  // sub-scanline centres within a row: SubY(g) = row + centre[g - row * subs]
+    for (int32_t k = 0; k < subs && k < 16; ++k) centre[k] = (k + 0.5) / subs;
 
     EstimatedRows est(EstimatedRows::Setup{subs, width, eps, w, spec.hard, spec.even_odd, blank, full_byte});
     const bool estimate = depth != 32 && build.reach_ok;
@@ -1401,21 +1403,24 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (c->g1 >= ge) {
                 // One chord for the whole row (every line, most curves'
                 // rows at small scales): its crossings are monotone in x,
-                // so the first and last bound them, and the sub-scanline
-                // centres step by an exact 1/subs (multiples of 1/32 far
-                // below 2^52), the same doubles SubY gives.
-                const double x0 = c->x0, y0 = c->y0, dx = c->dx, dy = c->dy, step = 1.0 / subs;
-                const int32_t dir = e->dir;
-                double y = SubY(gs, subs);
-                Crossing **at = slot + (gs - r0);
-                for (int64_t g = gs; g < ge; ++g, ++at, y += step) {
-                    x = x0 + (y - y0) * dx / dy;
-                    *(*at)++ = Crossing{x, dir};
-                }
-                if (track && ge > gs) {
-                    const double first = (*(at - (ge - gs)) - 1)->x;
-                    lo_x = first < x ? first : x;
-                    hi_x = first < x ? x : first;
+                // so the first and last bound them. The sub-scanline
+                // centres are the row plus the centres within a row (the
+                // sum is exact: multiples of 1/32 far below 2^52), the same
+                // doubles SubY gives. The crossings are worked out into an
+                // array first: the divisions do not depend on each other,
+                // and the compiler does them two at a time.
+                const double x0 = c->x0, y0 = c->y0, dx = c->dx, dy = c->dy, base = static_cast<double>(row);
+                const int32_t dir = e->dir, k0 = static_cast<int32_t>(gs - r0), k1 = static_cast<int32_t>(ge - r0);
+                double xs[16];
+                for (int32_t k = k0; k < k1; ++k) xs[k] = x0 + ((base + centre[k]) - y0) * dx / dy;
+                for (int32_t k = k0; k < k1; ++k) *slot[k]++ = Crossing{xs[k], dir};
+                if (k1 > k0) {
+                    x = xs[k1 - 1];
+                    if (track) {
+                        const double first = xs[k0];
+                        lo_x = first < x ? first : x;
+                        hi_x = first < x ? x : first;
+                    }
                 }
                 e->x = x;
                 e->cur = c;
