@@ -590,47 +590,21 @@ TEST_F(EditingCases, DuplicateDrawsCopiesWholeWhenTheyCarrySelectedNodes) {
 }
 
 
-TEST_F(EditingCases, AlignRedrawsWholeRecordsWithSelectedNodesAndPickedSegments) {
-    for (const bool node : {true, false}) {
-        KyPath *a = Rect(20, 20, 50, 40);
-        KyPath *b = Rect(70.4, 50.3, 90, 80);
-        LinkList({a, b});
-        ASSERT_EQ(KyPathAddPathGroup(&t_, a, "g", view_, nullptr), 1);
-        a->flags |= KPF_SELECTED;
-        b->flags |= KPF_SELECTED;
-        a->selNext = b;
-        b->selPrev = a;
-        KyPathAssignSelectedPath(t_, a);
-        Y32Rect r{};
-        if (node) {
-            testing_support::SelectPoint(a, 2);  // the head decides how the list is drawn
-        } else {
-            b->selPrev = a->selNext = nullptr;  // picking takes a record selected alone
-            a->flags &= ~KPF_SELECTED;
-            KyPathAssignSelectedPath(t_, b);
-            ASSERT_EQ(KyPathPickSegment(view_, b, 1, &r), 1);
-        }
-        ASSERT_TRUE(OverlayFresh());
-        ASSERT_EQ(KyPathAlign(0, 18020, t_, view_, &r), 1) << node;
-        EXPECT_TRUE(testing_support::TableInvariants(t_)) << node;
-        EXPECT_TRUE(OverlayFresh()) << (node ? "with a selected node" : "with a picked segment");
-    }
-}
-
-
 TEST_F(EditingCases, AlignRedrawsEveryRecordItMoves) {
     // A group of three and a lone path. A selected head moves its whole
     // group, unselected members too; a selected member alone moves nothing,
-    // and neither does distributing two.
+    // and neither does distributing two. Records are erased and drawn whole
+    // also when the selection's head has a selected node (which otherwise
+    // decides that only the segments at nodes are drawn), and a picked
+    // segment gets its highlight back.
+    enum Mark { kNone, kNode, kPicked };
     struct Case {
         std::vector<int> selected;
         int32_t mode;
         bool moves;
-    } const cases[] = {{{0, 3}, 18021, true},
-                       {{0, 2, 3}, 18022, true},
-                       {{0, 3}, 18017, true},
-                       {{1, 3}, 18020, false},
-                       {{0, 3}, 18024, false}};
+        Mark mark;
+    } const cases[] = {{{0, 3}, 18021, true, kNone},   {{0, 2, 3}, 18022, true, kNode}, {{0, 3}, 18017, true, kNone},
+                       {{1, 3}, 18020, false, kNone},  {{0, 3}, 18024, false, kNone},   {{3}, 18020, false, kPicked}};
     for (const Case &c : cases) {
         KyPath *r[] = {Rect(20, 20, 40, 40), Rect(45.5, 60, 70, 80), Circle(30, 90, 10), Rect(100, 10, 130, 30)};
         LinkList({r[0], r[1], r[2], r[3]});
@@ -645,17 +619,21 @@ TEST_F(EditingCases, AlignRedrawsEveryRecordItMoves) {
             prev = m;
         }
         KyPathAssignSelectedPath(t_, r[c.selected[0]]);
+        Y32Rect changed{};
+        if (c.mark == kNode) testing_support::SelectPoint(r[c.selected[0]], 2);
+        if (c.mark == kPicked) {
+            ASSERT_EQ(KyPathPickSegment(view_, r[c.selected[0]], 1, &changed), 1);
+        }
         ASSERT_TRUE(testing_support::TableInvariants(t_));
         ASSERT_TRUE(OverlayFresh());
         const PathPoint member_before = path::Points(r[2])[0];
-        Y32Rect changed{};
         ASSERT_EQ(KyPathAlign(0, c.mode, t_, view_, &changed), 1);
         const PathPoint member_after = path::Points(r[2])[0];
         EXPECT_EQ(+member_before.x != +member_after.x || +member_before.y != +member_after.y, c.moves)
             << "mode " << c.mode << ": the member moves with its head";
         EXPECT_TRUE(testing_support::TableInvariants(t_));
         EXPECT_TRUE(OverlayFresh()) << "mode " << c.mode;
-        // The changed rectangle covers where the member was and is.
+        // The changed rectangle reaches the member where it now lies.
         if (c.moves) {
             const int32_t wx = view::FixedToWindowX(view_, member_after.x), wy = view::FixedToWindowY(view_, member_after.y);
             EXPECT_TRUE(wx >= changed.left && wx < changed.right && wy >= changed.top && wy < changed.bottom)
