@@ -225,6 +225,9 @@ class RandomEditing : public testing_support::PathTest {
                     more->prev = tail;
                     tail = more;
                 }
+                // Sometimes one compound path, of which only the head is
+                // selected.
+                if (Chance(30)) PathGroupToEnd(head);
                 if (Chance(50)) head->flags |= KPF_SELECTED;
                 const std::string name = "g" + std::to_string(step_);
                 if (KyPathAddPathGroup(&t_, head, name.c_str(), view_, &r)) {
