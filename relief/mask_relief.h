@@ -27,10 +27,15 @@
 //    arrowhead relief and not written here.
 //
 // Stage 2, the mask distance builder, measures every pixel within the
-// reach R = W + 1 (+ the shift) of a chord to its nearest chord, exactly:
-// each chord (cut into pieces no longer than R) visits the pixels of its
-// box grown by R and keeps, per pixel, the nearest chord found. Cost
-// O(outline length x R) rather than O(pixels x outline). It then writes
+// reach R = W + 1 (+ the shift) of a chord to its nearest chord, exactly
+// (chords cut into pieces no longer than R; equal distances go to the
+// lower chord number). Pixels are taken in tiles of 8 x 8; the pieces near
+// a band of rows in runs of up to eight joined pieces with a box and a
+// bounding segment. A tile keeps the runs that can come within its
+// pixels' nearest distance plus the second-vector margin, and each pixel
+// opens only the runs that can still beat what it holds, starting from
+// its neighbour's nearest piece, so the cost follows the pixels within
+// reach rather than the outline length x R^2. It then writes
 // the maps: +d^2 inside, -d^2 outside, 300 inside with nothing in reach;
 // the vector to the nearest point; in the integer layout a second vector,
 // the nearest chord whose direction differs from the first by more than
