@@ -414,7 +414,7 @@ TEST_F(PathToBufTest, EveryAllocationFailureLeavesNothingBehind) {
                 ++failed;
                 continue;
             }
-            // Scratch failures cost the group its pixels, not its buffer.
+            // A call either fails whole or hands out every group's buffer.
             EXPECT_EQ(n, 22);
             ++full;
             for (int k = 0; k < n; ++k) KyPathBufFree(bufs[k]);
