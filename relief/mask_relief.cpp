@@ -258,10 +258,10 @@ struct Cluster {
         return qx * qx + qy * qy;
     }
     // Whether every piece of the run surely lies farther from (x, y) than
-    // the distance whose square is d2.
-    bool SurelyFarther(double x, double y, double d2) const {
+    // the distance d (d2 its square, as the caller keeps both).
+    bool SurelyFarther(double x, double y, double d2, double d) const {
         if (SurelyBeyond(Gap2(x, x, y, y), d2)) return true;
-        const double reach = std::sqrt(d2) + dev;
+        const double reach = d + dev;
         return SurelyBeyond(Spine2(x, y), reach * reach);
     }
     void Grow(const Piece &p) {
@@ -646,6 +646,9 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
                     const double px = c + 0.5;
                     double bd2 = std::numeric_limits<double>::infinity();
                     int32_t bid = -1, bpiece = -1;
+                    // What a run must come within (nothing beyond the
+                    // reach counts), and its root once asked for.
+                    double need = reach2, root = reach;
                     auto consider = [&](uint32_t m) {
                         const Piece &p = pieces[m];
                         double vx, vy;
@@ -655,6 +658,8 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
                             bd2 = d2;
                             bid = p.id;
                             bpiece = static_cast<int32_t>(m);
+                            need = d2;
+                            root = -1.0;
                         }
                     };
                     // The left neighbour's nearest piece first: it is
@@ -663,11 +668,10 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
                     if (c > tx && best_piece[j - 1] >= 0) consider(static_cast<uint32_t>(best_piece[j - 1]));
                     else if (r > ty && best_piece[j - w] >= 0) consider(static_cast<uint32_t>(best_piece[j - w]));
                     for (size_t k = 0; k < near.Size(); ++k) {
-                        // Nothing beyond the reach counts.
-                        const double need = bd2 < reach2 ? bd2 : reach2;
                         if (SurelyBeyond(near_gap[k], need)) break;
                         const Cluster &cl = clusters[near[k]];
-                        if (cl.SurelyFarther(px, py, need)) continue;
+                        if (root < 0.0) root = std::sqrt(need);
+                        if (cl.SurelyFarther(px, py, need, root)) continue;
                         for (uint32_t m = cl.first; m < cl.end; ++m) consider(m);
                     }
                     sc.best_d2[j] = bd2;
@@ -714,7 +718,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
                     for (size_t k = 0; k < near.Size(); ++k) {
                         if (SurelyBeyond(near_gap[k], near_enough)) break;
                         const Cluster &cl = clusters[near[k]];
-                        if (cl.SurelyFarther(p.x, py, near_enough)) continue;
+                        if (cl.SurelyFarther(p.x, py, near_enough, limit)) continue;
                         const double g2 = cl.Gap2(p.x, p.x, py, py);
                         if (cone && g2 >= 1e-6 && within_cone(cl.lo_x - p.x, cl.lo_y - py) &&
                             within_cone(cl.hi_x - p.x, cl.lo_y - py) && within_cone(cl.lo_x - p.x, cl.hi_y - py) &&
