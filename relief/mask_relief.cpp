@@ -665,8 +665,8 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
                     // The left neighbour's nearest piece first: it is
                     // nearly always this pixel's too, and its distance
                     // rules out most runs at once.
-                    if (c > tx && best_piece[j - 1] >= 0) consider(static_cast<uint32_t>(best_piece[j - 1]));
-                    else if (r > ty && best_piece[j - w] >= 0) consider(static_cast<uint32_t>(best_piece[j - w]));
+                    if (c > 0 && best_piece[j - 1] >= 0) consider(static_cast<uint32_t>(best_piece[j - 1]));
+                    else if (r > y0 && best_piece[j - w] >= 0) consider(static_cast<uint32_t>(best_piece[j - w]));
                     for (size_t k = 0; k < near.Size(); ++k) {
                         if (SurelyBeyond(near_gap[k], need)) break;
                         const Cluster &cl = clusters[near[k]];
