@@ -99,8 +99,8 @@ Lit LightNormal(const ShadeJob &job, const PixelLight *lights, Vec3 n, double fl
 constexpr int kChunk = 128;
 
 // The chunk stages are plain loops the compiler vectorises; on x86-64 they
-// are built twice, for AVX2 and for the baseline, and the loader picks one
-// for the processor. Vector and scalar instructions round alike (and no
+// are built for AVX-512, for AVX2 and for the baseline, and the loader
+// picks one for the processor. Vector and scalar instructions round alike (and no
 // multiply-add is fused: -ffp-contract=off), so both give the same bytes.
 // Vectorising needs square roots that leave errno alone (the file is built
 // with -fno-math-errno) and arithmetic the compiler may evaluate on both
@@ -376,11 +376,11 @@ void ShadeImage(const ShadeJob &job) {
     // Pixels without a relief vector (a zero slot: no first and no second
     // vector) lie on the flat face whatever their distance, and there each
     // channel's result depends on that channel's byte alone. Most of an
-    // image is such face, so without a spotlight, a second mask, a bump map
-    // or a highlight buffer (which vary per pixel) the face is shaded once
-    // per byte value into a table, through the same code, and looked up.
-    // Profiling put four fifths of the time in building a normal for
-    // pixels that turn out flat.
+    // image is such face, so without a spotlight, a second mask or a bump
+    // map (which vary per pixel) the face is shaded once per byte value into
+    // a table, through the same code, and looked up; a highlight buffer is
+    // raised by the same amount at every face pixel. Profiling put four
+    // fifths of the time in building a normal for pixels that turn out flat.
     const bool face_table = !any_spot && !job.surface.mask2 && !job.surface.bump;
     uint8_t face[3][256];
     int face_raise = 0;
