@@ -220,7 +220,8 @@ struct Piece {
     double Dist2(int64_t r, int64_t c, double *vx, double *vy) const {
         const double ry = r + 0.5 - ay, rx = c + 0.5 - ax;
         double t = (rx * dx + ry * dy) * inv;
-        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+        t = t < 0.0 ? 0.0 : t;
+        t = t > 1.0 ? 1.0 : t;
         *vx = t * dx - rx;
         *vy = t * dy - ry;
         return *vx * *vx + *vy * *vy;
@@ -253,7 +254,8 @@ struct Cluster {
     double Spine2(double x, double y) const {
         const double rx = x - sx, ry = y - sy;
         double t = (rx * sdx + ry * sdy) * sinv;
-        t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+        t = t < 0.0 ? 0.0 : t;
+        t = t > 1.0 ? 1.0 : t;
         const double qx = t * sdx - rx, qy = t * sdy - ry;
         return qx * qx + qy * qy;
     }
@@ -274,8 +276,14 @@ struct Cluster {
     // lower bound of the squared distance from any point there to any
     // piece of the run.
     double Gap2(double x0, double x1, double y0, double y1) const {
-        const double gx = x1 < lo_x ? lo_x - x1 : (x0 > hi_x ? x0 - hi_x : 0.0);
-        const double gy = y1 < lo_y ? lo_y - y1 : (y0 > hi_y ? y0 - hi_y : 0.0);
+        // At most one of the two differences per axis is positive; taken
+        // as maxima so that the test does not branch.
+        double gx = lo_x - x1, gy = lo_y - y1;
+        const double gx2 = x0 - hi_x, gy2 = y0 - hi_y;
+        gx = gx > gx2 ? gx : gx2;
+        gy = gy > gy2 ? gy : gy2;
+        gx = gx > 0.0 ? gx : 0.0;
+        gy = gy > 0.0 ? gy : 0.0;
         return gx * gx + gy * gy;
     }
 };
