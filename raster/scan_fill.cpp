@@ -317,26 +317,6 @@ struct RowAccumulator {
     }
 };
 
-// Sets n bytes to v. Runs between the edges of a row are mostly short: a
-// few word stores, overlapping at the end, cost less than a call to memset
-// (around which every double in use is saved and reloaded).
-inline void FillBytes(uint8_t *p, uint8_t v, size_t n) {
-    if (n >= 64) {
-        std::memset(p, v, n);
-        return;
-    }
-    const uint64_t pattern = 0x0101010101010101ull * v;
-    if (n >= 8) {
-        for (size_t i = 0; i + 8 < n; i += 8) std::memcpy(p + i, &pattern, 8);
-        std::memcpy(p + n - 8, &pattern, 8);
-    } else if (n >= 4) {
-        std::memcpy(p, &pattern, 4);
-        std::memcpy(p + n - 4, &pattern, 4);
-    } else {
-        for (size_t i = 0; i < n; ++i) p[i] = v;
-    }
-}
-
 inline int32_t ToByte(double v, double w, bool hard) {
     if (hard) {
         int32_t t = static_cast<int32_t>(v * w - 1.0);
@@ -1130,7 +1110,7 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
     int32_t covered = 0;
     uint32_t done = 0, open_lo = 1, open_hi = 0;  // open cells: [open_lo, open_hi], empty when lo > hi
     auto fill = [&](uint32_t to) {  // [done, to)
-        if (to > done && (covered != 0 || blank)) FillBytes(line + done, covered ? full_byte[covered] : 0, to - done);
+        if (to > done && (covered != 0 || blank)) std::memset(line + done, covered ? full_byte[covered] : 0, to - done);
     };
     for (size_t o = 0; o <= n_edges; ++o) {
         const Box *b = o < n_edges ? &boxes[by_first[o]] : nullptr;
@@ -1403,21 +1383,40 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (c->g1 >= ge) {
                 // One chord for the whole row (every line, most curves'
                 // rows at small scales): its crossings are monotone in x,
-                // so the first and last bound them. The sub-scanline
-                // centres are the row plus the centres within a row (the
-                // sum is exact: multiples of 1/32 far below 2^52), the same
-                // doubles SubY gives. The crossings are worked out into an
-                // array first: the divisions do not depend on each other,
-                // and the compiler does them two at a time.
-                const double x0 = c->x0, y0 = c->y0, dx = c->dx, dy = c->dy, base = static_cast<double>(row);
-                const int32_t dir = e->dir, k0 = static_cast<int32_t>(gs - r0), k1 = static_cast<int32_t>(ge - r0);
-                double xs[16];
-                for (int32_t k = k0; k < k1; ++k) xs[k] = x0 + ((base + centre[k]) - y0) * dx / dy;
-                for (int32_t k = k0; k < k1; ++k) *slot[k]++ = Crossing{xs[k], dir};
-                if (k1 > k0) {
-                    x = xs[k1 - 1];
-                    if (track) {
-                        const double first = xs[k0];
+                // so the first and last bound them.
+                const double x0 = c->x0, y0 = c->y0, dx = c->dx, dy = c->dy;
+                const int32_t dir = e->dir;
+                if (subs == 16) {
+                    // The sub-scanline centres are the row plus the centres
+                    // within a row (the sum is exact: multiples of 1/32 far
+                    // below 2^52), the same doubles SubY gives. The
+                    // crossings go into an array first, a loop the compiler
+                    // vectorises (the divisions are independent).
+                    const double base = static_cast<double>(row);
+                    const int32_t k0 = static_cast<int32_t>(gs - r0), k1 = static_cast<int32_t>(ge - r0);
+                    double xs[16];
+                    for (int32_t k = k0; k < k1; ++k) xs[k] = x0 + ((base + centre[k]) - y0) * dx / dy;
+                    for (int32_t k = k0; k < k1; ++k) *slot[k]++ = Crossing{xs[k], dir};
+                    if (k1 > k0) {
+                        x = xs[k1 - 1];
+                        if (track) {
+                            const double first = xs[k0];
+                            lo_x = first < x ? first : x;
+                            hi_x = first < x ? x : first;
+                        }
+                    }
+                } else {
+                    // Fewer sub-scanlines: one at a time, the centres stepping
+                    // by an exact 1/subs (the same doubles SubY gives).
+                    const double step = 1.0 / subs;
+                    double y = SubY(gs, subs);
+                    Crossing **at = slot + (gs - r0);
+                    for (int64_t g = gs; g < ge; ++g, ++at, y += step) {
+                        x = x0 + (y - y0) * dx / dy;
+                        *(*at)++ = Crossing{x, dir};
+                    }
+                    if (track && ge > gs) {
+                        const double first = (*(at - (ge - gs)) - 1)->x;
                         lo_x = first < x ? first : x;
                         hi_x = first < x ? x : first;
                     }
