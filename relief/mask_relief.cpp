@@ -290,7 +290,7 @@ struct Cluster {
 
 // The per-pixel scratch of one band.
 struct BandScratch {
-    Scratch<double> best_d2, second_d2, first_x, first_y, near_enough;
+    Scratch<double> best_d2, second_d2, first_x, first_y;
     Scratch<int32_t> best_id, second_id;
 };
 
@@ -537,8 +537,7 @@ Status MaskDistanceBuild(MapSet &maps, const MaskStage &stage, double width, dou
     if (!sc.best_d2.Allocate(band_pixels, false) || !sc.best_id.Allocate(band_pixels, false) ||
         !best_piece.Allocate(band_pixels, false) ||
         (want_second && (!sc.first_x.Allocate(band_pixels, false) || !sc.first_y.Allocate(band_pixels, false) ||
-                         !sc.second_d2.Allocate(band_pixels, false) || !sc.second_id.Allocate(band_pixels, false) ||
-                         !sc.near_enough.Allocate(band_pixels, false))))
+                         !sc.second_d2.Allocate(band_pixels, false) || !sc.second_id.Allocate(band_pixels, false))))
         return Fail(maps, Status::kNoMemory, unit);
 
     for (uint32_t band = 0; band < bands; ++band) {
