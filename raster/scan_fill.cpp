@@ -87,11 +87,27 @@
 //    the allocation and then set twice (24.8M -> 20.9M, 1.6 -> 1.25 ms).
 //    Shorter spans keep the byte stores: counting them made the even-odd
 //    star slower (the sweep over the row costs more than they save).
-// Where the time goes now (circle at 256, 1000 chords for 246 rows): the
-// flattener and building chords about 30%, the rows' edge and part loops
-// about 45%, writing the pixels (certifying each touched one) about 20%.
-// Cairo flattens the same circle to a few dozen segments; at 60000 the
-// walk makes a chord per 0.7 pixel of arc, and every chord is a line the
+//  - Kept (circle of 4 cubics at 256, where per-chord and per-row work is
+//    all there is; allocation, arrays and clearing are under 5%): a chord
+//    in known pixels summed as one or two pieces by one test (646K ->
+//    607K instructions per fill); rows with two edges from top to bottom
+//    skip the role table (607K -> 562K); a cell's error bound as a count of
+//    terms times one unit; the chord builder's constants in locals (as
+//    members they were reloaded after every chord stored). About 13% less
+//    time in all.
+//  - Rejected: every division of the chord queue done first (5-8% slower:
+//    a second division per chord costs more than the latency it hides); a
+//    branch-free row writer (more instructions, no faster); word stores for
+//    short runs instead of memset (star at 2048 and scene A 3-8% slower).
+//  - Times moved by up to 25% with code layout alone (scene B's exact rows
+//    after the row routine was split, instructions unchanged): compare a
+//    change against the filler before it on every scene, not one case.
+// Where the time goes now (circle at 256, about 2000 chords for 246 rows,
+// perf): building chords about 31% (the border split of a chord crossing
+// one pixel border waits on its division), the two edges' loops 25%,
+// writing the pixels (certifying each touched one) 25%, the flattener 5%.
+// Cairo flattens the same circle to a few dozen segments and executes
+// 480K instructions against our 543K; every chord here is a line the
 // reference intersects on its own.
 #include <algorithm>
 #include <cmath>
