@@ -794,9 +794,9 @@ Status ObjectBuild(MapSet &maps, KyPath *object, double width, Progress &progres
     constexpr int32_t kUnit = diag::kUnitRelief21;
     // The object filled with the winding rule, anti-aliased, straight into
     // the map's frame: the pixels KyPathToBuf would give it in its own
-    // rectangle, already where they lie in the map, and a failure of the
-    // filler's memory is seen (KyPathToBuf would hand back a partly
-    // filled mask as if nothing had happened).
+    // rectangle, already where they lie in the map, with no buffer of its
+    // own to make and copy, and a failure of the filler's memory reported
+    // from this unit.
     MaskInput in;
     in.path = object;
     in.width = width;
