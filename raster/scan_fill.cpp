@@ -663,6 +663,8 @@ class EstimatedRows {
     bool Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out);
     bool AccumulatePair(Edge *const *active, int64_t r0);
     bool Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line);
+    bool WritePair(Edge *const *active, uint8_t *line);
+    inline bool Cells(uint32_t from, uint32_t stop, int32_t &covered, uint8_t *line);
 
     const Setup s_;
     const double dwidth_, eps2_, inv_subs_;
@@ -914,7 +916,8 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     // ends): one opens the span and the other closes it, under either rule.
     const int64_t r1 = r0 + s_.subs;
     if (n_edges == 2 && active[0]->g0 <= r0 && active[1]->g0 <= r0 && active[0]->g1 >= r1 && active[1]->g1 >= r1)
-        return AccumulatePair(active, r0) && Write(active, 2, true, line);
+        return AccumulatePair(active, r0) &&
+               (boxes_.data[0].last < boxes_.data[1].first ? WritePair(active, line) : Write(active, 2, true, line));
     bool sorted = true;
     return Accumulate(active, n_edges, r0, &sorted) && Write(active, n_edges, sorted, line);
 }
@@ -1101,8 +1104,79 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
     return true;
 }
 
+// Cells [from, stop) written into the row, covered carried along; false
+// when a byte is in doubt.
+inline bool EstimatedRows::Cells(uint32_t from, uint32_t stop, int32_t &covered_io, uint8_t *line) {
+    // Locals: the byte stores to the row could alias the members.
+    const double w = s_.w, max_cover = s_.subs * (1 + 1.0 / 1024);
+    const bool hard = s_.hard, blank = s_.blank;
+    Cell *const cells = cells_;
+    int32_t covered = covered_io;
+    for (uint32_t px = from; px < stop; ++px) {
+        const Cell c = cells[px];
+        cells[px] = Cell{};
+        covered += c.count;
+        const double v = static_cast<double>(c.units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
+        int32_t byte;
+        if (c.err == 0.0 && px >= kExactFrom) {
+            byte = v != 0.0 ? ToByte(v, w, hard) : (blank ? 0 : -1);
+        } else {
+            double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+            double lo = v - bound, hi = v + bound;
+            if (!(lo > 0)) {
+                // "Not written" and "0" differ on a buffer in use.
+                if (!blank) return false;
+                lo = 0;
+            }
+            // No pixel is covered more than once per sub-scanline (the
+            // reference's sums can round a hair above): the byte only rises
+            // up to there, while a hard mask's byte would wrap round past
+            // 257/256.
+            if (hi > max_cover) hi = max_cover;
+            if (hard) {
+                byte = Effective(hi, w, hard);
+                if (Effective(lo, w, hard) != byte) return false;
+            } else {
+                // ToByte at both ends (a truncation each; at lo = 0 it
+                // gives 0, as "not written" does).
+                const int32_t top = static_cast<int32_t>(hi * w - 0.98);
+                if (static_cast<int32_t>(lo * w - 0.98) != top && top > 0) return false;
+                byte = top < 0 ? 0 : (top > 255 ? 255 : top);
+            }
+        }
+        if (byte >= 0) line[px] = static_cast<uint8_t>(byte);
+    }
+    covered_io = covered;
+    return true;
+}
+
+// Two edges whose touched pixels do not overlap, the first left of the
+// second (the usual row of a convex shape): the row is five pieces in a
+// known order, without the general walk over the open cells.
+bool EstimatedRows::WritePair(Edge *const *active, uint8_t *line) {
+    const Box &a = boxes_.data[0], &b = boxes_.data[1];
+    const uint32_t width = s_.width;
+    const bool blank = s_.blank;
+    if (!blank) std::memcpy(saved_, line, width);
+    int32_t covered = 0;
+    if (blank && a.first > 0) std::memset(line, 0, a.first);
+    if (!Cells(a.first, a.last + 1, covered, line)) goto undecided;
+    if (b.first > a.last + 1 && (covered != 0 || blank))
+        std::memset(line + a.last + 1, covered ? s_.full_byte[covered] : 0, b.first - (a.last + 1));
+    if (!Cells(b.first, b.last + 1, covered, line)) goto undecided;
+    if (width > b.last + 1 && (covered != 0 || blank))
+        std::memset(line + b.last + 1, covered ? s_.full_byte[covered] : 0, width - (b.last + 1));
+    for (size_t i = 0; i < 2; ++i) {
+        active[i]->cur = active[i]->next;
+        active[i]->x = active[i]->next_x;
+    }
+    return true;
+undecided:
+    Abandon(2, true);
+    return false;
+}
+
 bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line) {
-    const int32_t subs = s_.subs;
     const Box *const boxes = boxes_.data;
     // Edges in order of their first pixel: every pixel left of the next
     // edge's first one is final. Between the open cells (those an edge may
@@ -1120,9 +1194,6 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
     const bool blank = s_.blank;
     if (!blank) std::memcpy(saved_, line, s_.width);
     const uint8_t *const full_byte = s_.full_byte;
-    const double w = s_.w, max_cover = subs * (1 + 1.0 / 1024);
-    const bool hard = s_.hard;
-    Cell *const cells = cells_;
     int32_t covered = 0;
     uint32_t done = 0, open_lo = 1, open_hi = 0;  // open cells: [open_lo, open_hi], empty when lo > hi
     auto fill = [&](uint32_t to) {  // [done, to)
@@ -1135,41 +1206,7 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
             if (open_lo <= open_hi && open_lo < end) {
                 fill(open_lo);
                 const uint32_t stop = open_hi < end ? open_hi + 1 : end;
-                for (uint32_t px = open_lo; px < stop; ++px) {
-                    const Cell c = cells[px];
-                    cells[px] = Cell{};
-                    covered += c.count;
-                    const double v =
-                        static_cast<double>(c.units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
-                    int32_t byte;
-                    if (c.err == 0.0 && px >= kExactFrom) {
-                        byte = v != 0.0 ? ToByte(v, w, hard) : (blank ? 0 : -1);
-                    } else {
-                        double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
-                        double lo = v - bound, hi = v + bound;
-                        if (!(lo > 0)) {
-                            // "Not written" and "0" differ on a buffer in use.
-                            if (!blank) goto undecided;
-                            lo = 0;
-                        }
-                        // No pixel is covered more than once per sub-scanline
-                        // (the reference's sums can round a hair above): the
-                        // byte only rises up to there, while a hard mask's
-                        // byte would wrap round past 257/256.
-                        if (hi > max_cover) hi = max_cover;
-                        if (hard) {
-                            byte = Effective(hi, w, hard);
-                            if (Effective(lo, w, hard) != byte) goto undecided;
-                        } else {
-                            // ToByte at both ends (a truncation each; at
-                            // lo = 0 it gives 0, as "not written" does).
-                            const int32_t top = static_cast<int32_t>(hi * w - 0.98);
-                            if (static_cast<int32_t>(lo * w - 0.98) != top && top > 0) goto undecided;
-                            byte = top < 0 ? 0 : (top > 255 ? 255 : top);
-                        }
-                    }
-                    if (byte >= 0) line[px] = static_cast<uint8_t>(byte);
-                }
+                if (!Cells(open_lo, stop, covered, line)) goto undecided;
                 done = stop;
                 open_lo = stop;
             }
