@@ -440,6 +440,13 @@ struct RunBuilder {
         }
     };
     void Drain() {
+        // Room for the whole queue first, so storing a chord needs no test.
+        const size_t need = chords.size + static_cast<size_t>(queued);
+        if (need > chords.room && !chords.Reserve(need > 2 * chords.room ? need : 2 * chords.room)) ok = false;
+        if (!ok) {
+            queued = 0;
+            return;
+        }
         Local k{static_cast<double>(subs), static_cast<double>(g_end), max_x, eps2, right, inv_subs, g_end, last_y,
                 last_index};
         for (int32_t i = 0; i < queued; ++i) Add(queue[i].x0, queue[i].y0, queue[i].x1, queue[i].y1, k);
@@ -508,7 +515,7 @@ struct RunBuilder {
                 }
             }
         }
-        ok = chords.Push(Chord{x0, y0, dx, dy, slope, last, split, px, px2});
+        chords.data[chords.size++] = Chord{x0, y0, dx, dy, slope, last, split, px, px2};
     }
 };
 
