@@ -23,6 +23,7 @@
 #include "shapes/curve_draw.h"
 #include "shapes/curve_fit.h"
 #include "y32path/core.h"
+#include "y32path/display.h"
 #include "y32path/shapes.h"
 
 using vec::Vec2;
@@ -93,11 +94,14 @@ Vec2 ToImage(const CoordStruct *view, POINT w) {
 bool UsableView(const CoordStruct *view) { return view && view->zoom != 0.0; }
 
 // The selection the new figure replaces: every record of the group is
-// deselected and the group has no selected path.
-void ClearTableSelection(PathTable *table) {
+// deselected and the group has no selected path. With a window to draw on
+// the selected records' node squares are erased first, as the pen tool
+// does; left there they would stay on screen until the next repaint, and
+// the next XOR drawing over them would show them again.
+void ClearTableSelection(HDC hdc, PathTable *table, const CoordStruct *view) {
     PathGroup *g = table::CurrentGroup(table);
     if (!g || !g->firstSelected) return;
-    PathClearSelection(g->firstSelected);
+    KyPathDeSelectAll(hdc, g->first ? g->first : g->firstSelected, const_cast<CoordStruct *>(view), 1);
     KyPathAssignSelectedPath(table, nullptr);
 }
 
@@ -111,7 +115,7 @@ void Attach(PathTable *table, KyPath *p) {
         KyPathDeletePtr(p, 0);
         return;
     }
-    ClearTableSelection(table);
+    ClearTableSelection(nullptr, table, nullptr);
     p->flags |= KPF_SELECTED;
     if (g->first) {
         KyPath *last = PathLast(g->first);
@@ -201,7 +205,7 @@ int32_t SmoothButtonDown(HDC hdc, PathTable *table, const CoordStruct *view, POI
         // A figure needs a table to end up in.
         if (!table::CurrentGroup(table)) return 0;
         g_smooth.button_down = true;
-        ClearTableSelection(table);
+        ClearTableSelection(hdc, table, view);
         g_smooth.first_click = w;
         c.Append(CBez::kClamp);
         c.Edit(g_smooth.type, 0, ToImage(view, w), 2, true);
@@ -368,7 +372,7 @@ int32_t KyPathDrawFreehandBezier(HDC hdc, PathTable *table, CoordStruct *view, u
             if (f.count == 0) {
                 KyPathInit();
                 if (!table::CurrentGroup(table) || !UsableView(view)) return 0;
-                ClearTableSelection(table);
+                ClearTableSelection(hdc, table, view);
                 f.pts[0] = w;
                 f.drawn[0] = false;
                 f.count = 1;

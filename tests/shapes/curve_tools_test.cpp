@@ -9,6 +9,8 @@
 #include "platform/alloc_fail.h"
 #include "shapes/curve_tools.h"
 #include "support/path_fixture.h"
+#include "y32path/display.h"
+#include "y32path/view.h"
 
 namespace {
 
@@ -32,22 +34,22 @@ class CurveToolTest : public PathTest {
         hdc = y32CreateMemoryDC(240, 200, 32);
         ASSERT_NE(hdc, nullptr);
         ASSERT_EQ(KyPathNew(&table), 1);
-        view.right = 240;
-        view.bottom = 200;
-        view.zoom = 2.0;
+        // A view with an overlay, so that node squares are drawn.
+        ASSERT_EQ(KyPathCoordStruct(0, 0, 240, 200, 0, 0, 2.0, table, &view), 1);
     }
     void TearDown() override {
         y32SetKeyStateHook(nullptr, nullptr);
         y32DeleteMemoryDC(hdc);
+        KyPathDeleteCoordStruct(view);
         KyPathTblDelete(table);
         curvetools::ResetForTesting();
         PathTest::TearDown();
     }
     int32_t Smooth(uint32_t msg, int32_t x, int32_t y, int32_t mode, uint32_t key = 0) {
-        return KyPathDrawSmoothBezier(hdc, table, &view, msg, key, x, y, 0, 0, mode);
+        return KyPathDrawSmoothBezier(hdc, table, view, msg, key, x, y, 0, 0, mode);
     }
     int32_t Freehand(uint32_t msg, int32_t x, int32_t y, int32_t mode, uint32_t key = 0) {
-        return KyPathDrawFreehandBezier(hdc, table, &view, msg, key, x, y, 0, 0, mode);
+        return KyPathDrawFreehandBezier(hdc, table, view, msg, key, x, y, 0, 0, mode);
     }
     // Move there and click; the result of the button-up.
     int32_t Click(int32_t x, int32_t y, int32_t mode) {
@@ -82,7 +84,7 @@ class CurveToolTest : public PathTest {
 
     HDC hdc = nullptr;
     PathTable *table = nullptr;
-    CoordStruct view{};
+    CoordStruct *view = nullptr;
 };
 
 TEST_F(CurveToolTest, SmoothnessSettings) {
@@ -120,17 +122,21 @@ TEST_F(CurveToolTest, SmoothToolDrawsOpenFiguresIntoTheTable) {
     EXPECT_EQ(log.lines()[1], "- CBez: append segment, nCtrls=4, BC=clamp.\n");
     // A range drawn twice is gone again, nodes and all.
     CBez copy = Curve(p);
-    copy.Draw(hdc, &view, -5, 99, true);
+    copy.Draw(hdc, view, -5, 99, true);
     EXPECT_TRUE(Lit(100, 20));
-    copy.Draw(hdc, &view, -5, 99, true);
+    copy.Draw(hdc, view, -5, 99, true);
     EXPECT_TRUE(WindowClean());
     EXPECT_EQ(log.lines().back(), "- CBez: empty.\n");
 
-    // The next figure deselects the first and is linked after it.
+    // The next figure deselects the first, erasing the node squares the
+    // host showed for it, and is linked after it.
+    KyPathDrawNodes(hdc, p, view);
+    ASSERT_FALSE(WindowClean());
     Click(20, 150, 1);
     EXPECT_EQ(p->flags & KPF_SELECTED, 0u);
     EXPECT_EQ(Group()->firstSelected, nullptr);
     EXPECT_EQ(DoubleClick(100, 150, 1), 1);
+    EXPECT_TRUE(WindowClean());
     ASSERT_NE(p->next, nullptr);
     EXPECT_EQ(p->next->prev, p);
     EXPECT_EQ(Group()->firstSelected, p->next);
@@ -220,21 +226,22 @@ TEST_F(CurveToolTest, BackspaceEscapeAndBadArguments) {
     EXPECT_EQ(Smooth(999, 0, 0, 1), 0);
 
     // No table or no usable view: no figure starts, for either tool.
-    CoordStruct flat = view;
+    CoordStruct flat = *view;
     flat.zoom = 0;
-    EXPECT_EQ(KyPathDrawSmoothBezier(hdc, nullptr, &view, kDown, 0, 20, 20, 0, 0, 1), 0);
+    EXPECT_EQ(KyPathDrawSmoothBezier(hdc, nullptr, view, kDown, 0, 20, 20, 0, 0, 1), 0);
     EXPECT_EQ(KyPathDrawSmoothBezier(hdc, table, &flat, kDown, 0, 20, 20, 0, 0, 1), 0);
     EXPECT_EQ(c.nCtrls, 0);
-    EXPECT_EQ(KyPathDrawFreehandBezier(hdc, nullptr, &view, kDown, 0, 20, 20, 0, 0, 0), 0);
+    EXPECT_EQ(KyPathDrawFreehandBezier(hdc, nullptr, view, kDown, 0, 20, 20, 0, 0, 0), 0);
     EXPECT_EQ(Freehand(kUp, 40, 40, 0), 0);
     EXPECT_EQ(Group()->first, nullptr);
 
     // Without a device context the figure is still made.
     for (auto [msg, x] : {std::pair{kDown, 20}, {kUp, 20}, {kMove, 80}, {kDown, 80}, {kUp, 80}, {kDouble, 120}})
-        KyPathDrawSmoothBezier(nullptr, table, &view, msg, 0, x, 20, 0, 0, 1);
-    EXPECT_EQ(KyPathDrawSmoothBezier(nullptr, table, &view, kUp, 0, 120, 20, 0, 0, 1), 1);
+        KyPathDrawSmoothBezier(nullptr, table, view, msg, 0, x, 20, 0, 0, 1);
+    EXPECT_EQ(KyPathDrawSmoothBezier(nullptr, table, view, kUp, 0, 120, 20, 0, 0, 1), 1);
     ASSERT_NE(Group()->first, nullptr);
     EXPECT_EQ(Group()->first->count, 4);
+    KyPathDrawNodes(hdc, Group()->first, view);  // the host shows the new selection
 
     // A finish that cannot allocate ends the figure without a path.
     Click(20, 60, 1);
@@ -250,6 +257,7 @@ TEST_F(CurveToolTest, FreehandToolFitsTheStrokeOnRelease) {
     KyPath *old = testing_support::MakePath({{PT_MOVETO, 1, 1}, {PT_LINETO, 5, 5}});
     old->flags |= KPF_SELECTED;
     KyPathAssignActivePath(table, old);
+    KyPathDrawNodes(hdc, old, view);
     DebugCapture log;
     EXPECT_EQ(Freehand(kDown, 10, 100, 0), 0);
     EXPECT_EQ(old->flags & KPF_SELECTED, 0u) << "a new stroke replaces the selection";
@@ -257,7 +265,7 @@ TEST_F(CurveToolTest, FreehandToolFitsTheStrokeOnRelease) {
         EXPECT_EQ(Freehand(kMove, 10 + i, static_cast<int32_t>(std::lround(100 + 40 * std::sin(i * 0.05))), 0), 0);
     EXPECT_FALSE(WindowClean());
     EXPECT_EQ(Freehand(kUp, 210, 100, 0), 1);
-    EXPECT_TRUE(WindowClean()) << "the stroke is erased exactly";
+    EXPECT_TRUE(WindowClean()) << "the stroke and the old selection's squares are erased exactly";
     KyPath *p = old->next;
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(Group()->firstSelected, p);

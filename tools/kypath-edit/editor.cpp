@@ -349,9 +349,7 @@ void Editor::PenEvent(const Event &e, uint32_t message) {
     }
 }
 
-void Editor::DropSelectionForTool() {
-    // The curve tools take the selection away without erasing its squares;
-    // the host erases them first.
+void Editor::DropSelection() {
     if (KyPath *first = First()) KyPathDeSelectAll(dc_, first, view_, 1);
     KyPathAssignSelectedPath(table_, nullptr);
 }
@@ -360,10 +358,9 @@ void Editor::CurveEvent(const Event &e, uint32_t message) {
     const bool smooth = tool_ == Tool::kSmooth;
     if (!curve_active_) {
         if (message != WM_LBUTTONDOWN) return;
-        if (Selected()) {
-            Record(kCodeTool);
-            DropSelectionForTool();
-        }
+        // The tool takes the selection away (and its squares) on its first
+        // press; the journal keeps it so that undo brings it back.
+        if (Selected()) Record(kCodeTool);
         curve_active_ = true;
     }
     const int32_t done = smooth ? KyPathDrawSmoothBezier(dc_, table_, view_, message, 0, e.x, e.y, 0, 0, 0)
@@ -557,7 +554,7 @@ void Editor::Key(const Event &e) {
     } else if (k == "escape") {
         if (!Selected()) return;
         Record(kCodeClick);
-        DropSelectionForTool();
+        DropSelection();
         Refresh();
     } else if (k == "+" || k == "=") ZoomBy(2.0);
     else if (k == "-") ZoomBy(0.5);

@@ -94,7 +94,7 @@ private:
     void ZoomBy(double factor);
     void Refresh();
     void XorMarquee();
-    void DropSelectionForTool();
+    void DropSelection();
 
     // Undo journal bookkeeping: records `code` before an action (dropping
     // the redo branch first); false when nothing was recorded.
