@@ -144,8 +144,7 @@ inline int ChunkIndex(double d, double scale) {
     return static_cast<int>(!(i >= 0.0) ? 0.0 : (i >= top ? top : i));
 }
 
-// The vector gives the flat face's normal: too short, or at or beyond W
-// (written out again in ChunkNormals, where it must be inlined).
+// The vector gives the flat face's normal: too short, or at or beyond W.
 inline bool ChunkFlat(const ChunkBevel &b, double x, double y, double d) {
     return (d < 1e-6) | ((std::fabs(x) < 1e-6) & (std::fabs(y) < 1e-6)) | !(d < b.width);
 }
@@ -167,7 +166,7 @@ Y32_CHUNK_CLONES void ChunkNormals(const ChunkBevel &bevel, Chunk &c) {
     const double depth_scale = b.depth ? b.depth_scale : 1.0;
     for (int i = 0; i < n; ++i) {
         const double x = c.vx[i], y = c.vy[i], d = c.d[i];
-        const bool flat = (d < 1e-6) | ((std::fabs(x) < 1e-6) & (std::fabs(y) < 1e-6)) | !(d < b.width);
+        const bool flat = ChunkFlat(b, x, y, d);
         const double fx = b.invert ? -x : x, fy = b.invert ? -y : y;
         const double fz = b.depth ? c.slope[i] * depth_scale : c.slope[i];
         const double len = std::sqrt(fx * fx + fy * fy + fz * fz);
