@@ -217,19 +217,17 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
     }
     const int32_t depth = opt.format == 4 ? 32 : 8;
     const bool all = opt.mode == 3;
+    // Every failure below is one of memory (a rectangle no buffer can hold
+    // counts as one), reported once after the loop.
     bool failed = false;
     for (;;) {
         Y32Rect rect = Inflate(GroupRect(chain ? source : cur, all, scale), opt.margin);
         uint32_t w = 0, h = 0;
         if (!RectSize(rect, &w, &h)) {
-            // A rectangle no buffer can hold is refused like a failed
-            // allocation.
-            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
             failed = true;
             break;
         }
         if (!out.MakeRoom()) {
-            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
             failed = true;
             break;
         }
@@ -240,7 +238,6 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
         }
         PathBuf buf = pbuf::AllocQuiet(depth, w, h, skip || !FillWritesEverything(opt, depth));
         if (!buf) {
-            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
             failed = true;
             break;
         }
@@ -249,7 +246,6 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
         if (depth == 32 && (skip || !FillWritesEverything(opt, depth))) ClearMask32(buf);
         if (!skip && !Render(cur, opt, scale, rect, buf)) {
             KyPathBufFree(buf);
-            Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
             failed = true;
             break;
         }
@@ -257,7 +253,6 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
             PathBuf small = Downsample(buf, fx::ToDouble(scale), opt.antialias == 0, &rect);
             KyPathBufFree(buf);
             if (!small) {
-                Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
                 failed = true;
                 break;
             }
@@ -274,6 +269,7 @@ int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, Pa
         if (!cur) break;
     }
     if (chain) KyPathDeletePtr(chain, 0);
+    if (failed) Y32_REPORT(diag::kErrNoMemory, 1, diag::kUnitPixelBuffers);
     if (failed || out.count == 0) {
         out.Discard();
         return 0;

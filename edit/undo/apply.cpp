@@ -211,8 +211,7 @@ Record *TakeEnvelope(const KyPath *outline, int32_t code) {
     return r;
 }
 
-bool Apply(int32_t k, bool undoing, PathTable *t, const Screen &s) {
-    (void)undoing;  // every exchange is its own inverse
+bool Apply(int32_t k, PathTable *t, const Screen &s) {
     Journal &j = Current();
     Record *r = At(j, k);
     PathGroup *g = table::CurrentGroup(t);

@@ -210,11 +210,12 @@ struct Screen {
     Y32Rect *changed;  // union of the window areas that changed
 };
 
-// Applies record k of the current journal to the table's current group, in
-// the undo (true) or redo direction, exchanging the stored state with the
-// current one. False, with document and journal unchanged, when there is
-// nothing the record can act on or its exchange record cannot be made.
-bool Apply(int32_t k, bool undoing, PathTable *t, const Screen &s);
+// Applies record k of the current journal to the table's current group,
+// exchanging the stored state with the current one (so one call serves
+// undo and redo alike). False, with document and journal unchanged, when
+// there is nothing the record can act on or its exchange record cannot be
+// made.
+bool Apply(int32_t k, PathTable *t, const Screen &s);
 
 // Restores the snapshot held by `words` into the group (no journal work).
 void RestoreSnapshot(PathGroup *g, const uint32_t *words, uint32_t n, const Screen &s);

@@ -40,7 +40,7 @@ int32_t Step(uint32_t owner, PathTable *table, CoordStruct *view, Y32Rect *chang
     }
     const int32_t k = undoing ? j.position : j.position + 1;
     if (k < 1 || k > undo::Length(j)) return 0;
-    if (!undo::Apply(k, undoing, table, undo::Screen{view, dc, changed})) return 0;
+    if (!undo::Apply(k, table, undo::Screen{view, dc, changed})) return 0;
     j.position += undoing ? -1 : 1;
     undo::WriteBack();
     return 1;
