@@ -13,7 +13,6 @@
 #include "raster/scan_fill.h"
 #include "relief/shape_queries.h"
 
-
 namespace relief {
 
 namespace {
@@ -114,7 +113,6 @@ void CellLevelLine(const uint8_t *field, uint32_t w, uint32_t c, uint32_t r, Emi
     int code = 0;
     for (int k = 0; k < 4; ++k)
         if (v[k] >= kLevel) code |= 1 << k;
-    if (code == 0 || code == 15) return;
     // Crossing on the cell edge from corner k to corner k + 1.
     auto cross = [&](int k) {
         int j = (k + 1) & 3;
