@@ -1020,8 +1020,6 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
         Edge *e = active[i];
         Box &b = boxes[i];
         const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
-        const int8_t *rk = full ? roles + i : roles + static_cast<size_t>(b.k0) * n_edges + i;
-        const size_t rstride = full ? 0 : n_edges;
         if (full) {
             const EdgeRow er = FullEdge(e->cur, gs, ge, roles[i]);
             FinishBox(b, er.lo, er.hi);
@@ -1035,6 +1033,9 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
             e->next_x = er.last;
             continue;
         }
+        // Roles per sub-scanline from here on.
+        const int8_t *rk = roles + static_cast<size_t>(b.k0) * n_edges + i;
+        const size_t rstride = n_edges;
         const Chord *c = e->cur;
         double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
         uint32_t pend_px = kNoPixel;
@@ -1053,9 +1054,8 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
             const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
             // One role for the part?
             int32_t r = rk[0];
-            if (!full)
-                for (int32_t k = 1; k < n && r != 2; ++k)
-                    if (rk[k * rstride] != r) r = 2;
+            for (int32_t k = 1; k < n && r != 2; ++k)
+                if (rk[k * rstride] != r) r = 2;
             uint32_t px = c->px;
             if (px != kNoPixel && px == c->px2 && r != 2) {
                 const double clo = c->Lo(), chi = c->Hi();
