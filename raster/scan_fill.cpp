@@ -507,23 +507,31 @@ struct RunBuilder {
                 if ((p + 1.0) - hi >= k.eps2) {
                     px = px2 = p;
                 } else if (hi - (p + 1.0) >= k.eps2 && (p + 2.0) - hi >= k.eps2) {
-                    // Across one pixel border: find the sub-scanline where
-                    // it passes it, and check the crossings either side.
+                    // Across one pixel border: find the first sub-scanline
+                    // past it. Crossings before it lie on one side, the
+                    // rest on the other; the two next to the border are
+                    // checked (the chord's extent bounds the others), so
+                    // the place is only a guess: divided by dx, not by the
+                    // slope, so it need not wait for the slope's division.
                     const double border = p + 1.0;
-                    // (A guess, checked below: divided by dx, not by the
-                    // slope, so it need not wait for the slope's division.)
                     const double at = (y0 + (border - x0) * dy / dx) * k.subs - 0.5;
-                    if (at > static_cast<double>(first) && at < static_cast<double>(last - 1)) {
+                    const bool rising = slope > 0;
+                    const uint32_t below = rising ? p : p + 1, above = rising ? p + 1 : p;
+                    auto clear = [&](int64_t g, bool past) {  // crossing g on its side by the bound
+                        const double x = x0 + ((static_cast<double>(g) + 0.5) * k.inv_subs - y0) * slope;
+                        return (rising == past ? x - border : border - x) >= k.eps2;
+                    };
+                    if (!(at > static_cast<double>(first))) {
+                        if (clear(first, true)) px = px2 = above;
+                    } else if (at > static_cast<double>(last - 1)) {
+                        if (clear(last - 1, false)) px = px2 = below;
+                    } else {
                         int64_t g = static_cast<int64_t>(at);
-                        g = static_cast<double>(g) < at ? g + 1 : g;  // first sub-scanline past the border
-                        const double before = x0 + ((static_cast<double>(g) - 0.5) * k.inv_subs - y0) * slope;
-                        const double after = x0 + ((static_cast<double>(g) + 0.5) * k.inv_subs - y0) * slope;
-                        const bool rising = slope > 0;
-                        const double near = rising ? before : after, far = rising ? after : before;
-                        if (border - near >= k.eps2 && far - border >= k.eps2) {
+                        g = static_cast<double>(g) < at ? g + 1 : g;
+                        if (clear(g - 1, false) && clear(g, true)) {
                             split = g;
-                            px = rising ? p : p + 1;
-                            px2 = rising ? p + 1 : p;
+                            px = below;
+                            px2 = above;
                         }
                     }
                 }
@@ -621,6 +629,13 @@ class EstimatedRows {
     // vouched for, with nothing changed: the caller fills it the exact
     // way. On success the edges are advanced past the row.
     bool Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
+    // Row for two edges that both cross every sub-scanline of it, after a
+    // Row of any kind has made the room.
+    bool PairRow(Edge *const *active, int64_t r0, uint8_t *line) {
+        line_ = line;
+        return AccumulatePair(active, r0) &&
+               (boxes_.data[0].last < boxes_.data[1].first ? WritePair(active, line) : Write(active, 2, true, line));
+    }
 
   private:
     struct Cell {
@@ -937,8 +952,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     // ends): one opens the span and the other closes it, under either rule.
     const int64_t r1 = r0 + s_.subs;
     if (n_edges == 2 && active[0]->g0 <= r0 && active[1]->g0 <= r0 && active[0]->g1 >= r1 && active[1]->g1 >= r1)
-        return AccumulatePair(active, r0) &&
-               (boxes_.data[0].last < boxes_.data[1].first ? WritePair(active, line) : Write(active, 2, true, line));
+        return PairRow(active, r0, line);
     bool sorted = true;
     return Accumulate(active, n_edges, r0, &sorted) && Write(active, n_edges, sorted, line);
 }
@@ -1421,6 +1435,21 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             if (est.Row(active.data, active.size, r0, line)) {
                 if (blank) zeroed = static_cast<uint32_t>(row) + 1;
                 failed_estimates = 0;
+                // The rows between two sides of a convex shape follow each
+                // other with nothing to admit, retire or sort: straight on
+                // while both edges cross every sub-scanline of the next row
+                // and none starts in it (a row that cannot be vouched for
+                // goes round the loop as usual).
+                if (active.size == 2) {
+                    const int64_t a1 = active.data[0]->g1, b1 = active.data[1]->g1;
+                    int64_t last = a1 < b1 ? a1 : b1;  // rows end before it
+                    if (next < order.size && order.data[next]->g0 < last) last = order.data[next]->g0;
+                    for (int64_t n0 = r1; row + 1 < rows && n0 + subs <= last; n0 += subs) {
+                        if (!est.PairRow(active.data, n0, pbuf::Row(buf, static_cast<uint32_t>(row + 1)))) break;
+                        ++row;
+                        if (blank) zeroed = static_cast<uint32_t>(row) + 1;
+                    }
+                }
                 continue;
             }
             // Where edges cross in row after row (a star polygon's
