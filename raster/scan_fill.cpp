@@ -632,13 +632,13 @@ class EstimatedRows {
     // vouched for, with nothing changed: the caller fills it the exact
     // way. On success the edges are advanced past the row.
     bool Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
-    // Row for two edges that both cross every sub-scanline of it, after a
-    // Row of any kind has made the room.
-    bool PairRow(Edge *const *active, int64_t r0, uint8_t *line) {
-        line_ = line;
-        return AccumulatePair(active, r0) &&
-               (boxes_.data[0].last < boxes_.data[1].first ? WritePair(active, line) : Write(active, 2, true, line));
-    }
+    // Up to n rows for two edges that both cross every sub-scanline of
+    // each, from the row of sub-scanlines r0 on, the k-th written at line +
+    // k * stride, after a Row of any kind has made the room. Returns how
+    // many were written: they stop before the first row that cannot be
+    // vouched for, which is left as it was. The edges end past the last
+    // one written.
+    int64_t PairRows(Edge *const *active, int64_t r0, int64_t n, uint8_t *line, size_t stride);
 
   private:
     struct Cell {
@@ -651,6 +651,36 @@ class EstimatedRows {
         double lo, hi;         // estimated extent of its crossings
         uint32_t first, last;  // pixels it may have touched
     };
+    // What the row loops read, copied into a local: the stores to the
+    // cells and the row could alias the members, which would then be read
+    // again after each of them (and worked out again for every row).
+    struct Consts {
+        double inv_subs, eps2, right, dwidth;
+        // One bound for every term of a cell's error (an eps per crossing
+        // and per cell, a kGroupErr per part and per cell, a kLowTermErr
+        // per crossing below pixel 8): their sum, times the number of
+        // terms.
+        double unit;
+        double w, max_cover;
+        Cell *cells;
+        const uint8_t *full_byte;
+        uint32_t width;
+        bool hard, blank;
+    };
+    Consts Local() const {
+        return Consts{inv_subs_,
+                      eps2_,
+                      dwidth_ - eps2_,
+                      dwidth_,
+                      s_.eps + kLowTermErr + kGroupErr,
+                      s_.w,
+                      s_.subs * (1 + 1.0 / 1024),
+                      cells_,
+                      s_.full_byte,
+                      s_.width,
+                      s_.hard,
+                      s_.blank};
+    }
 
     // (g + 0.5) / subs as SubY, with the reciprocal kept (not divided out
     // again after every store the compiler cannot tell from the members).
@@ -671,17 +701,18 @@ class EstimatedRows {
         double lo, hi, last;
         const Chord *c;
     };
-    inline __attribute__((always_inline)) EdgeRow FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r);
+    inline __attribute__((always_inline)) EdgeRow FullEdge(const Consts &k, const Chord *c, int64_t gs, int64_t ge,
+                                                           int32_t r);
     void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     // Sets a box's extent and the pixels its edge may have touched (a
     // crossing near a border may have gone either way).
-    void FinishBox(Box &b, double lo, double hi) const {
+    static void FinishBox(const Consts &k, Box &b, double lo, double hi) {
         b.lo = lo;
         b.hi = hi;
-        const double elo = lo - eps2_, ehi = hi + eps2_;
-        b.first = elo <= 0 ? 0 : (elo >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(elo));
-        b.last = ehi <= 0 ? 0 : (ehi >= dwidth_ ? s_.width - 1 : static_cast<uint32_t>(ehi));
+        const double elo = lo - k.eps2, ehi = hi + k.eps2;
+        b.first = elo <= 0 ? 0 : (elo >= k.dwidth ? k.width - 1 : static_cast<uint32_t>(elo));
+        b.last = ehi <= 0 ? 0 : (ehi >= k.dwidth ? k.width - 1 : static_cast<uint32_t>(ehi));
     }
     // Whether active edge i lies right of every earlier one that shares a
     // sub-scanline with it.
@@ -700,10 +731,8 @@ class EstimatedRows {
     // the row cannot be vouched for, nothing changed), then the row
     // written from them (false: a byte is in doubt, the row restored).
     bool Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out);
-    bool AccumulatePair(Edge *const *active, int64_t r0);
     bool Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line);
-    bool WritePair(Edge *const *active, uint8_t *line);
-    inline bool Cells(uint32_t from, uint32_t stop, int32_t &covered, uint8_t *line);
+    static inline bool Cells(const Consts &k, uint32_t from, uint32_t stop, int32_t &covered, uint8_t *line);
 
     const Setup s_;
     const double dwidth_, eps2_, inv_subs_;
@@ -804,14 +833,10 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
 // part has a crossing at least, so with the estimate's 8.2 u B this fits
 // the eps = 32 u (B + 1) added per crossing; taking the pixel off rounds
 // once more, and one more eps goes with each cell.
-inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Chord *c, int64_t gs, int64_t ge, int32_t r) {
-    // Locals, not members: stores to the cells could alias the members.
-    const double inv_subs = inv_subs_, eps2 = eps2_, right = dwidth_ - eps2_;
-    // One bound for every term of a cell's error (an eps per crossing and
-    // per cell, a kGroupErr per part and per cell, a kLowTermErr per
-    // crossing below pixel 8): their sum, times the number of terms.
-    const double unit = s_.eps + kLowTermErr + kGroupErr;
-    Cell *const cells = cells_;
+inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Chord *c, int64_t gs, int64_t ge,
+                                                      int32_t r) {
+    const double inv_subs = k.inv_subs, eps2 = k.eps2, right = k.right, unit = k.unit;
+    Cell *const cells = k.cells;
     double lo = HUGE_VAL, hi = -HUGE_VAL, last = 0;
     uint32_t pend_px = kNoPixel;
     int32_t pend_n = 0, pend_parts = 0;
@@ -955,36 +980,16 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     // ends): one opens the span and the other closes it, under either rule.
     const int64_t r1 = r0 + s_.subs;
     if (n_edges == 2 && active[0]->g0 <= r0 && active[1]->g0 <= r0 && active[0]->g1 >= r1 && active[1]->g1 >= r1)
-        return PairRow(active, r0, line);
+        return PairRows(active, r0, 1, line, 0) == 1;
     bool sorted = true;
     return Accumulate(active, n_edges, r0, &sorted) && Write(active, n_edges, sorted, line);
-}
-
-bool EstimatedRows::AccumulatePair(Edge *const *active, int64_t r0) {
-    const int32_t subs = s_.subs;
-    Box *const boxes = boxes_.data;
-    Edge *const a = active[0], *const b = active[1];
-    const EdgeRow ea = FullEdge(a->cur, r0, r0 + subs, 1);
-    boxes[0].k0 = boxes[1].k0 = 0;
-    boxes[0].k1 = boxes[1].k1 = subs;
-    FinishBox(boxes[0], ea.lo, ea.hi);
-    const EdgeRow eb = FullEdge(b->cur, r0, r0 + subs, -1);
-    FinishBox(boxes[1], eb.lo, eb.hi);
-    if (!(ea.hi + 2 * eps2_ < eb.lo) && !Apart(a, b, r0, r0 + subs)) {
-        Abandon(2, false);
-        return false;
-    }
-    a->next = ea.c;
-    a->next_x = ea.last;
-    b->next = eb.c;
-    b->next_x = eb.last;
-    return true;
 }
 
 bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
     const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = inv_subs_;
+    const Consts consts = Local();
     // Roles first (they follow from the active order and the directions
     // alone): once for the row when every edge crosses every sub-scanline,
     // else per sub-scanline, recomputed only where an edge starts or ends.
@@ -1038,8 +1043,8 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
         Box &b = boxes[i];
         const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
         if (full) {
-            const EdgeRow er = FullEdge(e->cur, gs, ge, roles[i]);
-            FinishBox(b, er.lo, er.hi);
+            const EdgeRow er = FullEdge(consts, e->cur, gs, ge, roles[i]);
+            FinishBox(consts, b, er.lo, er.hi);
             if (!(max_hi + eps4 < er.lo) && !Separated(active, i, r0)) {
                 Abandon(i + 1, false);
                 return false;
@@ -1127,7 +1132,7 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
         flush();
         // Pixels it may have touched (a crossing near a border may have
         // gone either way).
-        FinishBox(b, lo, hi);
+        FinishBox(consts, b, lo, hi);
         if (!(max_hi + eps4 < lo) && !Separated(active, i, r0)) {
             Abandon(i + 1, false);
             return false;
@@ -1144,11 +1149,10 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
 
 // Cells [from, stop) written into the row, covered carried along; false
 // when a byte is in doubt.
-inline bool EstimatedRows::Cells(uint32_t from, uint32_t stop, int32_t &covered_io, uint8_t *line) {
-    // Locals: the byte stores to the row could alias the members.
-    const double w = s_.w, max_cover = s_.subs * (1 + 1.0 / 1024);
-    const bool hard = s_.hard, blank = s_.blank;
-    Cell *const cells = cells_;
+inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, int32_t &covered_io, uint8_t *line) {
+    const double w = k.w, max_cover = k.max_cover;
+    const bool hard = k.hard, blank = k.blank;
+    Cell *const cells = k.cells;
     int32_t covered = covered_io;
     for (uint32_t px = from; px < stop; ++px) {
         const Cell c = cells[px];
@@ -1188,33 +1192,75 @@ inline bool EstimatedRows::Cells(uint32_t from, uint32_t stop, int32_t &covered_
     return true;
 }
 
-// Two edges whose touched pixels do not overlap, the first left of the
-// second (the usual row of a convex shape): the row is five pieces in a
-// known order, without the general walk over the open cells.
-bool EstimatedRows::WritePair(Edge *const *active, uint8_t *line) {
-    const Box &a = boxes_.data[0], &b = boxes_.data[1];
-    const uint32_t width = s_.width;
-    const bool blank = s_.blank;
-    if (!blank) std::memcpy(saved_, line, width);
-    int32_t covered = 0;
-    if (blank && a.first > 0) std::memset(line, 0, a.first);
-    if (!Cells(a.first, a.last + 1, covered, line)) goto undecided;
-    if (b.first > a.last + 1 && (covered != 0 || blank))
-        std::memset(line + a.last + 1, covered ? s_.full_byte[covered] : 0, b.first - (a.last + 1));
-    if (!Cells(b.first, b.last + 1, covered, line)) goto undecided;
-    if (width > b.last + 1 && (covered != 0 || blank))
-        std::memset(line + b.last + 1, covered ? s_.full_byte[covered] : 0, width - (b.last + 1));
-    for (size_t i = 0; i < 2; ++i) {
-        active[i]->cur = active[i]->next;
-        active[i]->x = active[i]->next_x;
+// Rows of two edges (every row of a convex shape but its ends): both edges
+// into the cells, then, when their touched pixels do not overlap (the
+// usual case, the first left of the second), the row as its five pieces in
+// order (zeros, the first edge's cells, the full run, the second edge's
+// cells, zeros) without the general walk over the open cells. The edges'
+// chords stay in locals from row to row, and go back to the edges at the
+// end or before a routine that reads them.
+int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint8_t *line, size_t stride) {
+    const Consts k = Local();
+    const int32_t subs = s_.subs;
+    const double apart = 2 * eps2_;
+    Edge *const a = active[0], *const b = active[1];
+    const Chord *ca = a->cur, *cb = b->cur;
+    double xa = a->x, xb = b->x;
+    int64_t done = 0;
+    for (; done < n; ++done, r0 += subs, line += stride) {
+        const EdgeRow ea = FullEdge(k, ca, r0, r0 + subs, 1);
+        const EdgeRow eb = FullEdge(k, cb, r0, r0 + subs, -1);
+        Box *const boxes = boxes_.data;
+        FinishBox(k, boxes[0], ea.lo, ea.hi);
+        FinishBox(k, boxes[1], eb.lo, eb.hi);
+        if (!(ea.hi + apart < eb.lo)) {
+            a->cur = ca;
+            b->cur = cb;
+            if (!Apart(a, b, r0, r0 + subs)) {
+                Abandon(2, false);
+                break;
+            }
+        }
+        line_ = line;
+        if (boxes[0].last < boxes[1].first) {
+            const uint32_t a_first = boxes[0].first, a_stop = boxes[0].last + 1, b_first = boxes[1].first,
+                           b_stop = boxes[1].last + 1;
+            if (!k.blank) std::memcpy(saved_, line, k.width);
+            int32_t covered = 0;
+            if (k.blank && a_first > 0) std::memset(line, 0, a_first);
+            if (!Cells(k, a_first, a_stop, covered, line)) {
+                Abandon(2, true);
+                break;
+            }
+            if (b_first > a_stop && (covered != 0 || k.blank))
+                std::memset(line + a_stop, covered ? k.full_byte[covered] : 0, b_first - a_stop);
+            if (!Cells(k, b_first, b_stop, covered, line)) {
+                Abandon(2, true);
+                break;
+            }
+            if (k.width > b_stop && (covered != 0 || k.blank))
+                std::memset(line + b_stop, covered ? k.full_byte[covered] : 0, k.width - b_stop);
+        } else {
+            a->next = ea.c;
+            a->next_x = ea.last;
+            b->next = eb.c;
+            b->next_x = eb.last;
+            if (!Write(active, 2, true, line)) break;
+        }
+        ca = ea.c;
+        cb = eb.c;
+        xa = ea.last;
+        xb = eb.last;
     }
-    return true;
-undecided:
-    Abandon(2, true);
-    return false;
+    a->cur = ca;
+    a->x = xa;
+    b->cur = cb;
+    b->x = xb;
+    return done;
 }
 
 bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line) {
+    const Consts consts = Local();
     const Box *const boxes = boxes_.data;
     // Edges in order of their first pixel: every pixel left of the next
     // edge's first one is final. Between the open cells (those an edge may
@@ -1244,7 +1290,7 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
             if (open_lo <= open_hi && open_lo < end) {
                 fill(open_lo);
                 const uint32_t stop = open_hi < end ? open_hi + 1 : end;
-                if (!Cells(open_lo, stop, covered, line)) goto undecided;
+                if (!Cells(consts, open_lo, stop, covered, line)) goto undecided;
                 done = stop;
                 open_lo = stop;
             }
@@ -1450,9 +1496,10 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     const int64_t a1 = active.data[0]->g1, b1 = active.data[1]->g1;
                     int64_t last = a1 < b1 ? a1 : b1;  // rows end before it
                     if (next < order.size && order.data[next]->g0 < last) last = order.data[next]->g0;
-                    for (int64_t n0 = r1; row + 1 < rows && n0 + subs <= last; n0 += subs) {
-                        if (!est.PairRow(active.data, n0, pbuf::Row(buf, static_cast<uint32_t>(row + 1)))) break;
-                        ++row;
+                    int64_t n = last >= r1 ? (last - r1) / subs : 0;
+                    n = n < rows - (row + 1) ? n : rows - (row + 1);
+                    if (n > 0) {
+                        row += est.PairRows(active.data, r1, n, line + pbuf::StrideBytes(buf), pbuf::StrideBytes(buf));
                         if (blank) zeroed = static_cast<uint32_t>(row) + 1;
                     }
                 }
