@@ -1211,14 +1211,26 @@ int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint
         const EdgeRow ea = FullEdge(k, ca, r0, r0 + subs, 1);
         const EdgeRow eb = FullEdge(k, cb, r0, r0 + subs, -1);
         Box *const boxes = boxes_.data;
-        FinishBox(k, boxes[0], ea.lo, ea.hi);
-        FinishBox(k, boxes[1], eb.lo, eb.hi);
-        if (!(ea.hi + apart < eb.lo)) {
-            a->cur = ca;
-            b->cur = cb;
-            if (!Apart(a, b, r0, r0 + subs)) {
-                Abandon(2, false);
-                break;
+        // The usual row: extents apart and inside the buffer by the bounds.
+        // Then the first edge's extent lies below the second's at both
+        // ends, and rounding is monotone, so every other bound of the two
+        // is inside too: FinishBox's clamps could not change a pixel.
+        const double a_lo = ea.lo - k.eps2, b_hi = eb.hi + k.eps2;
+        if (ea.hi + apart < eb.lo && a_lo > 0 && b_hi < k.dwidth) {
+            boxes[0].first = static_cast<uint32_t>(a_lo);
+            boxes[0].last = static_cast<uint32_t>(ea.hi + k.eps2);
+            boxes[1].first = static_cast<uint32_t>(eb.lo - k.eps2);
+            boxes[1].last = static_cast<uint32_t>(b_hi);
+        } else {
+            FinishBox(k, boxes[0], ea.lo, ea.hi);
+            FinishBox(k, boxes[1], eb.lo, eb.hi);
+            if (!(ea.hi + apart < eb.lo)) {
+                a->cur = ca;
+                b->cur = cb;
+                if (!Apart(a, b, r0, r0 + subs)) {
+                    Abandon(2, false);
+                    break;
+                }
             }
         }
         line_ = line;
