@@ -847,9 +847,12 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Cho
         cell.units -= r * static_cast<int64_t>((pend_sum - pend_n * static_cast<double>(pend_px)) * kUnit);
         cell.err += (pend_n + pend_parts + 2) * unit;
     };
-    for (int64_t g = gs; g < ge;) {
-        while (c->g1 <= g) ++c;
-        const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
+    // An edge's chords cover its sub-scanlines end to end, each at least
+    // one: past the first, the next part is always the next chord.
+    while (c->g1 <= gs) ++c;
+    for (int64_t g = gs;; ++c) {
+        const int64_t g1 = c->g1;
+        const int32_t n = static_cast<int32_t>((g1 < ge ? g1 : ge) - g);
         const uint32_t px = c->px;
         if (px == kNoPixel) {
             // Not known to stay in one pixel: its two ends are estimated,
@@ -907,7 +910,8 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Cho
                 }
             }
         }
-        g += n;
+        if (g1 >= ge) break;
+        g = g1;
     }
     if (pend_px != kNoPixel) flush();
     return EdgeRow{lo, hi, last, c};
