@@ -733,6 +733,24 @@ class EstimatedRows {
     bool Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out);
     bool Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line);
     static inline bool Cells(const Consts &k, uint32_t from, uint32_t stop, int32_t &covered, uint8_t *line);
+    // The runs of a fresh row of two edges around their cells: zeros
+    // before a_first, mid from a_stop to b_first, tail from b_stop on.
+    struct Runs {
+        uint8_t *line;
+        uint32_t a_first, a_stop, b_first, b_stop;
+        uint8_t mid, tail;
+    };
+    static constexpr int32_t kRunBatch = 32;
+    static __attribute__((noinline)) void FreshRuns(const Runs *runs, int32_t n, uint32_t width) {
+        for (int32_t i = 0; i < n; ++i) {
+            const Runs &r = runs[i];
+            if (r.a_first > 0) std::memset(r.line, 0, r.a_first);
+            if (r.b_first > r.a_stop) std::memset(r.line + r.a_stop, r.mid, r.b_first - r.a_stop);
+            if (width > r.b_stop) std::memset(r.line + r.b_stop, r.tail, width - r.b_stop);
+        }
+    }
+    static inline bool FreshCells(const Consts &k, uint32_t from, uint32_t stop, uint32_t from2, uint32_t stop2,
+                                  int32_t &covered, int32_t &between, uint8_t *line);
 
     const Setup s_;
     const double dwidth_, eps2_, inv_subs_;
@@ -1151,30 +1169,35 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
     return true;
 }
 
-// Cells [from, stop) written into the row, covered carried along; false
-// when a byte is in doubt.
-inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, int32_t &covered_io, uint8_t *line) {
+// The usual mask (fresh, anti-aliased): cells [from, stop) and then
+// [from2, stop2) (an empty range: from2 == stop2 == stop) written into the
+// row, covered carried along and its value between the two ranges in
+// between; false when a byte is in doubt. Every cell is certified by one
+// rule, without the tests of the general loop: the bound of pixels below 8
+// (the same expression, so the same decision there) for every pixel, and a
+// cell without error terms certified too instead of written as it stands.
+// Past pixel 8 the bound is then no smaller than the general loop's
+// (rounding is monotone), and the byte is non-decreasing in the coverage,
+// so two ends that agree hold v's byte, the one the general loop would
+// write (above max_cover both give 255): the same bytes, and a row in
+// doubt a little more often in theory (v within about 2^-40 of a byte's
+// step). With 0 <= lo <= hi <= max_cover the byte is 0 .. 255 as it
+// stands, and a top below 0 (v below 0, which no sum of coverage gives)
+// fails rather than clamps. Both ranges in one loop: its constants stay in
+// registers.
+inline bool EstimatedRows::FreshCells(const Consts &k, uint32_t from, uint32_t stop, uint32_t from2, uint32_t stop2,
+                                      int32_t &covered_io, int32_t &between, uint8_t *line) {
     const double w = k.w, max_cover = k.max_cover;
-    const bool hard = k.hard, blank = k.blank;
     Cell *const cells = k.cells;
     int32_t covered = covered_io;
-    if (blank && !hard && from >= kExactFrom) {
-        // The usual mask (fresh, anti-aliased) past pixel 8: every cell
-        // certified, one without error terms too, over the kGroupErr the
-        // bound always has. The byte is non-decreasing in the coverage, so
-        // two ends that agree hold v's byte, the one the exact branch below
-        // would write (above max_cover both give 255): the same bytes, and
-        // a row in doubt a little more often in theory (v within 2^-48 of a
-        // byte's step with no error term). With 0 <= lo <= hi <= max_cover
-        // the byte is 0 .. 255 as it stands, and a top below 0 (v below 0,
-        // which no sum of coverage gives) fails rather than clamps.
-        for (uint32_t px = from; px < stop; ++px) {
+    for (uint32_t px = from;;) {
+        for (; px < stop; ++px) {
             const Cell c = cells[px];
             cells[px] = Cell{};
             covered += c.count;
             const double v =
                 static_cast<double>(c.units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
-            const double bound = 2 * c.err + kGroupErr;
+            const double bound = 2 * c.err + kLowFlatErr + kGroupErr;
             double lo = v - bound, hi = v + bound;
             lo = lo > 0 ? lo : 0.0;
             hi = hi > max_cover ? max_cover : hi;
@@ -1182,8 +1205,25 @@ inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, 
             if (static_cast<int32_t>(lo * w - 0.98) != top) return false;
             line[px] = static_cast<uint8_t>(top);
         }
-        covered_io = covered;
-        return true;
+        if (stop == stop2) break;
+        between = covered;
+        px = from2;
+        stop = stop2;
+    }
+    covered_io = covered;
+    return true;
+}
+
+// Cells [from, stop) written into the row, covered carried along; false
+// when a byte is in doubt.
+inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, int32_t &covered_io, uint8_t *line) {
+    const double w = k.w, max_cover = k.max_cover;
+    const bool hard = k.hard, blank = k.blank;
+    Cell *const cells = k.cells;
+    int32_t covered = covered_io;
+    if (blank && !hard) {
+        int32_t between;
+        return FreshCells(k, from, stop, stop, stop, covered_io, between, line);
     }
     for (uint32_t px = from; px < stop; ++px) {
         const Cell c = cells[px];
@@ -1237,6 +1277,13 @@ int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint
     Edge *const a = active[0], *const b = active[1];
     const Chord *ca = a->cur, *cb = b->cur;
     double xa = a->x, xb = b->x;
+    const bool fresh = k.blank && !k.hard;
+    // Fresh rows: the runs around the cells are written a batch of rows at
+    // a time, after the rows' cells, by a loop that has nothing else live
+    // across its memset calls (here they would save and restore the edge
+    // and cell loops' registers around every call).
+    Runs runs[kRunBatch];
+    int32_t n_runs = 0;
     int64_t done = 0;
     for (; done < n; ++done, r0 += subs, line += stride) {
         const EdgeRow ea = FullEdge(k, ca, r0, r0 + subs, 1);
@@ -1268,8 +1315,23 @@ int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint
         if (boxes[0].last < boxes[1].first) {
             const uint32_t a_first = boxes[0].first, a_stop = boxes[0].last + 1, b_first = boxes[1].first,
                            b_stop = boxes[1].last + 1;
-            if (!k.blank) std::memcpy(saved_, line, k.width);
             int32_t covered = 0;
+            if (fresh) {
+                // Both edges' cells in one loop; the runs around them go to
+                // the batch.
+                int32_t inside = 0;
+                if (!FreshCells(k, a_first, a_stop, b_first, b_stop, covered, inside, line)) {
+                    Abandon(2, true);
+                    break;
+                }
+                runs[n_runs++] = Runs{line, a_first, a_stop, b_first, b_stop, k.full_byte[inside], k.full_byte[covered]};
+                if (n_runs == kRunBatch) {
+                    FreshRuns(runs, n_runs, k.width);
+                    n_runs = 0;
+                }
+                goto next;
+            }
+            if (!k.blank) std::memcpy(saved_, line, k.width);
             if (k.blank && a_first > 0) std::memset(line, 0, a_first);
             if (!Cells(k, a_first, a_stop, covered, line)) {
                 Abandon(2, true);
@@ -1290,11 +1352,13 @@ int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint
             b->next_x = eb.last;
             if (!Write(active, 2, true, line)) break;
         }
+    next:
         ca = ea.c;
         cb = eb.c;
         xa = ea.last;
         xb = eb.last;
     }
+    if (n_runs > 0) FreshRuns(runs, n_runs, k.width);
     a->cur = ca;
     a->x = xa;
     b->cur = cb;
