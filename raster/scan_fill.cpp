@@ -853,7 +853,7 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
 // once more, and one more eps goes with each cell.
 inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Chord *c, int64_t gs, int64_t ge,
                                                       int32_t r) {
-    const double inv_subs = k.inv_subs, eps2 = k.eps2, right = k.right, unit = k.unit;
+    const double eps2 = k.eps2, right = k.right, unit = k.unit, half_inv_subs = 0.5 * k.inv_subs;
     Cell *const cells = k.cells;
     double lo = HUGE_VAL, hi = -HUGE_VAL, last = 0;
     uint32_t pend_px = kNoPixel;
@@ -915,13 +915,18 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Cho
                     }
                     pend_n += m;
                     ++pend_parts;
-                    pend_sum += m * (c->x0 + ((static_cast<double>(a) + 0.5 * m) * inv_subs - c->y0) * c->slope);
+                    // (a + m / 2) * inv_subs as (2a + m) * (inv_subs / 2):
+                    // every factor exact, the same exact product, so the
+                    // one rounding gives the same double.
+                    pend_sum += m * (c->x0 + (static_cast<double>(2 * a + m) * half_inv_subs - c->y0) * c->slope);
                 };
+                // A chord in one pixel has its split at its end: the first
+                // test settles it.
                 const int64_t end = g + n, split = c->split;
-                if (split <= g) {
-                    piece(c->px2, g, n);
-                } else if (split >= end) {
+                if (split >= end) {
                     piece(px, g, n);
+                } else if (split <= g) {
+                    piece(c->px2, g, n);
                 } else {
                     piece(px, g, static_cast<int32_t>(split - g));
                     piece(c->px2, split, static_cast<int32_t>(end - split));
