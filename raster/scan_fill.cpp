@@ -641,10 +641,13 @@ class EstimatedRows {
     int64_t PairRows(Edge *const *active, int64_t r0, int64_t n, uint8_t *line, size_t stride);
 
   private:
+    // A cell's error bound is kept as a count of terms, each at most unit
+    // (see Consts): an integer add where a crossing or a group is summed,
+    // one product where the cell is written, and 16 bytes a cell.
     struct Cell {
         int64_t units;
-        double err;
         int32_t count;
+        int32_t terms;
     };
     struct Box {  // an active edge in the row
         int32_t k0, k1;        // sub-scanlines of the row it crosses
@@ -658,9 +661,10 @@ class EstimatedRows {
         double inv_subs, eps2, right, dwidth;
         // One bound for every term of a cell's error (an eps per crossing
         // and per cell, a kGroupErr per part and per cell, a kLowTermErr
-        // per crossing below pixel 8): their sum, times the number of
-        // terms.
-        double unit;
+        // per crossing below pixel 8, or a crossing's eps + kGroupErr +
+        // kLowTermErr): their sum, times the number of terms; unit2 is
+        // twice it, for the interval's two sides.
+        double unit, unit2;
         double w, max_cover;
         Cell *cells;
         const uint8_t *full_byte;
@@ -673,6 +677,7 @@ class EstimatedRows {
                       dwidth_ - eps2_,
                       dwidth_,
                       s_.eps + kLowTermErr + kGroupErr,
+                      2 * (s_.eps + kLowTermErr + kGroupErr),
                       s_.w,
                       s_.subs * (1 + 1.0 / 1024),
                       cells_,
@@ -687,11 +692,11 @@ class EstimatedRows {
     double Estimate(const Chord *c, int64_t g) const {
         return c->x0 + ((static_cast<double>(g) + 0.5) * inv_subs_ - c->y0) * c->slope;
     }
-    void Add(uint32_t px, int32_t count, int64_t units, double err) {
+    void Add(uint32_t px, int32_t count, int64_t units, int32_t terms) {
         Cell &c = cells_[px];
         c.count += count;
         c.units += units;
-        c.err += err;
+        c.terms += terms;
     }
     void One(const Chord *c, int64_t g, int32_t r);
     __attribute__((noinline)) void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
@@ -765,31 +770,31 @@ class EstimatedRows {
 // One crossing on sub-scanline g with role r.
 void EstimatedRows::One(const Chord *c, int64_t g, int32_t r) {
     double x = Estimate(c, g);
-    if (x < -eps2_) {  // left of the buffer: clipped to its border
-        Add(0, r, 0, kLowTermErr);
+    if (x < -eps2_) {  // left of the buffer: clipped to its border (kLowTermErr)
+        Add(0, r, 0, 1);
         return;
     }
     if (x > dwidth_ + eps2_) return;  // right of it: nothing visible
     uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
-    double err = s_.eps + kGroupErr;
+    bool estimated = true;  // its bound: eps + kGroupErr, plus kLowTermErr below pixel 8
     if (x < eps2_ || x - px < eps2_ || (px + 1.0) - x < eps2_) {
         // Too near a pixel border to tell: the reference's crossing.
         x = c->x0 + ((static_cast<double>(g) + 0.5) * inv_subs_ - c->y0) * c->dx / c->dy;  // SubY
         x = x < 0 ? 0 : x;
         if (x >= dwidth_) return;
         px = static_cast<uint32_t>(x);
-        err = 0;
+        estimated = false;  // kLowTermErr below pixel 8, else nothing
     }
-    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), px < kExactFrom ? err + kLowTermErr : err);
+    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), estimated || px < kExactFrom ? 1 : 0);
 }
 
 // Crossings g .. g + n - 1 of chord c with role r, estimated at xa and xb
 // at the ends, that do not all lie in one pixel.
 void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r) {
-    const double eps2 = eps2_, eps = s_.eps;
+    const double eps2 = eps2_;
     double lo = xa < xb ? xa : xb, hi = xa < xb ? xb : xa;
     if (hi < -eps2) {
-        Add(0, r * n, 0, n * kLowTermErr);
+        Add(0, r * n, 0, n);  // a kLowTermErr each
         return;
     }
     if (lo > dwidth_ + eps2) return;
@@ -802,9 +807,10 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
     // once each and the step is off by u |slope| / subs, so the estimate
     // stays within 4.1 u B + 2 u B + u |dx| of the line, inside the bound,
     // and inside the buffer.
-    const double step = c->slope * inv_subs_, low = lo < kExactFrom ? kLowTermErr : 0.0;
+    const double step = c->slope * inv_subs_;
+    // A run's bound: m * (eps + kLowTermErr below pixel 8) + kGroupErr.
     auto run = [&](uint32_t px, int32_t m, double len) {
-        Add(px, r * m, -r * static_cast<int64_t>(len * kUnit), m * (eps + low) + kGroupErr);
+        Add(px, r * m, -r * static_cast<int64_t>(len * kUnit), m + 1);
     };
     if (std::fabs(step) > 0.5) {
         // Crossings far apart: one at a time (a crossing too near a pixel
@@ -853,7 +859,7 @@ void EstimatedRows::Split(const Chord *c, int64_t g, int32_t n, double xa, doubl
 // once more, and one more eps goes with each cell.
 inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Chord *c, int64_t gs, int64_t ge,
                                                       int32_t r) {
-    const double eps2 = k.eps2, right = k.right, unit = k.unit, half_inv_subs = 0.5 * k.inv_subs;
+    const double eps2 = k.eps2, right = k.right, half_inv_subs = 0.5 * k.inv_subs;
     Cell *const cells = k.cells;
     double lo = HUGE_VAL, hi = -HUGE_VAL, last = 0;
     uint32_t pend_px = kNoPixel;
@@ -863,7 +869,7 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Cho
         Cell &cell = cells[pend_px];
         cell.count += r * pend_n;
         cell.units -= r * static_cast<int64_t>((pend_sum - pend_n * static_cast<double>(pend_px)) * kUnit);
-        cell.err += (pend_n + pend_parts + 2) * unit;
+        cell.terms += pend_n + pend_parts + 2;
     };
     // An edge's chords cover its sub-scanlines end to end, each at least
     // one: past the first, the next part is always the next chord.
@@ -1015,7 +1021,7 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
 bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
-    const double eps = s_.eps, eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = inv_subs_;
+    const double eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = inv_subs_;
     const Consts consts = Local();
     // Roles first (they follow from the active order and the directions
     // alone): once for the row when every edge crosses every sub-scanline,
@@ -1094,8 +1100,9 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
             if (pend_px == kNoPixel) return;
             const int32_t m = pend_count < 0 ? -pend_count : pend_count;
             const double len = pend_sum - pend_count * static_cast<double>(pend_px);
-            Add(pend_px, pend_count, -static_cast<int64_t>(len * kUnit),
-                m * (eps + (pend_px < kExactFrom ? kLowTermErr : 0.0)) + eps + (pend_parts + 1) * kGroupErr);
+            // m * (eps + kLowTermErr below pixel 8) + eps + (parts + 1) *
+            // kGroupErr: m + parts + 2 terms.
+            Add(pend_px, pend_count, -static_cast<int64_t>(len * kUnit), m + pend_parts + 2);
             pend_px = kNoPixel;
         };
         for (int64_t g = gs; g < ge;) {
@@ -1192,17 +1199,18 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
 // registers.
 inline bool EstimatedRows::FreshCells(const Consts &k, uint32_t from, uint32_t stop, uint32_t from2, uint32_t stop2,
                                       int32_t &covered_io, int32_t &between, uint8_t *line) {
-    const double w = k.w, max_cover = k.max_cover;
+    const double w = k.w, max_cover = k.max_cover, unit2 = k.unit2;
     Cell *const cells = k.cells;
     int32_t covered = covered_io;
     for (uint32_t px = from;;) {
         for (; px < stop; ++px) {
-            const Cell c = cells[px];
-            cells[px] = Cell{};
+            Cell &c = cells[px];
+            const int64_t units = c.units;
+            const int32_t terms = c.terms;
             covered += c.count;
-            const double v =
-                static_cast<double>(c.units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
-            const double bound = 2 * c.err + kLowFlatErr + kGroupErr;
+            c = Cell{};
+            const double v = static_cast<double>(units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
+            const double bound = terms * unit2 + kLowFlatErr + kGroupErr;
             double lo = v - bound, hi = v + bound;
             lo = lo > 0 ? lo : 0.0;
             hi = hi > max_cover ? max_cover : hi;
@@ -1236,10 +1244,10 @@ inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, 
         covered += c.count;
         const double v = static_cast<double>(c.units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
         int32_t byte;
-        if (c.err == 0.0 && px >= kExactFrom) {
+        if (c.terms == 0 && px >= kExactFrom) {
             byte = v != 0.0 ? ToByte(v, w, hard) : (blank ? 0 : -1);
         } else {
-            double bound = 2 * c.err + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+            double bound = c.terms * k.unit2 + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
             double lo = v - bound, hi = v + bound;
             if (!(lo > 0)) {
                 // "Not written" and "0" differ on a buffer in use.
