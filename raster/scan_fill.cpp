@@ -745,7 +745,12 @@ class EstimatedRows {
         uint32_t a_first, a_stop, b_first, b_stop;
         uint8_t mid, tail;
     };
+    // At most 32 rows and 8 KB a batch, and only for rows up to 512 bytes:
+    // wider rows are written in address order, each run as its cells are
+    // reached (the circle at 2048 took 16% longer in batches of 32 rows,
+    // 7% longer in batches of one).
     static constexpr int32_t kRunBatch = 32;
+    static constexpr uint32_t kRunBytes = 8192, kRunWidth = 512;
     static __attribute__((noinline)) void FreshRuns(const Runs *runs, int32_t n, uint32_t width) {
         for (int32_t i = 0; i < n; ++i) {
             const Runs &r = runs[i];
@@ -1290,13 +1295,14 @@ int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint
     Edge *const a = active[0], *const b = active[1];
     const Chord *ca = a->cur, *cb = b->cur;
     double xa = a->x, xb = b->x;
-    const bool fresh = k.blank && !k.hard;
+    const bool fresh = k.blank && !k.hard && k.width <= kRunWidth;
     // Fresh rows: the runs around the cells are written a batch of rows at
     // a time, after the rows' cells, by a loop that has nothing else live
     // across its memset calls (here they would save and restore the edge
     // and cell loops' registers around every call).
     Runs runs[kRunBatch];
     int32_t n_runs = 0;
+    const int32_t batch = k.width * kRunBatch > kRunBytes ? kRunBytes / k.width : kRunBatch;
     int64_t done = 0;
     for (; done < n; ++done, r0 += subs, line += stride) {
         const EdgeRow ea = FullEdge(k, ca, r0, r0 + subs, 1);
@@ -1338,7 +1344,7 @@ int64_t EstimatedRows::PairRows(Edge *const *active, int64_t r0, int64_t n, uint
                     break;
                 }
                 runs[n_runs++] = Runs{line, a_first, a_stop, b_first, b_stop, k.full_byte[inside], k.full_byte[covered]};
-                if (n_runs == kRunBatch) {
+                if (n_runs == batch) {
                     FreshRuns(runs, n_runs, k.width);
                     n_runs = 0;
                 }
