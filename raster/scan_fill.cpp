@@ -456,13 +456,12 @@ struct RunBuilder {
     // double could change a double member).
     struct Local {
         double subs, g_end, max_x, eps2, right, inv_subs;
-        int64_t end;  // g_end
         // First sub-scanline at or below y, clamped to [0, g_end] (see
         // CrossedSubs).
         int64_t Index(double y) const {
             double v = y * subs - 0.5;
-            if (!(v > 0.0)) return 0;
-            if (v > g_end) return end;
+            v = v > 0.0 ? v : 0.0;  // also NaN
+            v = v < g_end ? v : g_end;
             int64_t g = static_cast<int64_t>(v);
             return static_cast<double>(g) < v ? g + 1 : g;
         }
@@ -475,17 +474,18 @@ struct RunBuilder {
         const size_t need = chords.size + static_cast<size_t>(n);
         if (need > chords.room && !chords.Reserve(need > 2 * chords.room ? need : 2 * chords.room)) ok = false;
         if (!ok) return;
-        const Local k{static_cast<double>(subs), static_cast<double>(g_end), max_x, eps2, right, inv_subs, g_end};
+        const Local k{static_cast<double>(subs), static_cast<double>(g_end), max_x, eps2, right, inv_subs};
         Chord *out = chords.data + chords.size;
         bool far = false;  // a chord end beyond max_x
         int64_t i0 = pts[0].y == last_y ? last_index : k.Index(pts[0].y);
-        int32_t i = 1;
-        for (;;) {
-            // The chords that continue the open run the way it goes: the
-            // run's end is the index of the latest point (chords that cross
-            // no sub-scanline leave it there), so each of them joins it.
-            if (open && run.dir > 0 && run.g1 == i0) {
-                double x0 = pts[i - 1].x, y0 = pts[i - 1].y;
+        double x0 = pts[0].x, y0 = pts[0].y;
+        // The way the open run goes when the latest point is its end (so
+        // the next chord joins it if it goes the same way), else 0.
+        int32_t mode = open && (run.dir > 0 ? run.g1 : run.g0) == i0 ? run.dir : 0;
+        for (int32_t i = 1;;) {
+            // The chords that continue the run the way it goes (those that
+            // cross no sub-scanline leave its end where it is).
+            if (mode > 0) {
                 for (; i <= n; ++i) {
                     const double x1 = pts[i].x, y1 = pts[i].y;
                     if (!(y1 > y0)) break;
@@ -497,8 +497,7 @@ struct RunBuilder {
                     i0 = i1;
                 }
                 run.g1 = i0;
-            } else if (open && run.dir < 0 && run.g0 == i0) {
-                double x0 = pts[i - 1].x, y0 = pts[i - 1].y;
+            } else if (mode < 0) {
                 for (; i <= n; ++i) {
                     const double x1 = pts[i].x, y1 = pts[i].y;
                     if (!(y1 < y0)) break;
@@ -513,7 +512,7 @@ struct RunBuilder {
             }
             if (i > n) break;
             // Any other chord: level, turning, or starting a run.
-            const double x0 = pts[i - 1].x, y0 = pts[i - 1].y, x1 = pts[i].x, y1 = pts[i].y;
+            const double x1 = pts[i].x, y1 = pts[i].y;
             const int64_t i1 = k.Index(y1);
             // Every point within max_x keeps |x0| + |dx| within three times
             // it. A chord starts on a point of the path (within max_x, as
@@ -521,24 +520,25 @@ struct RunBuilder {
             // checking the ends checks the starts as well; a run's first
             // start is checked anyway where the run begins.
             far |= !(std::fabs(x1) <= k.max_x);
-            if (y0 != y1) {
-                const int32_t dir = y1 > y0 ? 1 : -1;
-                const int64_t first = dir > 0 ? i0 : i1, last = dir > 0 ? i1 : i0;
-                if (first < last) {  // else it crosses no sub-scanline: no part in any run
-                    const bool joins = open && dir == run.dir && (dir > 0 ? first == run.g1 : last == run.g0);
-                    if (!joins) {
-                        far |= !(std::fabs(x0) <= k.max_x);
-                        Close(out);
-                        if (!ok) break;
-                        run = Edge{nullptr, 0.0, 0.0, 0.0, first, last, dir, static_cast<uint32_t>(out - chords.data),
-                                   0, nullptr, 0.0};
-                        open = true;
-                    }
-                    if (dir > 0) run.g1 = last;
-                    else run.g0 = first;
-                    Put(out++, x0, y0, x1, y1, first, last, k);
+            const int32_t dir = y1 > y0 ? 1 : -1;
+            const int64_t first = dir > 0 ? i0 : i1, last = dir > 0 ? i1 : i0;
+            if (y0 != y1 && first < last) {  // else it crosses no sub-scanline: no part in any run
+                const bool joins = open && dir == run.dir && (dir > 0 ? first == run.g1 : last == run.g0);
+                if (!joins) {
+                    far |= !(std::fabs(x0) <= k.max_x);
+                    Close(out);
+                    if (!ok) break;
+                    run = Edge{nullptr, 0.0, 0.0, 0.0, first, last, dir, static_cast<uint32_t>(out - chords.data),
+                               0, nullptr, 0.0};
+                    open = true;
                 }
+                if (dir > 0) run.g1 = last;
+                else run.g0 = first;
+                Put(out++, x0, y0, x1, y1, first, last, k);
+                mode = dir;
             }
+            x0 = x1;
+            y0 = y1;
             i0 = i1;
             ++i;
         }
