@@ -559,7 +559,7 @@ struct RunBuilder {
     __attribute__((always_inline)) static void Put(Chord *c, double x0, double y0, double x1, double y1,
                                                    int64_t first, int64_t last, const Local &k) {
         const double dx = x1 - x0, dy = y1 - y0, slope = dx / dy;
-        const double xe = x0 + dx, lo = x0 < xe ? x0 : xe, hi = x0 < xe ? xe : x0;
+        const double xe = x0 + dx, lo = xe < x0 ? xe : x0, hi = xe < x0 ? x0 : xe;
         uint32_t px = kNoPixel, px2 = kNoPixel;
         int64_t split = last;
         if (lo >= k.eps2 && hi <= k.right) {
