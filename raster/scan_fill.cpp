@@ -425,23 +425,22 @@ struct RunBuilder {
     };
     static constexpr int32_t kQueue = 256;
     Pt pts[kQueue + 1];
-    int32_t queued = 0;
+    Pt *tail = pts;  // the latest point queued
 
     RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
         : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s) {
         pts[0] = Pt{std::nan(""), std::nan("")};
     }
     void Start(double x, double y) {
-        if (x == pts[queued].x && y == pts[queued].y) return;
+        if (x == tail->x && y == tail->y) return;
         Drain();
         pts[0] = Pt{x, y};
     }
     __attribute__((always_inline)) void To(double x, double y) {
-        pts[++queued] = Pt{x, y};
-        if (queued == kQueue) Drain();
+        *++tail = Pt{x, y};
+        if (tail == pts + kQueue) Drain();
     }
-    // Ends the open run, whose chords end before end (call Finish at the
-    // end of a record).
+    // Ends the open run, whose chords end before end.
     void Close(Chord *end) {
         if (!open) return;
         open = false;
@@ -467,9 +466,9 @@ struct RunBuilder {
         }
     };
     void Drain() {
-        const int32_t n = queued;
+        const int32_t n = static_cast<int32_t>(tail - pts);
         if (n == 0) return;
-        queued = 0;
+        tail = pts;
         // Room for the whole queue first, so storing a chord needs no test.
         const size_t need = chords.size + static_cast<size_t>(n);
         if (need > chords.room && !chords.Reserve(need > 2 * chords.room ? need : 2 * chords.room)) ok = false;
