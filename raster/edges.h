@@ -98,6 +98,27 @@ void ForEachEdge(const KyPath *p, const Mapping &m, Fn &&fn) {
     });
 }
 
+// The same lines and chords as ForEachEdge, as chains of points, for a
+// sink that keeps the current point itself: sink.Start(x0, y0) where each
+// segment starts (exactly where the one before ended when it continues
+// it), then sink.To(x, y) at the end of each of its lines and chords.
+template <class Sink>
+void ForEachEdgeEnd(const KyPath *p, const Mapping &m, Sink &sink) {
+    static constexpr afd::Params prm = afd::RasterParams();
+    path::ForEachSegment(p, [&](const path::Segment &s) {
+        double x0 = m.X(s.x[0]), y0 = m.Y(s.y[0]);
+        sink.Start(x0, y0);
+        if (s.kind == path::Segment::kLine) {
+            sink.To(m.X(s.x[1]), m.Y(s.y[1]));
+            return;
+        }
+        double px[4] = {x0, m.X(s.x[1]), m.X(s.x[2]), m.X(s.x[3])};
+        double py[4] = {y0, m.Y(s.y[1]), m.Y(s.y[2]), m.Y(s.y[3])};
+        afd::Flatten(px, py, prm,
+                     [&](double x, double y, int32_t, bool) __attribute__((always_inline)) { sink.To(x, y); });
+    });
+}
+
 // The same edges with, in addition, the parameter of the segment (0 to 1)
 // at each end of the edge: fn(x0, y0, x1, y1, first_point, t0, t1). A line
 // runs from 0 to 1; a curve's chords carry the flattener's parameters. The

@@ -20,8 +20,9 @@ using raster_support::Options;
 using raster_support::Render;
 using testing_support::PathTest;
 
-// Builds one group of records, a record per contour, each closed by a line
-// back to its start.
+// Builds one group of records, a record per contour (a joined contour is a
+// further subpath of the record before), each closed by a line back to its
+// start.
 struct Pt {
     double x, y;
 };
@@ -29,19 +30,23 @@ struct Contour {
     std::vector<Pt> pts;  // move, then lines, or with cubic = true: move + 3n points
     bool cubic = false;
     bool open = false;  // no line back to the start
+    bool joined = false;
 };
 
 KyPath *Build(const std::vector<Contour> &contours) {
     KyPath *head = nullptr, *prev = nullptr;
-    for (const Contour &c : contours) {
+    for (size_t at = 0; at < contours.size();) {
         KyPath *p = KyPathCreate();
-        for (size_t i = 0; i < c.pts.size(); ++i) {
-            FIXED xy[2] = {DbToFix(c.pts[i].x), DbToFix(c.pts[i].y)};
-            uint32_t type = i == 0 ? PT_MOVETO : (c.cubic ? PT_BEZIERTO : PT_LINETO);
-            KyPathAddPoint(&p, xy, type);
-        }
-        FIXED xy[2] = {DbToFix(c.pts[0].x), DbToFix(c.pts[0].y)};
-        if (!c.open) KyPathAddPoint(&p, xy, PT_LINETO | PT_CLOSEFIGURE);
+        do {
+            const Contour &c = contours[at++];
+            for (size_t i = 0; i < c.pts.size(); ++i) {
+                FIXED xy[2] = {DbToFix(c.pts[i].x), DbToFix(c.pts[i].y)};
+                uint32_t type = i == 0 ? PT_MOVETO : (c.cubic ? PT_BEZIERTO : PT_LINETO);
+                KyPathAddPoint(&p, xy, type);
+            }
+            FIXED xy[2] = {DbToFix(c.pts[0].x), DbToFix(c.pts[0].y)};
+            if (!c.open) KyPathAddPoint(&p, xy, PT_LINETO | PT_CLOSEFIGURE);
+        } while (at < contours.size() && contours[at].joined);
         if (prev) {
             prev->next = p;
             p->prev = prev;
@@ -123,6 +128,7 @@ struct Corpus {
                 if (ch % 3 == 0) {
                     word.push_back(Ellipse(x + size * 0.35, 10 + size * 0.5, size * 0.35, size * 0.5, false));
                     word.push_back(Ellipse(x + size * 0.35, 10 + size * 0.5, size * 0.2, size * 0.35, true));
+                    word.back().joined = ch == 3;  // one glyph's hole in its ring's record
                 } else if (ch % 3 == 1) {
                     Contour bar;
                     bar.pts = std::vector<Pt>{{x, 10}, {x + size * 0.15, 10}, {x + size * 0.15, 10 + size}, {x, 10 + size}};
@@ -160,6 +166,15 @@ struct Corpus {
         zig.pts.push_back({80, 330});
         zig.pts.push_back({80, 5});
         shapes.push_back({"zigzag", {zig}});
+        // Subpaths of one record: the second starts level with where the
+        // first ended, the third where the second did.
+        Contour a, b, c;
+        a.pts = std::vector<Pt>{{10.3, 10.7}, {60.2, 40.1}, {12.9, 70.4}};
+        b.pts = std::vector<Pt>{{40.6, 10.7}, {80.3, 12.2}, {70.1, 66.6}};
+        c.cubic = true;
+        c.pts = std::vector<Pt>{{40.6, 10.7}, {60.8, 25.2}, {60.8, 40.7}, {40.6, 70.7}, {20.4, 40.7}, {20.4, 25.2}, {40.6, 10.7}};
+        b.joined = c.joined = true;
+        shapes.push_back({"subpaths", {a, b, c}});
     }
     // The benchmark's scenes, scaled down from 1024 square: a star of 200
     // points with circles (one turning the other way) and a self-crossing
