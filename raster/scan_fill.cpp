@@ -1848,17 +1848,26 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
                     b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
                 }
-                if (!(a < b)) return;
                 if (depth != 32) {
+                    if (!(a < b)) return;
                     if (k == 0) first_a = a;
                     last_b = b;
                     acc.Span(a, b, k++);
                     return;
                 }
-                uint32_t pa = static_cast<uint32_t>(a), pb = static_cast<uint32_t>(b);
-                int li = static_cast<int>((a - static_cast<double>(pa)) * 8 + 0.5);
-                int rj = static_cast<int>((b - static_cast<double>(pb)) * 8 + 0.5);
-                if (pa == pb) {
+                // Each end in eighths of a pixel, rounded: one conversion
+                // gives the pixel (>> 3) and the bit (& 7). floor(8a + 0.5)
+                // in doubles equals 8 floor(a) + floor((a - floor(a)) 8 +
+                // 0.5): 8a + 0.5 is exact below the next power of two of
+                // 8a, and above it no integer lies within its rounding. An
+                // end on bit 8 becomes bit 0 of the next pixel: the same
+                // bits cleared. The row's bounds for the sweep at its end
+                // are taken per sub-scanline, not per span.
+                const uint32_t ta = static_cast<uint32_t>(a * 8 + 0.5), tb = static_cast<uint32_t>(b * 8 + 0.5);
+                const uint32_t pa = ta >> 3, pb = tb >> 3;
+                const uint32_t li = ta & 7, rj = tb & 7;
+                if (!(ta < tb)) return;  // nothing covered (and pa may be width)
+                if (pa == pb) {  // ta < tb <= 8 width: pa < width
                     line[pa * 4 + sub] &= static_cast<uint8_t>(kLeftMask[li] | kRightMask[rj]);
                     return;
                 }
@@ -1868,10 +1877,17 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     inner.data[pb] -= sub_one[sub];
                     inner_marks.data[(pa + 1) >> 6] |= uint64_t{1} << ((pa + 1) & 63);
                     inner_marks.data[pb >> 6] |= uint64_t{1} << (pb & 63);
-                    if (pa + 1 < inner_lo) inner_lo = pa + 1;
-                    if (pb > inner_hi) inner_hi = pb;
                 }
                 if (pb < width) line[pb * 4 + sub] &= kRightMask[rj];
+            };
+            // 32-bit masks: the pixels whose counts may change lie between
+            // the sub-scanline's lowest and highest crossing (an end's
+            // rounding moves its pixel up by at most one).
+            auto bounds = [&](double lo_x, double hi_x) __attribute__((always_inline)) {
+                const uint32_t lo = lo_x > 0 ? (lo_x < dwidth ? static_cast<uint32_t>(lo_x) : width) : 0;
+                const uint32_t hi = hi_x > 0 ? (hi_x < dwidth ? static_cast<uint32_t>(hi_x) + 1 : width) : 0;
+                if (lo < inner_lo) inner_lo = lo;
+                if (hi > inner_hi) inner_hi = hi;
             };
             if (n == 2) {
                 // Two crossings make one span under either rule: opposite
@@ -1880,6 +1896,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 double a = list[0].x, b = list[1].x;
                 if (b < a) std::swap(a, b);
                 span(a, b);
+                if (depth == 32) bounds(a, b);
                 if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
                 continue;
             }
@@ -1926,6 +1943,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 }
                 if (winding != 0) span(start, list[n - 1].x);
             }
+            if (depth == 32) bounds(list[0].x, list[n - 1].x);
             if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
         }
         if (depth == 32 && inner_lo <= inner_hi) {
