@@ -1873,8 +1873,13 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 }
                 line[pa * 4 + sub] &= kLeftMask[li];
                 if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
-                    inner.data[pa + 1] += sub_one[sub];
-                    inner.data[pb] -= sub_one[sub];
+                    if (spec.even_odd) {  // parities there, see below
+                        inner.data[pa + 1] ^= sub_one[sub];
+                        inner.data[pb] ^= sub_one[sub];
+                    } else {
+                        inner.data[pa + 1] += sub_one[sub];
+                        inner.data[pb] -= sub_one[sub];
+                    }
                     inner_marks.data[(pa + 1) >> 6] |= uint64_t{1} << ((pa + 1) & 63);
                     inner_marks.data[pb >> 6] |= uint64_t{1} << (pb & 63);
                 }
@@ -1898,6 +1903,35 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 span(a, b);
                 if (depth == 32) bounds(a, b);
                 if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
+                continue;
+            }
+            if (depth == 32 && spec.even_odd && n % 2 == 0) {
+                // Even-odd on a 32-bit mask, unsorted: the covered bits are
+                // the bits with an odd number of crossings at or before
+                // them, so each crossing (rounded to eighths, as the spans'
+                // ends) flips everything from its bit to the row's end.
+                // Here it flips the bits before it in its pixel, and the
+                // parity of its sub-scanline from its pixel on (a count's
+                // byte, marked); the row's end flips every pixel of a run
+                // with odd parity. The pairs of the sorted list cover the
+                // same bits: rounding keeps the order.
+                uint32_t lo = UINT32_MAX, hi = 0;
+                const uint32_t one = sub_one[sub];
+                uint8_t *const bytes = line + sub;
+                for (size_t i = 0; i < n; ++i) {
+                    double x = list[i].x;
+                    if (!inside) x = x < 0 ? 0 : (x > dwidth ? dwidth : x);
+                    const uint32_t t = static_cast<uint32_t>(x * 8 + 0.5), p = t >> 3;
+                    // p == width: bit 0, nothing flipped in the row (stored
+                    // at its last pixel), but its parity change is marked.
+                    bytes[(p < width ? p : width - 1) * 4] ^= kLeftMask[t & 7];
+                    inner.data[p] ^= one;
+                    inner_marks.data[p >> 6] |= uint64_t{1} << (p & 63);
+                    lo = p < lo ? p : lo;
+                    hi = p > hi ? p : hi;
+                }
+                if (lo < inner_lo) inner_lo = lo;
+                if (hi > inner_hi) inner_hi = hi;
                 continue;
             }
             // Even-odd pairs crossings by position alone: crossings at one
@@ -1954,7 +1988,40 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             // sub-scanlines is constant: a run of whole pixels on all four
             // is zeroed with memset.
             uint32_t open = 0, pos = inner_lo;
-            for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
+            if (spec.even_odd) {
+                // Parities: a run of odd ones has its first pixel (a
+                // crossing's, maybe with bits flipped) flipped, the rest
+                // (untouched: 0xFF) cleared.
+                for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
+                    uint64_t bits = inner_marks.data[mw];
+                    inner_marks.data[mw] = 0;
+                    while (bits) {
+                        const uint32_t px = mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
+                        bits &= bits - 1;
+                        const uint32_t stop = px < width ? px : width;
+                        if (open != 0 && pos < stop) {
+                            const uint32_t flip = open * 0xFFu;
+                            uint32_t word;
+                            std::memcpy(&word, line + size_t{pos} * 4, 4);
+                            word ^= flip;
+                            std::memcpy(line + size_t{pos} * 4, &word, 4);
+                            if (flip == 0xFFFFFFFFu) {
+                                std::memset(line + size_t{pos + 1} * 4, 0, size_t{stop - pos - 1} * 4);
+                            } else {
+                                for (uint32_t q = pos + 1; q < stop; ++q) {
+                                    std::memcpy(&word, line + size_t{q} * 4, 4);
+                                    word &= ~flip;
+                                    std::memcpy(line + size_t{q} * 4, &word, 4);
+                                }
+                            }
+                        }
+                        open ^= inner.data[px];
+                        inner.data[px] = 0;
+                        pos = px;
+                    }
+                }
+            }
+            for (uint32_t mw = inner_lo >> 6; !spec.even_odd && mw <= inner_hi >> 6; ++mw) {
                 uint64_t bits = inner_marks.data[mw];
                 inner_marks.data[mw] = 0;
                 while (bits) {
