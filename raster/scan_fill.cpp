@@ -1632,10 +1632,11 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
 
     // Crossings of one pixel row: `room` slots per sub-scanline.
     Array<Crossing> cross;
-    // 32-bit masks: the whole pixels inside spans, as +1 / -1 in the
-    // sub-scanline's byte of a per-pixel word (see the row's end). The
-    // spans of one sub-scanline never share an inner pixel, so every byte
-    // of a running sum is 0 or 1 and the sums never carry.
+    // 32-bit masks: the whole pixels inside spans, as changes of parity
+    // (XOR 1) in the sub-scanline's byte of a per-pixel word (see the
+    // row's end). The spans of one sub-scanline never share an inner
+    // pixel, so a count there would be 0 or 1 at every pixel: its parity,
+    // which under even-odd also takes single crossings.
     Array<uint32_t> inner;
     Array<uint64_t> inner_marks;  // a bit per pixel whose word in inner changed
     uint32_t inner_lo = UINT32_MAX, inner_hi = 0;
@@ -1873,13 +1874,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 }
                 line[pa * 4 + sub] &= kLeftMask[li];
                 if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
-                    if (spec.even_odd) {  // parities there, see below
-                        inner.data[pa + 1] ^= sub_one[sub];
-                        inner.data[pb] ^= sub_one[sub];
-                    } else {
-                        inner.data[pa + 1] += sub_one[sub];
-                        inner.data[pb] -= sub_one[sub];
-                    }
+                    inner.data[pa + 1] ^= sub_one[sub];
+                    inner.data[pb] ^= sub_one[sub];
                     inner_marks.data[(pa + 1) >> 6] |= uint64_t{1} << ((pa + 1) & 63);
                     inner_marks.data[pb >> 6] |= uint64_t{1} << (pb & 63);
                 }
@@ -2041,7 +2037,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                             }
                         }
                     }
-                    open += inner.data[px];
+                    open ^= inner.data[px];
                     inner.data[px] = 0;
                     pos = px;
                 }
