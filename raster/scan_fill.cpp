@@ -172,11 +172,12 @@
 //    In all A 1.08 -> 0.99 ms, A even-odd 1.09 -> 1.04, B 2.28 -> 2.21.
 //  - Rejected there: the span written without branches on its length
 //    (more instructions, B even-odd slower); a row's four crossings
-//    written out for edges through the whole row (fewer instructions, B
-//    4% slower); the row's crossing bounds gathered with the crossings
-//    instead of a pass over the edges, and the edges' retirement fused
-//    with their insertion sort (each moved A non-zero up 3% in
-//    instructions through the loop's code, no faster).
+//    written out for edges through the whole row (B even-odd 46.4M ->
+//    43.4M instructions, yet B 4% slower); the row's crossing bounds
+//    gathered with the crossings instead of a pass over the edges (B
+//    non-zero 34.8M -> 35.5M); the edges' retirement fused with their
+//    insertion sort (B even-odd 46.4M -> 45.5M, 8-bit B even-odd -3%, but
+//    no faster on the 32-bit scenes).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
