@@ -2002,55 +2002,31 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             // sub-scanlines is constant: a run of whole pixels on all four
             // is zeroed with memset.
             uint32_t open = 0, pos = inner_lo;
-            if (spec.even_odd) {
-                // Parities: a run of odd ones has its first pixel (a
-                // crossing's, maybe with bits flipped) flipped, the rest
-                // (untouched: 0xFF) cleared.
-                for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
-                    uint64_t bits = inner_marks.data[mw];
-                    inner_marks.data[mw] = 0;
-                    while (bits) {
-                        const uint32_t px = mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
-                        bits &= bits - 1;
-                        const uint32_t stop = px < width ? px : width;
-                        if (open != 0 && pos < stop) {
-                            const uint32_t flip = open * 0xFFu;
-                            uint32_t word;
-                            std::memcpy(&word, line + size_t{pos} * 4, 4);
-                            word ^= flip;
-                            std::memcpy(line + size_t{pos} * 4, &word, 4);
-                            if (flip == 0xFFFFFFFFu) {
-                                std::memset(line + size_t{pos + 1} * 4, 0, size_t{stop - pos - 1} * 4);
-                            } else {
-                                for (uint32_t q = pos + 1; q < stop; ++q) {
-                                    std::memcpy(&word, line + size_t{q} * 4, 4);
-                                    word &= ~flip;
-                                    std::memcpy(line + size_t{q} * 4, &word, 4);
-                                }
-                            }
-                        }
-                        open ^= inner.data[px];
-                        inner.data[px] = 0;
-                        pos = px;
-                    }
-                }
-            }
-            for (uint32_t mw = inner_lo >> 6; !spec.even_odd && mw <= inner_hi >> 6; ++mw) {
+            // Parities: in a run of odd ones the bytes of those sub-scanlines
+            // are untouched (0xFF) but at its first pixel, where under
+            // even-odd a crossing may have flipped bits (a pixel a span
+            // ends in keeps its sub-scanline's parity even): that pixel is
+            // flipped, the rest cleared, which for untouched bytes is the
+            // same.
+            for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
                 uint64_t bits = inner_marks.data[mw];
                 inner_marks.data[mw] = 0;
                 while (bits) {
                     const uint32_t px = mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
                     bits &= bits - 1;
                     const uint32_t stop = px < width ? px : width;
-                    const uint32_t keep = ~(open * 0xFFu);
                     if (open != 0 && pos < stop) {
-                        if (keep == 0) {
-                            std::memset(line + size_t{pos} * 4, 0, size_t{stop - pos} * 4);
+                        const uint32_t flip = open * 0xFFu;
+                        uint32_t word;
+                        std::memcpy(&word, line + size_t{pos} * 4, 4);
+                        word ^= flip;
+                        std::memcpy(line + size_t{pos} * 4, &word, 4);
+                        if (flip == 0xFFFFFFFFu) {
+                            std::memset(line + size_t{pos + 1} * 4, 0, size_t{stop - pos - 1} * 4);
                         } else {
-                            for (uint32_t q = pos; q < stop; ++q) {
-                                uint32_t word;
+                            for (uint32_t q = pos + 1; q < stop; ++q) {
                                 std::memcpy(&word, line + size_t{q} * 4, 4);
-                                word &= keep;
+                                word &= ~flip;
                                 std::memcpy(line + size_t{q} * 4, &word, 4);
                             }
                         }
