@@ -75,33 +75,10 @@ inline double CrossingX(double x0, double y0, double x1, double y1, double ys) {
     return x0 + (ys - y0) * (x1 - x0) / (y1 - y0);
 }
 
-// Calls fn(x0, y0, x1, y1, first_point) for every line and chord of the
-// record, in order, in sample space. first_point is the index of the point
-// the segment starts at (the identity the relief builders track).
-template <class Fn>
-void ForEachEdge(const KyPath *p, const Mapping &m, Fn &&fn) {
-    static constexpr afd::Params prm = afd::RasterParams();
-    path::ForEachSegment(p, [&](const path::Segment &s) {
-        double x0 = m.X(s.x[0]), y0 = m.Y(s.y[0]);
-        if (s.kind == path::Segment::kLine) {
-            fn(x0, y0, m.X(s.x[1]), m.Y(s.y[1]), s.start);
-            return;
-        }
-        double px[4] = {x0, m.X(s.x[1]), m.X(s.x[2]), m.X(s.x[3])};
-        double py[4] = {y0, m.Y(s.y[1]), m.Y(s.y[2]), m.Y(s.y[3])};
-        double cx = x0, cy = y0;
-        afd::Flatten(px, py, prm, [&](double x, double y, int32_t, bool) __attribute__((always_inline)) {
-            fn(cx, cy, x, y, s.start);
-            cx = x;
-            cy = y;
-        });
-    });
-}
-
-// The same lines and chords as ForEachEdge, as chains of points, for a
-// sink that keeps the current point itself: sink.Start(x0, y0) where each
-// segment starts (exactly where the one before ended when it continues
-// it), then sink.To(x, y) at the end of each of its lines and chords.
+// Every line and chord of the record, in order, in sample space, as
+// chains of points: sink.Start(x0, y0) where each segment starts (exactly
+// where the one before ended when it continues it), then sink.To(x, y) at
+// the end of each of its lines and chords.
 template <class Sink>
 void ForEachEdgeEnd(const KyPath *p, const Mapping &m, Sink &sink) {
     static constexpr afd::Params prm = afd::RasterParams();
@@ -117,6 +94,25 @@ void ForEachEdgeEnd(const KyPath *p, const Mapping &m, Sink &sink) {
         afd::Flatten(px, py, prm,
                      [&](double x, double y, int32_t, bool) __attribute__((always_inline)) { sink.To(x, y); });
     });
+}
+
+// The same lines and chords one at a time: fn(x0, y0, x1, y1).
+template <class Fn>
+void ForEachEdge(const KyPath *p, const Mapping &m, Fn &&fn) {
+    struct Pairs {
+        Fn &fn;
+        double cx, cy;
+        void Start(double x, double y) {
+            cx = x;
+            cy = y;
+        }
+        __attribute__((always_inline)) void To(double x, double y) {
+            fn(cx, cy, x, y);
+            cx = x;
+            cy = y;
+        }
+    } pairs{fn, 0.0, 0.0};
+    ForEachEdgeEnd(p, m, pairs);
 }
 
 // The same edges with, in addition, the parameter of the segment (0 to 1)

@@ -67,7 +67,7 @@ void TraceRecord(const KyPath *p, const Mapping &map, bool antialias, PathBuf bu
         if (!(x >= 0 && y >= 0 && x < t.width && y < t.height)) return;
         t.Put(static_cast<int64_t>(x), static_cast<int64_t>(y), value);
     };
-    ForEachEdge(p, map, [&](double x0, double y0, double x1, double y1, int32_t) {
+    ForEachEdge(p, map, [&](double x0, double y0, double x1, double y1) {
         if (std::fabs(x1 - x0) >= std::fabs(y1 - y0)) {
             Walk(x0, y0, x1, y1, t.width, antialias,
                  [&](int64_t c, double r, int32_t value) { put_at(static_cast<double>(c), r, value); });

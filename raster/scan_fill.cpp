@@ -189,6 +189,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "core/memory.h"
 #include "raster/pixel_buffer.h"
@@ -543,32 +544,24 @@ struct RunBuilder {
         int32_t mode = open && (run.dir > 0 ? run.g1 : run.g0) == i0 ? run.dir : 0;
         for (int32_t i = 1;;) {
             // The chords that continue the run the way it goes (those that
-            // cross no sub-scanline leave its end where it is).
-            if (mode > 0) {
+            // cross no sub-scanline leave its end where it is): one loop
+            // for each way, the way a compile-time constant.
+            auto follow = [&](auto down) __attribute__((always_inline)) {
+                constexpr bool kDown = decltype(down)::value;
                 for (; i <= n; ++i) {
                     const double x1 = pts[i].x, y1 = pts[i].y;
-                    if (!(y1 > y0)) break;
+                    if (!(kDown ? y1 > y0 : y1 < y0)) break;
                     far |= !(std::fabs(x1) <= k.max_x);
                     const int64_t i1 = k.Index(y1);
-                    if (i1 > i0) Put(out++, x0, y0, x1, y1, i0, i1, k);
+                    if (kDown ? i1 > i0 : i1 < i0) Put(out++, x0, y0, x1, y1, kDown ? i0 : i1, kDown ? i1 : i0, k);
                     x0 = x1;
                     y0 = y1;
                     i0 = i1;
                 }
-                run.g1 = i0;
-            } else if (mode < 0) {
-                for (; i <= n; ++i) {
-                    const double x1 = pts[i].x, y1 = pts[i].y;
-                    if (!(y1 < y0)) break;
-                    far |= !(std::fabs(x1) <= k.max_x);
-                    const int64_t i1 = k.Index(y1);
-                    if (i1 < i0) Put(out++, x0, y0, x1, y1, i1, i0, k);
-                    x0 = x1;
-                    y0 = y1;
-                    i0 = i1;
-                }
-                run.g0 = i0;
-            }
+                (kDown ? run.g1 : run.g0) = i0;
+            };
+            if (mode > 0) follow(std::true_type{});
+            else if (mode < 0) follow(std::false_type{});
             if (i > n) break;
             // Any other chord: level, turning, or starting a run.
             const double x1 = pts[i].x, y1 = pts[i].y;

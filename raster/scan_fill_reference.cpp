@@ -129,7 +129,7 @@ bool ScanFillReference(const KyPath *head, const FillSpec &spec, PathBuf buf, in
         }
         for (const KyPath *p = head; ok && p; p = path::GroupNext(p)) {
             if (IsOutlineOnly(p)) continue;
-            ForEachEdge(p, spec.map, [&](double x0, double y0, double x1, double y1, int32_t) {
+            ForEachEdge(p, spec.map, [&](double x0, double y0, double x1, double y1) {
                 if (ok) ok = AddEdge(band, subs, x0, y0, x1, y1);
             });
         }
