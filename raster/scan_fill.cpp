@@ -437,11 +437,13 @@ void Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             const __m128i t = _mm_unpacklo_epi64(ta, tb);
             pending[n_pending++] = _mm_add_epi32(_mm_add_epi32(t, t), _mm_set1_epi32(static_cast<int32_t>(down)));
             if (n_pending == 4) flush();
-            x = _mm_cvtsd_f64(_mm_unpackhi_pd(xb, xb));
+            const __m128d last = _mm_unpackhi_pd(xb, xb);
+            x = _mm_cvtsd_f64(last);
             if (track) {
-                const double first = _mm_cvtsd_f64(xa);
-                lo_x = first < x ? first : x;
-                hi_x = first < x ? x : first;
+                // As first < x ? first : x and the other way round, without
+                // a branch on the edge's slant.
+                lo_x = _mm_cvtsd_f64(_mm_min_sd(xa, last));
+                hi_x = _mm_cvtsd_f64(_mm_max_sd(last, xa));
             }
             e->x = x;
             e->cur = c;
