@@ -187,7 +187,9 @@
 //    non-zero sweep four words at a time. A 16.1M -> 15.1M, A even-odd
 //    15.3M -> 13.8M, B 34.6M -> 34.1M, B even-odd 45.7M -> 37.9M; A 1.03
 //    -> 0.91 ms, B 2.24 -> 2.20 (B even-odd level: its unsorted flips
-//    were already free of the sort's branches).
+//    were already free of the sort's branches). Then an edge's row extent
+//    by a min and a max instead of a branch on its slant, which B's edges
+//    mispredicted (B 2.11 -> 1.94 ms, B even-odd 3.08 -> 2.96).
 //  - Rejected there: the words made with one conversion each, one at a
 //    time (B non-zero 34.6M -> 40.4M: a span end was converted, now every
 //    crossing is); the insertion sort with its in-place test four words at
@@ -195,7 +197,11 @@
 //    mispredicted in a third of the blocks); the sort by eighths alone,
 //    ties left as they come (no fewer crossings moved); one round of
 //    compare-exchange on neighbours four words at a time in place of the
-//    carrying pass (B 34.1M -> 33.1M, no faster).
+//    carrying pass (B 34.1M -> 33.1M, no faster; tried again after the
+//    extents' branch was gone: no faster); the four crossings of an edge
+//    on two or more chords in the row (curves) also two at a time, each
+//    from its own chord (A 15.10M -> 14.91M, no faster; B slower from the
+//    extent of four crossings instead of two).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
