@@ -321,8 +321,9 @@ inline bool Before(const Crossing &a, const Crossing &b) { return a.x < b.x || (
 // last crossing at or before every bit.
 class Mask32Rows {
 public:
-    // Wider rows would overflow the words (16 width + 1 must stay below
-    // 2^31: they are compared as signed four at a time).
+    // Wider rows would overflow the words: 8x + 0.5 is converted as a
+    // signed 32-bit integer and t * 2 + 1 must fit in a word (kept below
+    // 2^31, so either reading of a word orders the same).
     static constexpr uint32_t kMaxWidth = (1u << 27) - 1;
 
     bool Init(uint32_t width, bool even_odd) {
