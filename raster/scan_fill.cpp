@@ -178,6 +178,32 @@
 //    non-zero 34.8M -> 35.5M); the edges' retirement fused with their
 //    insertion sort (B even-odd 46.4M -> 45.5M, 8-bit B even-odd -3%, but
 //    no faster on the 32-bit scenes).
+//  - Kept (32-bit masks, same measures): crossings as words of their
+//    rounded eighth and direction, made when generated (Mask32Rows), with
+//    an edge's four crossings on one chord worked out two at a time and
+//    four edges' words transposed into the lists; the lists ordered by
+//    one branch-free pass carrying the largest word (B non-zero: a
+//    crossing in 12 out of place, in a third of the blocks of four); the
+//    non-zero sweep four words at a time. A 16.1M -> 15.1M, A even-odd
+//    15.3M -> 13.8M, B 34.6M -> 34.1M, B even-odd 45.7M -> 37.9M; A 1.03
+//    -> 0.91 ms, B 2.24 -> 2.20 (B even-odd level: its unsorted flips
+//    were already free of the sort's branches). Then an edge's row extent
+//    by a min and a max instead of a branch on its slant, which B's edges
+//    mispredicted (B 2.11 -> 1.94 ms, B even-odd 3.08 -> 2.96).
+//  - Rejected there: the words made with one conversion each, one at a
+//    time (B non-zero 34.6M -> 40.4M: a span end was converted, now every
+//    crossing is); the insertion sort with its in-place test four words at
+//    a time (B 30.1M instructions, slower than the branch point: the test
+//    mispredicted in a third of the blocks); the sort by eighths alone,
+//    ties left as they come (no fewer crossings moved); one round of
+//    compare-exchange on neighbours four words at a time in place of the
+//    carrying pass (B 34.1M -> 33.1M, no faster; tried again after the
+//    extents' branch was gone: no faster); the four crossings of an edge
+//    on two or more chords in the row (curves) also two at a time, each
+//    from its own chord (A 15.10M -> 14.91M, no faster; B slower from the
+//    extent of four crossings instead of two); the carrying pass's test
+//    of order as the sign of k - out gathered by OR, not a compare per
+//    crossing (B 34.17M -> 33.70M, no faster).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
@@ -187,9 +213,13 @@
 // Every chord here is a line the reference intersects on its own, so the
 // chords cannot be fewer.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/memory.h"
 #include "raster/pixel_buffer.h"
@@ -278,6 +308,389 @@ struct Crossing {
     int32_t dir;
 };
 inline bool Before(const Crossing &a, const Crossing &b) { return a.x < b.x || (a.x == b.x && a.dir < b.dir); }
+
+// Exact rows of 32-bit masks: four sub-scanlines, a byte each per pixel,
+// a bit per eighth of a pixel (0 covered). A crossing at x matters here
+// only through its rounded eighth t = floor(8x + 0.5), x clamped to the
+// row first: bit j of a sub-scanline is covered when the winding (or the
+// parity) of its crossings with t <= j is not zero. So each crossing is
+// kept as one word, t * 2 + (going down), made when it is generated:
+// lists a quarter of the size, sorted as integers, and swept without a
+// conversion or a clamp per span end. Ties in t need no order: any order
+// of the crossings consistent with t gives the same winding after the
+// last crossing at or before every bit.
+class Mask32Rows {
+public:
+    // Wider rows would overflow the words: 8x + 0.5 is converted as a
+    // signed 32-bit integer and t * 2 + 1 must fit in a word (kept below
+    // 2^31, so either reading of a word orders the same).
+    static constexpr uint32_t kMaxWidth = (1u << 27) - 1;
+
+    bool Init(uint32_t width, bool even_odd) {
+        width_ = width;
+        dwidth_ = width;
+        even_odd_ = even_odd;
+        const size_t mark_words = (size_t{width} + 2 + 63) / 64;
+        if (!inner_.Reserve(size_t{width} + 2) || !marks_.Reserve(mark_words)) return false;
+        std::memset(inner_.data, 0, (size_t{width} + 2) * sizeof(uint32_t));
+        std::memset(marks_.data, 0, mark_words * sizeof(uint64_t));
+        for (int32_t k = 0; k < 4; ++k) {
+            uint8_t bytes[4] = {};
+            bytes[k] = 1;
+            std::memcpy(&sub_one_[k], bytes, 4);  // the byte at offset k, whatever the byte order
+        }
+        return true;
+    }
+    // Room for `room` crossings per sub-scanline.
+    bool Room(size_t room) {
+        if (room <= room_) return true;
+        // Four words of slack per list: the edges' keys are stored four
+        // at a time.
+        if (!keys_.Reserve((room + 4) * 4)) return false;
+        room_ = room;
+        return true;
+    }
+    // The row of sub-scanlines r0 .. r0 + 3 crossed by the active edges (in
+    // x order as of the last row, at least one crossing each), written into
+    // `line` (set to nothing covered). Moves each edge to its latest
+    // crossing.
+    void Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
+
+private:
+    Array<uint32_t> keys_;
+    // The whole pixels inside spans, as changes of parity (XOR 1) in the
+    // sub-scanline's byte of a per-pixel word (see the row's end). The
+    // spans of one sub-scanline never share an inner pixel, so a count
+    // there would be 0 or 1 at every pixel: its parity, which under
+    // even-odd also takes single crossings.
+    Array<uint32_t> inner_;
+    Array<uint64_t> marks_;  // a bit per pixel whose word in inner_ changed
+    size_t room_ = 0;
+    uint32_t width_ = 0;
+    double dwidth_ = 0;
+    bool even_odd_ = false;
+    uint32_t sub_one_[4] = {};
+};
+
+void Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
+    // Locals, not members: the byte stores below may alias anything a
+    // pointer reaches.
+    uint32_t *const keys = keys_.data, *const inner = inner_.data;
+    uint64_t *const marks = marks_.data;
+    const size_t room = room_;
+    const uint32_t width = width_;
+    const double dwidth = dwidth_;
+    const int64_t r1 = r0 + 4;
+    // floor(8x + 0.5) in doubles equals 8 floor(x) + floor((x - floor(x)) 8
+    // + 0.5), the reference's pixel and bit: 8x + 0.5 is exact below the
+    // next power of two of 8x, and above it no integer lies within its
+    // rounding.
+    auto key = [dwidth](double x, uint32_t down) __attribute__((always_inline)) {
+#if FLT_EVAL_METHOD != 0
+        // x as a double, as the reference stores it, not wider.
+        volatile double stored = x;
+        x = stored;
+#endif
+        x = x < 0 ? 0 : (x > dwidth ? dwidth : x);
+        return static_cast<uint32_t>(static_cast<int32_t>(x * 8 + 0.5)) * 2 + down;
+    };
+    // Two active edges never need sorting (see the n == 2 case below);
+    // with more, the row's extents tell whether any sort is needed.
+    const bool track = n_edges > 2;
+    // All crossings of the row, edge by edge: the divisions do not depend
+    // on each other, so they overlap in the pipeline.
+    const size_t stride = room + 4;
+    uint32_t *slot[4];
+    for (int32_t sub = 0; sub < 4; ++sub) slot[sub] = keys + static_cast<size_t>(sub) * stride;
+#if defined(__SSE2__)
+    // An edge on one chord through the whole row (every line, most curves'
+    // rows at small scales) has its four crossings worked out two at a
+    // time, the same operations on each as one at a time; up to four such
+    // edges are turned from four keys an edge into four keys a
+    // sub-scanline and stored with one store per list.
+    const double base = static_cast<double>(r0 >> 2);
+    const __m128d y01 = _mm_set_pd(base + 0.375, base + 0.125), y23 = _mm_set_pd(base + 0.875, base + 0.625);
+    const __m128d zero = _mm_setzero_pd(), right = _mm_set1_pd(dwidth), eight = _mm_set1_pd(8.0),
+                  half = _mm_set1_pd(0.5);
+    __m128i pending[4];
+    uint32_t n_pending = 0;
+    auto flush = [&]() __attribute__((always_inline)) {
+        if (n_pending == 0) return;
+        const __m128i t0 = _mm_unpacklo_epi32(pending[0], pending[1]), t1 = _mm_unpacklo_epi32(pending[2], pending[3]);
+        const __m128i t2 = _mm_unpackhi_epi32(pending[0], pending[1]), t3 = _mm_unpackhi_epi32(pending[2], pending[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(slot[0]), _mm_unpacklo_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(slot[1]), _mm_unpackhi_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(slot[2]), _mm_unpacklo_epi64(t2, t3));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(slot[3]), _mm_unpackhi_epi64(t2, t3));
+        for (int32_t sub = 0; sub < 4; ++sub) slot[sub] += n_pending;
+        n_pending = 0;
+    };
+#endif
+    for (size_t i = 0; i < n_edges; ++i) {
+        Edge *e = active[i];
+        const int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
+        const uint32_t down = e->dir > 0;
+        double x, lo_x = HUGE_VAL, hi_x = -HUGE_VAL;
+        const Chord *c = e->cur;
+        while (c->g1 <= gs) ++c;
+#if defined(__SSE2__)
+        if (c->g1 >= r1 && gs == r0 && ge == r1) {
+            const __m128d x0 = _mm_set1_pd(c->x0), y0 = _mm_set1_pd(c->y0), dx = _mm_set1_pd(c->dx),
+                          dy = _mm_set1_pd(c->dy);
+            const __m128d xa = _mm_add_pd(x0, _mm_div_pd(_mm_mul_pd(_mm_sub_pd(y01, y0), dx), dy));
+            const __m128d xb = _mm_add_pd(x0, _mm_div_pd(_mm_mul_pd(_mm_sub_pd(y23, y0), dx), dy));
+            // Clamped as in key() (NaN aside, which no chord gives).
+            const __m128d ca = _mm_min_pd(_mm_max_pd(xa, zero), right), cb = _mm_min_pd(_mm_max_pd(xb, zero), right);
+            const __m128i ta = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(ca, eight), half));
+            const __m128i tb = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(cb, eight), half));
+            const __m128i t = _mm_unpacklo_epi64(ta, tb);
+            pending[n_pending++] = _mm_add_epi32(_mm_add_epi32(t, t), _mm_set1_epi32(static_cast<int32_t>(down)));
+            if (n_pending == 4) flush();
+            const __m128d last = _mm_unpackhi_pd(xb, xb);
+            x = _mm_cvtsd_f64(last);
+            if (track) {
+                // As first < x ? first : x and the other way round, without
+                // a branch on the edge's slant.
+                lo_x = _mm_cvtsd_f64(_mm_min_sd(xa, last));
+                hi_x = _mm_cvtsd_f64(_mm_max_sd(last, xa));
+            }
+            e->x = x;
+            e->cur = c;
+            e->row_min = lo_x;
+            e->row_max = hi_x;
+            continue;
+        }
+        flush();  // the lists stay in active order
+#endif
+        if (c->g1 >= ge) {
+            // One chord for the rest of the edge's part of the row: its
+            // crossings are monotone in x, so the first and last bound
+            // them. The centres step by an exact 1/4 (the same doubles SubY
+            // gives).
+            const double x0 = c->x0, y0 = c->y0, dx = c->dx, dy = c->dy;
+            double y = SubY(gs, 4);
+            uint32_t **at = slot + (gs - r0);
+            x = x0 + (y - y0) * dx / dy;
+            const double first = x;
+            *(*at)++ = key(x, down);
+            for (int64_t g = gs + 1; g < ge; ++g) {
+                ++at;
+                y += 0.25;
+                x = x0 + (y - y0) * dx / dy;
+                *(*at)++ = key(x, down);
+            }
+            if (track) {
+                lo_x = first < x ? first : x;
+                hi_x = first < x ? x : first;
+            }
+        } else {
+            x = e->x;
+            for (int64_t g = gs; g < ge; ++g) {
+                while (c->g1 <= g) ++c;
+                x = c->x0 + (SubY(g, 4) - c->y0) * c->dx / c->dy;
+                if (track) {
+                    lo_x = x < lo_x ? x : lo_x;
+                    hi_x = x > hi_x ? x : hi_x;
+                }
+                *slot[g - r0]++ = key(x, down);
+            }
+        }
+        e->x = x;
+        e->cur = c;
+        e->row_min = lo_x;
+        e->row_max = hi_x;
+    }
+#if defined(__SSE2__)
+    flush();
+#endif
+    // When the active edges keep to separate x ranges within the row,
+    // every sub-scanline's list is already in order (it was filled in
+    // active order), and the sorts below can be skipped.
+    bool ordered = track;
+    for (size_t i = 1; ordered && i < n_edges; ++i)
+        if (active[i]->row_min <= active[i - 1]->row_max) ordered = false;
+    uint32_t inner_lo = UINT32_MAX, inner_hi = 0;
+    for (int32_t sub = 0; sub < 4; ++sub) {
+        uint32_t *const list = keys + static_cast<size_t>(sub) * stride;
+        const size_t n = static_cast<size_t>(slot[sub] - list);
+        if (n < 2) continue;
+        const uint32_t one = sub_one_[sub];
+        uint8_t *const bytes = line + sub;
+        // The eighths [ta, tb) covered: the pixel (>> 3) and bit (& 7) of
+        // each end. An end on bit 8 is bit 0 of the next pixel: the same
+        // bits cleared.
+        auto span = [&](uint32_t ta, uint32_t tb) __attribute__((always_inline)) {
+            if (!(ta < tb)) return;  // nothing covered (and pa may be width)
+            const uint32_t pa = ta >> 3, pb = tb >> 3;
+            const uint32_t li = ta & 7, rj = tb & 7;
+            if (pa == pb) {  // ta < tb <= 8 width: pa < width
+                bytes[pa * 4] &= static_cast<uint8_t>(kLeftMask[li] | kRightMask[rj]);
+                return;
+            }
+            bytes[pa * 4] &= kLeftMask[li];
+            if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
+                inner[pa + 1] ^= one;
+                inner[pb] ^= one;
+                marks[(pa + 1) >> 6] |= uint64_t{1} << ((pa + 1) & 63);
+                marks[pb >> 6] |= uint64_t{1} << (pb & 63);
+            }
+            if (pb < width) bytes[pb * 4] &= kRightMask[rj];
+        };
+        // The pixels whose counts may change lie between the sub-scanline's
+        // lowest and highest eighth.
+        auto bounds = [&](uint32_t lo, uint32_t hi) __attribute__((always_inline)) {
+            lo >>= 3;
+            hi >>= 3;
+            if (lo < inner_lo) inner_lo = lo;
+            if (hi > inner_hi) inner_hi = hi;
+        };
+        if (n == 2) {
+            // Two crossings make one span under either rule: opposite
+            // directions close it, equal ones never return to zero and
+            // close at the last crossing.
+            uint32_t a = list[0] >> 1, b = list[1] >> 1;
+            if (b < a) std::swap(a, b);
+            span(a, b);
+            bounds(a, b);
+            continue;
+        }
+        if (even_odd_ && n % 2 == 0) {
+            // Even-odd, unsorted: the covered bits are the bits with an odd
+            // number of crossings at or before them, so each crossing flips
+            // everything from its bit to the row's end. Here it flips the
+            // bits before it in its pixel, and the parity of its
+            // sub-scanline from its pixel on (a count's byte, marked); the
+            // row's end flips every pixel of a run with odd parity.
+            uint32_t lo = UINT32_MAX, hi = 0;
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t t = list[i] >> 1, p = t >> 3;
+                // p == width: bit 0, nothing flipped in the row (stored at
+                // its last pixel), but its parity change is marked.
+                bytes[(p < width ? p : width - 1) * 4] ^= kLeftMask[t & 7];
+                inner[p] ^= one;
+                marks[p >> 6] |= uint64_t{1} << (p & 63);
+                lo = p < lo ? p : lo;
+                hi = p > hi ? p : hi;
+            }
+            if (lo < inner_lo) inner_lo = lo;
+            if (hi > inner_hi) inner_hi = hi;
+            continue;
+        }
+        if (!ordered) {
+            // The lists come in the order of the last row's crossings, so
+            // most crossings are in place and the rest mostly one place
+            // too far on (two edges crossed): one pass that carries the
+            // largest word so far and leaves the smaller behind puts those
+            // in order without a branch per crossing. A crossing from
+            // further on leaves the pass's output out of order, which is
+            // seen as it is made, and then the list is sorted.
+            uint32_t carry = list[0], out = 0, late = 0;
+            for (size_t i = 1; i < n; ++i) {
+                const uint32_t k = list[i];
+                late |= static_cast<uint32_t>(k < out);
+                out = carry < k ? carry : k;
+                carry = carry < k ? k : carry;
+                list[i - 1] = out;
+            }
+            list[n - 1] = carry;
+            if (late) {
+                for (size_t i = 1; i < n; ++i) {
+                    const uint32_t k = list[i];
+                    if (!(k < list[i - 1])) continue;
+                    size_t j = i;
+                    do {
+                        list[j] = list[j - 1];
+                        --j;
+                    } while (j > 0 && k < list[j - 1]);
+                    list[j] = k;
+                }
+            }
+        }
+        if (even_odd_) {
+            for (size_t i = 0; i + 1 < n; i += 2) span(list[i] >> 1, list[i + 1] >> 1);
+        } else {
+            int32_t winding = 0;
+            uint32_t start = 0;
+            auto step = [&](size_t i) __attribute__((always_inline)) {
+                const int32_t dir = static_cast<int32_t>(list[i] & 1) * 2 - 1;
+                winding += dir;
+                // One test for both changes (dir is never 0): the winding
+                // left zero when it now equals this crossing's direction.
+                if (winding == dir || winding == 0) {
+                    if (winding == 0) span(start, list[i] >> 1);
+                    else start = list[i] >> 1;
+                }
+            };
+            size_t i = 0;
+#if defined(__SSE2__)
+            // Four at a time: the windings before and after each crossing
+            // (prefix sums of the directions), and one at a time only in
+            // the blocks where either is zero (a span starts or ends).
+            const __m128i ones = _mm_set1_epi32(1), nil = _mm_setzero_si128();
+            __m128i carried = nil;  // the winding before the block, in every lane
+            for (; i + 4 <= n; i += 4) {
+                const __m128i d = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(list + i)), ones);
+                const __m128i dir = _mm_sub_epi32(_mm_add_epi32(d, d), ones);
+                __m128i sum = _mm_add_epi32(dir, _mm_slli_si128(dir, 4));
+                sum = _mm_add_epi32(sum, _mm_slli_si128(sum, 8));
+                const __m128i after = _mm_add_epi32(carried, sum), before = _mm_sub_epi32(after, dir);
+                if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi32(after, nil), _mm_cmpeq_epi32(before, nil)))) {
+                    winding = _mm_cvtsi128_si32(carried);
+                    step(i);
+                    step(i + 1);
+                    step(i + 2);
+                    step(i + 3);
+                }
+                carried = _mm_shuffle_epi32(after, 0xFF);
+            }
+            winding = _mm_cvtsi128_si32(carried);
+#endif
+            for (; i < n; ++i) step(i);
+            if (winding != 0) span(start, list[n - 1] >> 1);
+        }
+        bounds(list[0] >> 1, list[n - 1] >> 1);
+    }
+    if (inner_lo > inner_hi) return;
+    // Clears each inner pixel's bytes of the sub-scanlines whose spans pass
+    // over it whole: one word per pixel instead of a byte store per pixel
+    // and sub-scanline. Between two changes (the marked pixels, in order)
+    // the set of sub-scanlines is constant: a run of whole pixels on all
+    // four is zeroed with memset.
+    uint32_t open = 0, pos = inner_lo;
+    // Parities: in a run of odd ones the bytes of those sub-scanlines are
+    // untouched (0xFF) but at its first pixel, where under even-odd a
+    // crossing may have flipped bits (a pixel a span ends in keeps its
+    // sub-scanline's parity even): that pixel is flipped, the rest cleared,
+    // which for untouched bytes is the same.
+    for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
+        uint64_t bits = marks[mw];
+        marks[mw] = 0;
+        while (bits) {
+            const uint32_t px = mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
+            bits &= bits - 1;
+            const uint32_t stop = px < width ? px : width;
+            if (open != 0 && pos < stop) {
+                const uint32_t flip = open * 0xFFu;
+                uint32_t word;
+                std::memcpy(&word, line + size_t{pos} * 4, 4);
+                word ^= flip;
+                std::memcpy(line + size_t{pos} * 4, &word, 4);
+                if (flip == 0xFFFFFFFFu) {
+                    std::memset(line + size_t{pos + 1} * 4, 0, size_t{stop - pos - 1} * 4);
+                } else {
+                    for (uint32_t q = pos + 1; q < stop; ++q) {
+                        std::memcpy(&word, line + size_t{q} * 4, 4);
+                        word &= ~flip;
+                        std::memcpy(line + size_t{q} * 4, &word, 4);
+                    }
+                }
+            }
+            open ^= inner[px];
+            inner[px] = 0;
+            pos = px;
+        }
+    }
+}
 
 // 8-bit coverage of one pixel row.
 //
@@ -1561,6 +1974,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const bool clear32 = depth == 32;
     const size_t row_bytes = size_t{width} * (clear32 ? 4 : 1);
     if (width == 0 || height == 0) return true;
+    if (depth == 32 && width > Mask32Rows::kMaxWidth) return ScanFillReference(head, spec, buf);
     const int64_t g_end = static_cast<int64_t>(height) * subs;
     const int32_t shift = subs == 16 ? 4 : (subs == 4 ? 2 : 0);  // row of sub-scanline g: g >> shift
 
@@ -1643,26 +2057,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
 
     // Crossings of one pixel row: `room` slots per sub-scanline.
     Array<Crossing> cross;
-    // 32-bit masks: the whole pixels inside spans, as changes of parity
-    // (XOR 1) in the sub-scanline's byte of a per-pixel word (see the
-    // row's end). The spans of one sub-scanline never share an inner
-    // pixel, so a count there would be 0 or 1 at every pixel: its parity,
-    // which under even-odd also takes single crossings.
-    Array<uint32_t> inner;
-    Array<uint64_t> inner_marks;  // a bit per pixel whose word in inner changed
-    uint32_t inner_lo = UINT32_MAX, inner_hi = 0;
-    uint32_t sub_one[4] = {};
-    if (depth == 32) {
-        const size_t mark_words = (size_t{width} + 2 + 63) / 64;
-        if (!inner.Reserve(size_t{width} + 2) || !inner_marks.Reserve(mark_words)) return false;
-        std::memset(inner.data, 0, (size_t{width} + 2) * sizeof(uint32_t));
-        std::memset(inner_marks.data, 0, mark_words * sizeof(uint64_t));
-        for (int32_t k = 0; k < 4; ++k) {
-            uint8_t bytes[4] = {};
-            bytes[k] = 1;
-            std::memcpy(&sub_one[k], bytes, 4);  // the byte at offset k, whatever the byte order
-        }
-    }
+    Mask32Rows m32;
+    if (depth == 32 && !m32.Init(width, spec.even_odd)) return false;
     size_t room = 0;
     int32_t counts[16];
     double centre[16];  // sub-scanline centres within a row: SubY(g) = row + centre[g - row * subs]
@@ -1756,8 +2152,13 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         }
         if (active.size > room) {
             room = active.size * 2;
-            if (!cross.Reserve(room * static_cast<size_t>(subs))) return false;
-            if (depth != 32 && !acc.Room(room / 2 + 1)) return false;
+            if (depth == 32 ? !m32.Room(room)
+                            : !cross.Reserve(room * static_cast<size_t>(subs)) || !acc.Room(room / 2 + 1))
+                return false;
+        }
+        if (depth == 32) {
+            m32.Row(active.data, active.size, r0, line);
+            continue;
         }
         // Two active edges never need sorting (see the n == 2 case below);
         // with more, the row's extents tell whether any sort is needed.
@@ -1860,46 +2261,10 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     a = a < 0 ? 0 : (a > dwidth ? dwidth : a);
                     b = b < 0 ? 0 : (b > dwidth ? dwidth : b);
                 }
-                if (depth != 32) {
-                    if (!(a < b)) return;
-                    if (k == 0) first_a = a;
-                    last_b = b;
-                    acc.Span(a, b, k++);
-                    return;
-                }
-                // Each end in eighths of a pixel, rounded: one conversion
-                // gives the pixel (>> 3) and the bit (& 7). floor(8a + 0.5)
-                // in doubles equals 8 floor(a) + floor((a - floor(a)) 8 +
-                // 0.5): 8a + 0.5 is exact below the next power of two of
-                // 8a, and above it no integer lies within its rounding. An
-                // end on bit 8 becomes bit 0 of the next pixel: the same
-                // bits cleared. The row's bounds for the sweep at its end
-                // are taken per sub-scanline, not per span.
-                const uint32_t ta = static_cast<uint32_t>(a * 8 + 0.5), tb = static_cast<uint32_t>(b * 8 + 0.5);
-                const uint32_t pa = ta >> 3, pb = tb >> 3;
-                const uint32_t li = ta & 7, rj = tb & 7;
-                if (!(ta < tb)) return;  // nothing covered (and pa may be width)
-                if (pa == pb) {  // ta < tb <= 8 width: pa < width
-                    line[pa * 4 + sub] &= static_cast<uint8_t>(kLeftMask[li] | kRightMask[rj]);
-                    return;
-                }
-                line[pa * 4 + sub] &= kLeftMask[li];
-                if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
-                    inner.data[pa + 1] ^= sub_one[sub];
-                    inner.data[pb] ^= sub_one[sub];
-                    inner_marks.data[(pa + 1) >> 6] |= uint64_t{1} << ((pa + 1) & 63);
-                    inner_marks.data[pb >> 6] |= uint64_t{1} << (pb & 63);
-                }
-                if (pb < width) line[pb * 4 + sub] &= kRightMask[rj];
-            };
-            // 32-bit masks: the pixels whose counts may change lie between
-            // the sub-scanline's lowest and highest crossing (an end's
-            // rounding moves its pixel up by at most one).
-            auto bounds = [&](double lo_x, double hi_x) __attribute__((always_inline)) {
-                const uint32_t lo = lo_x > 0 ? (lo_x < dwidth ? static_cast<uint32_t>(lo_x) : width) : 0;
-                const uint32_t hi = hi_x > 0 ? (hi_x < dwidth ? static_cast<uint32_t>(hi_x) + 1 : width) : 0;
-                if (lo < inner_lo) inner_lo = lo;
-                if (hi > inner_hi) inner_hi = hi;
+                if (!(a < b)) return;
+                if (k == 0) first_a = a;
+                last_b = b;
+                acc.Span(a, b, k++);
             };
             if (n == 2) {
                 // Two crossings make one span under either rule: opposite
@@ -1908,37 +2273,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 double a = list[0].x, b = list[1].x;
                 if (b < a) std::swap(a, b);
                 span(a, b);
-                if (depth == 32) bounds(a, b);
-                if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
-                continue;
-            }
-            if (depth == 32 && spec.even_odd && n % 2 == 0) {
-                // Even-odd on a 32-bit mask, unsorted: the covered bits are
-                // the bits with an odd number of crossings at or before
-                // them, so each crossing (rounded to eighths, as the spans'
-                // ends) flips everything from its bit to the row's end.
-                // Here it flips the bits before it in its pixel, and the
-                // parity of its sub-scanline from its pixel on (a count's
-                // byte, marked); the row's end flips every pixel of a run
-                // with odd parity. The pairs of the sorted list cover the
-                // same bits: rounding keeps the order.
-                uint32_t lo = UINT32_MAX, hi = 0;
-                const uint32_t one = sub_one[sub];
-                uint8_t *const bytes = line + sub;
-                for (size_t i = 0; i < n; ++i) {
-                    double x = list[i].x;
-                    if (!inside) x = x < 0 ? 0 : (x > dwidth ? dwidth : x);
-                    const uint32_t t = static_cast<uint32_t>(x * 8 + 0.5), p = t >> 3;
-                    // p == width: bit 0, nothing flipped in the row (stored
-                    // at its last pixel), but its parity change is marked.
-                    bytes[(p < width ? p : width - 1) * 4] ^= kLeftMask[t & 7];
-                    inner.data[p] ^= one;
-                    inner_marks.data[p >> 6] |= uint64_t{1} << (p & 63);
-                    lo = p < lo ? p : lo;
-                    hi = p > hi ? p : hi;
-                }
-                if (lo < inner_lo) inner_lo = lo;
-                if (hi > inner_hi) inner_hi = hi;
+                if (k > 0) acc.Spanned(k, first_a, last_b);
                 continue;
             }
             // Even-odd pairs crossings by position alone: crossings at one
@@ -1984,56 +2319,10 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 }
                 if (winding != 0) span(start, list[n - 1].x);
             }
-            if (depth == 32) bounds(list[0].x, list[n - 1].x);
-            if (depth != 32 && k > 0) acc.Spanned(k, first_a, last_b);
+            if (k > 0) acc.Spanned(k, first_a, last_b);
         }
-        if (depth == 32 && inner_lo <= inner_hi) {
-            // Clears each inner pixel's bytes of the sub-scanlines whose
-            // spans pass over it whole: one word per pixel instead of a
-            // byte store per pixel and sub-scanline.
-            // Between two changes (the marked pixels, in order) the set of
-            // sub-scanlines is constant: a run of whole pixels on all four
-            // is zeroed with memset.
-            uint32_t open = 0, pos = inner_lo;
-            // Parities: in a run of odd ones the bytes of those sub-scanlines
-            // are untouched (0xFF) but at its first pixel, where under
-            // even-odd a crossing may have flipped bits (a pixel a span
-            // ends in keeps its sub-scanline's parity even): that pixel is
-            // flipped, the rest cleared, which for untouched bytes is the
-            // same.
-            for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
-                uint64_t bits = inner_marks.data[mw];
-                inner_marks.data[mw] = 0;
-                while (bits) {
-                    const uint32_t px = mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
-                    bits &= bits - 1;
-                    const uint32_t stop = px < width ? px : width;
-                    if (open != 0 && pos < stop) {
-                        const uint32_t flip = open * 0xFFu;
-                        uint32_t word;
-                        std::memcpy(&word, line + size_t{pos} * 4, 4);
-                        word ^= flip;
-                        std::memcpy(line + size_t{pos} * 4, &word, 4);
-                        if (flip == 0xFFFFFFFFu) {
-                            std::memset(line + size_t{pos + 1} * 4, 0, size_t{stop - pos - 1} * 4);
-                        } else {
-                            for (uint32_t q = pos + 1; q < stop; ++q) {
-                                std::memcpy(&word, line + size_t{q} * 4, 4);
-                                word &= ~flip;
-                                std::memcpy(line + size_t{q} * 4, &word, 4);
-                            }
-                        }
-                    }
-                    open ^= inner.data[px];
-                    inner.data[px] = 0;
-                    pos = px;
-                }
-            }
-            inner_lo = UINT32_MAX;
-            inner_hi = 0;
-        }
-        if (depth != 32) acc.Settle();
-        if (depth != 32 && acc.lo <= acc.hi) {
+        acc.Settle();
+        if (acc.lo <= acc.hi) {
             // Walk the marked pixels in order; between two marks the
             // count of full sub-scanlines is constant and nothing partial
             // happened, so the run gets one byte value.
