@@ -834,7 +834,9 @@ class EstimatedRows {
     };
     inline __attribute__((always_inline)) EdgeRow FullEdge(const Consts &k, const Chord *c, int64_t gs, int64_t ge,
                                                            int32_t r);
-    void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
+    // True when the winding (the count, under even-odd) does not come back
+    // to zero on the sub-scanline.
+    bool Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     // Sets a box's extent and the pixels its edge may have touched (a
     // crossing near a border may have gone either way).
@@ -865,10 +867,10 @@ class EstimatedRows {
     // way (see Exact).
     __attribute__((noinline)) void Undo(const Consts &k, const Edge *e, int64_t r0, bool full, int8_t *roles,
                                         size_t n_edges, size_t m);
-    bool Exact(Edge *const *active, size_t n_edges, int64_t r0);
+    void Exact(Edge *const *active, size_t end, int64_t r0);
     // At most this many edges of a row go the exact way inside an estimated
     // row; a row with more is an exact row.
-    static constexpr size_t kMaxExact = 8;
+    static constexpr size_t kMaxExact = 16;
     void Abandon(size_t n_boxes, bool written);
     // The two halves of Row: every edge's crossings into the cells (false:
     // the row cannot be vouched for, nothing changed), then the row
@@ -1093,7 +1095,7 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Cho
 
 // Roles from the active order on sub-scanline g (all: every edge crosses
 // it): +1 opens a span, -1 closes one, 0 neither.
-void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const {
+bool EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const {
     int32_t winding = 0, seen = 0;
     int8_t *last = nullptr;
     for (size_t i = 0; i < n_edges; ++i) {
@@ -1116,9 +1118,10 @@ void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int6
     // makes it empty); an unpaired even-odd crossing does nothing.
     if (s_.even_odd) {
         if (seen % 2) *last = 0;
-    } else if (winding != 0) {
-        *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
+        return seen % 2 != 0;
     }
+    if (winding != 0) *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
+    return winding != 0;
 }
 
 // Whether edge b lies right of edge a, by more than both bounds, on every
@@ -1173,7 +1176,7 @@ inline bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64
     // else per sub-scanline, recomputed only where an edge starts or ends.
     Box *const boxes = boxes_.data;
     int8_t *const roles = roles_.data;
-    bool full = true;
+    bool full = true, unclosed;  // unclosed: on some sub-scanline the winding does not come back to zero
     uint32_t changes = 1;
     {
         int32_t winding = 0;
@@ -1198,14 +1201,17 @@ inline bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64
         // there makes it empty); an unpaired even-odd crossing does nothing.
         if (s_.even_odd) {
             if (n_edges % 2) roles[n_edges - 1] = 0;
-        } else if (winding != 0) {
-            roles[n_edges - 1] = static_cast<int8_t>(roles[n_edges - 1] == 1 ? 0 : -1);
+            unclosed = n_edges % 2 != 0;
+        } else {
+            if (winding != 0) roles[n_edges - 1] = static_cast<int8_t>(roles[n_edges - 1] == 1 ? 0 : -1);
+            unclosed = winding != 0;
         }
     }
     if (!full) {
+        unclosed = false;
         for (int32_t k = 0; k < subs; ++k) {
             int8_t *column = roles + static_cast<size_t>(k) * n_edges;
-            if (changes >> k & 1) Roles(column, active, n_edges, r0 + k, false);
+            if (changes >> k & 1) unclosed |= Roles(column, active, n_edges, r0 + k, false);
             else std::memcpy(column, column - n_edges, n_edges);
         }
     }
@@ -1216,7 +1222,7 @@ inline bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64
     // that one on go the exact way.
     double max_hi = -HUGE_VAL;
     bool sorted = true;  // boxes already in order of their first pixel
-    size_t n_exact = 0;
+    size_t n_exact = 0, exact_end = 0;  // edges going the exact way, and one past the last of them
     for (size_t i = 0; i < n_edges; ++i) {
         Edge *e = active[i];
         Box &b = boxes[i];
@@ -1243,6 +1249,7 @@ inline bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64
                     Undo(consts, active[m], r0, full, roles, n_edges, m);
                     ++n_exact;
                 }
+                exact_end = i + 1;
                 if (n_exact > kMaxExact) {
                     Abandon(i + 1, false);
                     return false;
@@ -1255,9 +1262,12 @@ inline bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64
         e->next = er.c;
         e->next_x = er.last;
     }
-    if (n_exact > 0 && !Exact(active, n_edges, r0)) {
-        Abandon(n_edges, false);
-        return false;
+    if (n_exact > 0) {
+        if (unclosed) {
+            Abandon(n_edges, false);
+            return false;
+        }
+        Exact(active, exact_end, r0);
     }
     *sorted_out = sorted;
     return true;
@@ -1377,37 +1387,50 @@ void EstimatedRows::Undo(const Consts &k, const Edge *e, int64_t r0, bool full, 
 // keep the roles the active order gave them. (When a sub-scanline's
 // winding does not come back to zero, its last crossing closes the span
 // still open: a run that may hold that crossing would need the fix-up
-// applied inside it, so such a row goes the exact way.) An exact crossing
+// applied inside it, so such a row goes the exact way.) Only the edges
+// before end (one past the last exact one) are looked at. An exact crossing
 // enters its cell as a crossing of One too near a border does, and lies
 // in its edge's box (its estimates are within eps of it): the cells and
 // their bounds, and so the argument for the row's bytes, are as before.
-bool EstimatedRows::Exact(Edge *const *active, size_t n_edges, int64_t r0) {
+void EstimatedRows::Exact(Edge *const *active, size_t end, int64_t r0) {
     const int32_t subs = s_.subs;
     const bool even_odd = s_.even_odd;
     const Box *const boxes = boxes_.data;
     const uint8_t *const exact = exact_.data;
-    int32_t wind[16] = {};  // per sub-scanline: winding, or count under even-odd, of the edges so far
+    // The winding (the count, under even-odd) of the edges so far on each
+    // sub-scanline: all for the edges across the whole row, plus the
+    // prefix sums of part, where the others start and end.
+    int32_t all = 0, part[17] = {};
     struct X {
         double x;
         int32_t dir;
     };
     X xs[kMaxExact + 1];
     const Chord *cur[kMaxExact + 1];
-    for (size_t i = 0; i < n_edges;) {
+    auto count = [&](size_t m) {
+        const int32_t d = even_odd ? 1 : active[m]->dir, k0 = boxes[m].k0, k1 = boxes[m].k1;
+        if (k0 == 0 && k1 == subs) {
+            all += d;
+        } else {
+            part[k0] += d;
+            part[k1] -= d;
+        }
+    };
+    for (size_t i = 0; i < end;) {
         if (!exact[i]) {
-            const int32_t d = even_odd ? 1 : active[i]->dir;
-            for (int32_t k = boxes[i].k0; k < boxes[i].k1; ++k) wind[k] += d;
-            ++i;
+            count(i++);
             continue;
         }
-        size_t end = i;
-        while (end < n_edges && exact[end]) ++end;
-        for (size_t m = i; m < end; ++m) cur[m - i] = active[m]->cur;
+        size_t stop = i;
+        while (stop < end && exact[stop]) ++stop;
+        for (size_t m = i; m < stop; ++m) cur[m - i] = active[m]->cur;
+        int32_t before = all;  // the winding left of the run on sub-scanline k
         for (int32_t k = 0; k < subs; ++k) {
+            before += part[k];
             const int64_t g = r0 + k;
             const double ys = (static_cast<double>(g) + 0.5) * inv_subs_;  // SubY
             int32_t n = 0;
-            for (size_t m = i; m < end; ++m) {
+            for (size_t m = i; m < stop; ++m) {
                 if (k < boxes[m].k0 || k >= boxes[m].k1) continue;
                 const Chord *&c = cur[m - i];
                 while (c->g1 <= g) ++c;
@@ -1417,16 +1440,16 @@ bool EstimatedRows::Exact(Edge *const *active, size_t n_edges, int64_t r0) {
                     xs[j] = xs[j - 1];
                 xs[j] = v;
             }
-            int32_t w = wind[k];
+            int32_t w = before;
             for (int32_t j = 0; j < n; ++j) {
                 int32_t r;
                 if (even_odd) {
                     r = w % 2 == 0 ? 1 : -1;
                     ++w;
                 } else {
-                    const int32_t before = w;
+                    const int32_t was = w;
                     w += xs[j].dir;
-                    r = before == 0 ? (w != 0) : -(w == 0);
+                    r = was == 0 ? (w != 0) : -(w == 0);
                 }
                 if (r == 0) continue;
                 // Clipped to the buffer as the reference's spans are.
@@ -1436,13 +1459,10 @@ bool EstimatedRows::Exact(Edge *const *active, size_t n_edges, int64_t r0) {
                 const uint32_t px = static_cast<uint32_t>(x);
                 Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), px < kExactFrom ? 1 : 0);
             }
-            wind[k] = w;
         }
-        i = end;
+        // The run's edges count for the runs after it like any other.
+        while (i < stop) count(i++);
     }
-    for (int32_t k = 0; k < subs; ++k)
-        if (even_odd ? wind[k] % 2 != 0 : wind[k] != 0) return false;
-    return true;
 }
 
 // The usual mask (fresh, anti-aliased): cells [from, stop) and then

@@ -175,15 +175,18 @@ struct Corpus {
         c.pts = std::vector<Pt>{{40.6, 10.7}, {60.8, 25.2}, {60.8, 40.7}, {40.6, 70.7}, {20.4, 40.7}, {20.4, 25.2}, {40.6, 10.7}};
         b.joined = c.joined = true;
         shapes.push_back({"subpaths", {a, b, c}});
-        // Open lines, all going down, the last two crossing each other: the
-        // winding never comes back to zero, so the span still open closes
-        // at the rightmost crossing, one of the two.
+        // Open lines, all going down, the last two crossing each other (in
+        // the row of y = 32): the winding never comes back to zero, so the
+        // span still open closes at the rightmost crossing, one of the two.
+        // Once with the first line starting in that row.
         Contour l1, l2, l3;
         l1.pts = std::vector<Pt>{{10.3, 5.2}, {12.7, 60.1}};
         l2.pts = std::vector<Pt>{{40.2, 5.6}, {70.9, 60.3}};
         l3.pts = std::vector<Pt>{{70.4, 5.1}, {40.6, 59.8}};
         l1.open = l2.open = l3.open = true;
         shapes.push_back({"open crossing lines", {l1, l2, l3}});
+        l1.pts[0] = {10.3, 32.3};
+        shapes.push_back({"open crossing lines, one short", {l1, l2, l3}});
     }
     // The benchmark's scenes, scaled down from 1024 square: a star of 200
     // points with circles (one turning the other way) and a self-crossing
