@@ -1670,11 +1670,12 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
     // Edges in order of their first pixel: every pixel left of the next
     // edge's first one is final. Between the open cells (those an edge may
     // have touched) the row is runs of whole coverage.
+    // (Usually the active order already: then no list.)
     uint32_t *by_first = by_first_.data;
-    for (size_t i = 0; i < n_edges; ++i) {
+    for (size_t i = 0; !sorted && i < n_edges; ++i) {
         uint32_t v = static_cast<uint32_t>(i);
         size_t j = i;
-        while (!sorted && j > 0 && boxes[by_first[j - 1]].first > boxes[v].first) {
+        while (j > 0 && boxes[by_first[j - 1]].first > boxes[v].first) {
             by_first[j] = by_first[j - 1];
             --j;
         }
@@ -1689,7 +1690,7 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
         if (to > done && (covered != 0 || blank)) std::memset(line + done, covered ? full_byte[covered] : 0, to - done);
     };
     for (size_t o = 0; o <= n_edges; ++o) {
-        const Box *b = o < n_edges ? &boxes[by_first[o]] : nullptr;
+        const Box *b = o < n_edges ? &boxes[sorted ? o : by_first[o]] : nullptr;
         const uint32_t end = b ? b->first : s_.width;
         if (end > done) {
             if (open_lo <= open_hi && open_lo < end) {
