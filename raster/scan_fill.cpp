@@ -844,6 +844,11 @@ class EstimatedRows {
         b.lo = lo;
         b.hi = hi;
         const double elo = lo - k.eps2, ehi = hi + k.eps2;
+        if (elo > 0 && ehi < k.dwidth) {  // the usual case: both inside (elo <= ehi)
+            b.first = static_cast<uint32_t>(elo);
+            b.last = static_cast<uint32_t>(ehi);
+            return;
+        }
         b.first = elo <= 0 ? 0 : (elo >= k.dwidth ? k.width - 1 : static_cast<uint32_t>(elo));
         b.last = ehi <= 0 ? 0 : (ehi >= k.dwidth ? k.width - 1 : static_cast<uint32_t>(ehi));
     }
