@@ -1499,7 +1499,7 @@ inline bool EstimatedRows::FreshCells(const Consts &k, uint32_t from, uint32_t s
             covered += c.count;
             c = Cell{};
             const double v = static_cast<double>(units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
-            const double bound = terms * unit2 + kLowFlatErr + kGroupErr;
+            const double bound = terms * unit2 + (kLowFlatErr + kGroupErr);
             double lo = v - bound, hi = v + bound;
             lo = lo > 0 ? lo : 0.0;
             hi = hi > max_cover ? max_cover : hi;
@@ -1536,7 +1536,7 @@ inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, 
         if (c.terms == 0 && px >= kExactFrom) {
             byte = v != 0.0 ? ToByte(v, w, hard) : (blank ? 0 : -1);
         } else {
-            double bound = c.terms * k.unit2 + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+            double bound = c.terms * k.unit2 + (px < kExactFrom ? kLowFlatErr + kGroupErr : kGroupErr);
             double lo = v - bound, hi = v + bound;
             if (!(lo > 0)) {
                 // "Not written" and "0" differ on a buffer in use.
