@@ -192,7 +192,22 @@
 //    of A is estimated, 118 of them with 268 exact edges in all (A 21.3M
 //    -> 18.1M, 1.90 -> 1.68 ms; even-odd 22.3M -> 19.2M, 2.00 -> 1.78 ms;
 //    B 82.7M -> 80.1M, even-odd 136.3M -> 129.8M: its rows near the top
-//    and bottom have few crossings).
+//    and bottom have few crossings). The row routine grew past the
+//    compiler's inlining limit with it; out of line it cost C 0.5% and A
+//    0.7% more, so it is forced inline. Then: the winding left of a run
+//    of exact edges from one sum per edge, not per edge and sub-scanline
+//    (A -> 17.87M), up to 16 exact edges a row instead of 8 (A the same,
+//    B 80.1M -> 79.9M, even-odd 125.5M; with 32 B rose to 81.5M, its
+//    tries failing later and more often); the writer taking the boxes in
+//    the active order when they come by first pixel anyway (-> 17.58M),
+//    a box inside the buffer as two truncations (-> 17.33M), a cell's
+//    constant error terms as one constant (-> 17.27M, circle at 256
+//    366.0K -> 364.8K). In all A 21.3M -> 17.3M and 1.72 -> 1.48 ms,
+//    even-odd 22.3M -> 18.5M and 1.92 -> 1.64 ms, B 82.7M -> 77.8M,
+//    even-odd 136.3M -> 123.5M. A now costs about 14M in the estimated
+//    rows (510 instructions per edge and row: certifying 53 cells a row
+//    about 45 each, the writer's runs between the boxes, the parts of
+//    lines across pixels), chords 1M, the row loop 0.7M.
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
