@@ -198,7 +198,9 @@
 //    of exact edges from one sum per edge, not per edge and sub-scanline
 //    (A -> 17.87M), up to 16 exact edges a row instead of 8 (A the same,
 //    B 80.1M -> 79.9M, even-odd 125.5M; with 32 B rose to 81.5M, its
-//    tries failing later and more often); the writer taking the boxes in
+//    tries failing later and more often; 32 under even-odd alone took B
+//    even-odd from 123.5M to 121.3M and was no faster, 0.98 / 0.99 s for
+//    100 fills, so not kept); the writer taking the boxes in
 //    the active order when they come by first pixel anyway (-> 17.58M),
 //    a box inside the buffer as two truncations (-> 17.33M), a cell's
 //    constant error terms as one constant (-> 17.27M, circle at 256
