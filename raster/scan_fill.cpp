@@ -210,6 +210,10 @@
 //    rows (510 instructions per edge and row: certifying 53 cells a row
 //    about 45 each, the writer's runs between the boxes, the parts of
 //    lines across pixels), chords 1M, the row loop 0.7M.
+//  - Rejected there: the writer's runs between the boxes kept in a list
+//    and written after the row by a loop of their own, as the rows of two
+//    edges do (A 17.27M -> 17.33M; best of 7 alternating, 1000 fills, A
+//    1.51 / 1.55 s and even-odd 1.73 / 1.70 s: within the noise).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
