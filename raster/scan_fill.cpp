@@ -12,10 +12,12 @@
 //    row is written only when every pixel's byte is certain over the
 //    bounds. Steep chords that stay in one pixel cost one line evaluation
 //    per row, not one division per sub-scanline.
-//  - The other rows (edges that cross or come too close within the row, a
-//    byte within a rounding of a step) are exact rows: every crossing with
-//    the reference's expression, one division each, lists per
-//    sub-scanline, spans as cell updates (below).
+//    Edges that cross or come too close within a row take their crossings
+//    there the exact way, inside the estimated row (see Exact).
+//  - The other rows (more than a few such edges, a byte within a rounding
+//    of a step) are exact rows: every crossing with the reference's
+//    expression, one division each, lists per sub-scanline, spans as cell
+//    updates (below).
 //  - A fresh 8-bit mask (FillSpec::blank) is written once, zeros included,
 //    row by row while the row is in cache, instead of a whole-buffer
 //    clear followed by a second pass over the covered pixels.
@@ -204,6 +206,40 @@
 //    extent of four crossings instead of two); the carrying pass's test
 //    of order as the sign of k - out gathered by OR, not a compare per
 //    crossing (B 34.17M -> 33.70M, no faster).
+//  - Kept (8-bit masks, scene A at 1024: 980 rows of about 28 edges;
+//    instructions per fill from callgrind, ms per fill best of 5
+//    alternating): of 864 rows tried as estimated rows 96 failed, every
+//    one on two edges crossing within the row (the star's and a circle's
+//    or the loop's; no byte was in doubt, no vertex in the way), and the
+//    back-off after each sent 116 more the exact way, 100 of which would
+//    have passed: 212 exact rows at about 30K instructions each against
+//    15K for an estimated one. Edges that do not keep apart now take their
+//    crossings the exact way inside the estimated row (Exact): every row
+//    of A is estimated, 118 of them with 268 exact edges in all (A 21.3M
+//    -> 18.1M, 1.90 -> 1.68 ms; even-odd 22.3M -> 19.2M, 2.00 -> 1.78 ms;
+//    B 82.7M -> 80.1M, even-odd 136.3M -> 129.8M: its rows near the top
+//    and bottom have few crossings). The row routine grew past the
+//    compiler's inlining limit with it; out of line it cost C 0.5% and A
+//    0.7% more, so it is forced inline. Then: the winding left of a run
+//    of exact edges from one sum per edge, not per edge and sub-scanline
+//    (A -> 17.87M), up to 16 exact edges a row instead of 8 (A the same,
+//    B 80.1M -> 79.9M, even-odd 125.5M; with 32 B rose to 81.5M, its
+//    tries failing later and more often; 32 under even-odd alone took B
+//    even-odd from 123.5M to 121.3M and was no faster, 0.98 / 0.99 s for
+//    100 fills, so not kept); the writer taking the boxes in
+//    the active order when they come by first pixel anyway (-> 17.58M),
+//    a box inside the buffer as two truncations (-> 17.33M), a cell's
+//    constant error terms as one constant (-> 17.27M, circle at 256
+//    366.0K -> 364.8K). In all A 21.3M -> 17.3M and 1.72 -> 1.48 ms,
+//    even-odd 22.3M -> 18.5M and 1.92 -> 1.64 ms, B 82.7M -> 77.8M,
+//    even-odd 136.3M -> 123.5M. A now costs about 14M in the estimated
+//    rows (510 instructions per edge and row: certifying 53 cells a row
+//    about 45 each, the writer's runs between the boxes, the parts of
+//    lines across pixels), chords 1M, the row loop 0.7M.
+//  - Rejected there: the writer's runs between the boxes kept in a list
+//    and written after the row by a loop of their own, as the rows of two
+//    edges do (A 17.27M -> 17.33M; best of 7 alternating, 1000 fills, A
+//    1.51 / 1.55 s and even-odd 1.73 / 1.70 s: within the noise).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
@@ -1093,7 +1129,8 @@ struct RunBuilder {
 //     two edges at every chord end), every sub-scanline's order is the
 //     active order, so each edge's role (opens a span, closes one, or
 //     neither) follows from the directions alone: once per row when every
-//     edge crosses every sub-scanline, per sub-scanline otherwise.
+//     edge crosses every sub-scanline, per sub-scanline otherwise. Edges
+//     that do not keep apart go the exact way within the row (see Exact).
 //  2. Which pixel each crossing falls in. An estimate farther than the
 //     bound from every pixel border puts the reference's crossing in the
 //     same pixel; one closer is computed with the reference's expression.
@@ -1231,7 +1268,9 @@ class EstimatedRows {
     };
     inline __attribute__((always_inline)) EdgeRow FullEdge(const Consts &k, const Chord *c, int64_t gs, int64_t ge,
                                                            int32_t r);
-    void Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
+    // True when the winding (the count, under even-odd) does not come back
+    // to zero on the sub-scanline.
+    bool Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const;
     bool Apart(const Edge *a, const Edge *b, int64_t gs, int64_t ge) const;
     // Sets a box's extent and the pixels its edge may have touched (a
     // crossing near a border may have gone either way).
@@ -1239,26 +1278,44 @@ class EstimatedRows {
         b.lo = lo;
         b.hi = hi;
         const double elo = lo - k.eps2, ehi = hi + k.eps2;
+        if (elo > 0 && ehi < k.dwidth) {  // the usual case: both inside (elo <= ehi)
+            b.first = static_cast<uint32_t>(elo);
+            b.last = static_cast<uint32_t>(ehi);
+            return;
+        }
         b.first = elo <= 0 ? 0 : (elo >= k.dwidth ? k.width - 1 : static_cast<uint32_t>(elo));
         b.last = ehi <= 0 ? 0 : (ehi >= k.dwidth ? k.width - 1 : static_cast<uint32_t>(ehi));
     }
-    // Whether active edge i lies right of every earlier one that shares a
-    // sub-scanline with it.
-    bool Separated(Edge *const *active, size_t i, int64_t r0) const {
+    // The first earlier active edge that shares a sub-scanline with edge i
+    // without lying left of it by the bounds; i when there is none.
+    size_t Conflict(Edge *const *active, size_t i, int64_t r0) const {
         const Box &b = boxes_.data[i];
         for (size_t j = 0; j < i; ++j) {
             const Box &a = boxes_.data[j];
             if (a.k0 < b.k1 && b.k0 < a.k1 && !(a.hi + 4 * eps2_ < b.lo) &&
                 !Apart(active[j], active[i], r0 + (a.k0 > b.k0 ? a.k0 : b.k0), r0 + (a.k1 < b.k1 ? a.k1 : b.k1)))
-                return false;
+                return j;
         }
-        return true;
+        return i;
     }
+    // An edge's part of a row with its roles per sub-scanline (rk, rstride
+    // apart): into the cells, its extent and where it ends.
+    inline __attribute__((always_inline)) EdgeRow PartEdge(const Consts &k, const Edge *e, const int8_t *rk,
+                                                           size_t rstride, int64_t gs, int64_t ge);
+    // Takes active edge m's cells back out, for its crossings go the exact
+    // way (see Exact).
+    __attribute__((noinline)) void Undo(const Consts &k, const Edge *e, int64_t r0, bool full, int8_t *roles,
+                                        size_t n_edges, size_t m);
+    void Exact(Edge *const *active, size_t end, int64_t r0);
+    // At most this many edges of a row go the exact way inside an estimated
+    // row; a row with more is an exact row.
+    static constexpr size_t kMaxExact = 16;
     void Abandon(size_t n_boxes, bool written);
     // The two halves of Row: every edge's crossings into the cells (false:
     // the row cannot be vouched for, nothing changed), then the row
     // written from them (false: a byte is in doubt, the row restored).
-    bool Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out);
+    inline __attribute__((always_inline)) bool Accumulate(Edge *const *active, size_t n_edges, int64_t r0,
+                                                          bool *sorted_out);
     bool Write(Edge *const *active, size_t n_edges, bool sorted, uint8_t *line);
     static inline bool Cells(const Consts &k, uint32_t from, uint32_t stop, int32_t &covered, uint8_t *line);
     // The runs of a fresh row of two edges around their cells: zeros
@@ -1292,6 +1349,7 @@ class EstimatedRows {
     Array<Box> boxes_;
     Array<uint32_t> by_first_;  // boxes in order of their first pixel
     Array<int8_t> roles_;       // per active edge, or per sub-scanline and active edge
+    Array<uint8_t> exact_;      // per active edge: its crossings go the exact way
     uint8_t *line_ = nullptr;  // the current row
 };
 
@@ -1476,7 +1534,7 @@ inline EstimatedRows::EdgeRow EstimatedRows::FullEdge(const Consts &k, const Cho
 
 // Roles from the active order on sub-scanline g (all: every edge crosses
 // it): +1 opens a span, -1 closes one, 0 neither.
-void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const {
+bool EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int64_t g, bool all) const {
     int32_t winding = 0, seen = 0;
     int8_t *last = nullptr;
     for (size_t i = 0; i < n_edges; ++i) {
@@ -1499,9 +1557,10 @@ void EstimatedRows::Roles(int8_t *out, Edge *const *active, size_t n_edges, int6
     // makes it empty); an unpaired even-odd crossing does nothing.
     if (s_.even_odd) {
         if (seen % 2) *last = 0;
-    } else if (winding != 0) {
-        *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
+        return seen % 2 != 0;
     }
+    if (winding != 0) *last = static_cast<int8_t>(*last == 1 ? 0 : -1);
+    return winding != 0;
 }
 
 // Whether edge b lies right of edge a, by more than both bounds, on every
@@ -1546,17 +1605,17 @@ bool EstimatedRows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t
     return Accumulate(active, n_edges, r0, &sorted) && Write(active, n_edges, sorted, line);
 }
 
-bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out) {
+inline bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, bool *sorted_out) {
     const int32_t subs = s_.subs;
     const int64_t r1 = r0 + subs;
-    const double eps2 = eps2_, eps4 = 2 * eps2_, right = dwidth_ - eps2_, inv_subs = inv_subs_;
+    const double eps4 = 2 * eps2_;
     const Consts consts = Local();
     // Roles first (they follow from the active order and the directions
     // alone): once for the row when every edge crosses every sub-scanline,
     // else per sub-scanline, recomputed only where an edge starts or ends.
     Box *const boxes = boxes_.data;
     int8_t *const roles = roles_.data;
-    bool full = true;
+    bool full = true, unclosed;  // unclosed: on some sub-scanline the winding does not come back to zero
     uint32_t changes = 1;
     {
         int32_t winding = 0;
@@ -1581,74 +1640,137 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
         // there makes it empty); an unpaired even-odd crossing does nothing.
         if (s_.even_odd) {
             if (n_edges % 2) roles[n_edges - 1] = 0;
-        } else if (winding != 0) {
-            roles[n_edges - 1] = static_cast<int8_t>(roles[n_edges - 1] == 1 ? 0 : -1);
+            unclosed = n_edges % 2 != 0;
+        } else {
+            if (winding != 0) roles[n_edges - 1] = static_cast<int8_t>(roles[n_edges - 1] == 1 ? 0 : -1);
+            unclosed = winding != 0;
         }
     }
     if (!full) {
+        unclosed = false;
         for (int32_t k = 0; k < subs; ++k) {
             int8_t *column = roles + static_cast<size_t>(k) * n_edges;
-            if (changes >> k & 1) Roles(column, active, n_edges, r0 + k, false);
+            if (changes >> k & 1) unclosed |= Roles(column, active, n_edges, r0 + k, false);
             else std::memcpy(column, column - n_edges, n_edges);
         }
     }
     // Each edge's crossings, chord by chord, into the cells; the active
-    // order must be every sub-scanline's order: an edge must lie right of
-    // every earlier edge that shares a sub-scanline with it. A run of
-    // chords inside one pixel (a steep edge) is summed in registers, as in
-    // FullEdge (which takes the edges of full rows).
+    // order must be every sub-scanline's order but among the edges that go
+    // the exact way (see Exact): an edge must lie right of every earlier
+    // edge that shares a sub-scanline with it, or it and the edges from
+    // that one on go the exact way.
     double max_hi = -HUGE_VAL;
     bool sorted = true;  // boxes already in order of their first pixel
+    size_t n_exact = 0, exact_end = 0;  // edges going the exact way, and one past the last of them
     for (size_t i = 0; i < n_edges; ++i) {
         Edge *e = active[i];
         Box &b = boxes[i];
         const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
-        if (full) {
-            const EdgeRow er = FullEdge(consts, e->cur, gs, ge, roles[i]);
-            FinishBox(consts, b, er.lo, er.hi);
-            if (!(max_hi + eps4 < er.lo) && !Separated(active, i, r0)) {
-                Abandon(i + 1, false);
-                return false;
+        const EdgeRow er = full ? FullEdge(consts, e->cur, gs, ge, roles[i])
+                                : PartEdge(consts, e, roles + static_cast<size_t>(b.k0) * n_edges + i, n_edges, gs, ge);
+        // Pixels it may have touched (a crossing near a border may have
+        // gone either way).
+        FinishBox(consts, b, er.lo, er.hi);
+        if (!(max_hi + eps4 < er.lo)) {
+            const size_t j = Conflict(active, i, r0);
+            if (j < i) {
+                if (n_exact == 0) {
+                    if (!exact_.Reserve(n_edges)) {
+                        Abandon(i + 1, false);
+                        return false;
+                    }
+                    std::memset(exact_.data, 0, n_edges);
+                }
+                uint8_t *const exact = exact_.data;
+                for (size_t m = j; m <= i; ++m) {
+                    if (exact[m]) continue;
+                    exact[m] = 1;
+                    Undo(consts, active[m], r0, full, roles, n_edges, m);
+                    ++n_exact;
+                }
+                exact_end = i + 1;
+                if (n_exact > kMaxExact) {
+                    Abandon(i + 1, false);
+                    return false;
+                }
             }
-            max_hi = er.hi > max_hi ? er.hi : max_hi;
-            sorted = sorted && (i == 0 || boxes[i - 1].first <= b.first);
-            e->next = er.c;
-            e->next_x = er.last;
-            continue;
         }
-        // Roles per sub-scanline from here on.
-        const int8_t *rk = roles + static_cast<size_t>(b.k0) * n_edges + i;
-        const size_t rstride = n_edges;
-        const Chord *c = e->cur;
-        double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
-        uint32_t pend_px = kNoPixel;
-        int32_t pend_count = 0, pend_parts = 0;
-        double pend_sum = 0;
-        auto flush = [&] {
-            if (pend_px == kNoPixel) return;
-            const int32_t m = pend_count < 0 ? -pend_count : pend_count;
-            const double len = pend_sum - pend_count * static_cast<double>(pend_px);
-            // m * (eps + kLowTermErr below pixel 8) + eps + (parts + 1) *
-            // kGroupErr: m + parts + 2 terms.
-            Add(pend_px, pend_count, -static_cast<int64_t>(len * kUnit), m + pend_parts + 2);
-            pend_px = kNoPixel;
-        };
-        for (int64_t g = gs; g < ge;) {
-            while (c->g1 <= g) ++c;
-            const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
-            // One role for the part?
-            int32_t r = rk[0];
-            for (int32_t k = 1; k < n && r != 2; ++k)
-                if (rk[k * rstride] != r) r = 2;
-            uint32_t px = c->px;
-            if (px != kNoPixel && px == c->px2 && r != 2) {
-                const double clo = c->Lo(), chi = c->Hi();
-                lo = clo < lo ? clo : lo;
-                hi = chi > hi ? chi : hi;
-                xb = clo;
-                if (r != 0) {
-                    // The n crossings lie on a line: their sum is n times
-                    // the crossing at their mean height.
+        max_hi = er.hi > max_hi ? er.hi : max_hi;
+        sorted = sorted && (i == 0 || boxes[i - 1].first <= b.first);
+        // Where it stands after the row, should the row be kept.
+        e->next = er.c;
+        e->next_x = er.last;
+    }
+    if (n_exact > 0) {
+        if (unclosed) {
+            Abandon(n_edges, false);
+            return false;
+        }
+        Exact(active, exact_end, r0);
+    }
+    *sorted_out = sorted;
+    return true;
+}
+
+inline EstimatedRows::EdgeRow EstimatedRows::PartEdge(const Consts &k, const Edge *e, const int8_t *rk, size_t rstride,
+                                                      int64_t gs, int64_t ge) {
+    const double eps2 = k.eps2, right = k.right, inv_subs = k.inv_subs;
+    // A run of chords inside one pixel (a steep edge) is summed in
+    // registers, as in FullEdge (which takes the edges of full rows).
+    const Chord *c = e->cur;
+    double lo = HUGE_VAL, hi = -HUGE_VAL, xb = e->x;
+    uint32_t pend_px = kNoPixel;
+    int32_t pend_count = 0, pend_parts = 0;
+    double pend_sum = 0;
+    auto flush = [&] {
+        if (pend_px == kNoPixel) return;
+        const int32_t m = pend_count < 0 ? -pend_count : pend_count;
+        const double len = pend_sum - pend_count * static_cast<double>(pend_px);
+        // m * (eps + kLowTermErr below pixel 8) + eps + (parts + 1) *
+        // kGroupErr: m + parts + 2 terms.
+        Add(pend_px, pend_count, -static_cast<int64_t>(len * kUnit), m + pend_parts + 2);
+        pend_px = kNoPixel;
+    };
+    for (int64_t g = gs; g < ge;) {
+        while (c->g1 <= g) ++c;
+        const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
+        // One role for the part?
+        int32_t r = rk[0];
+        for (int32_t j = 1; j < n && r != 2; ++j)
+            if (rk[j * rstride] != r) r = 2;
+        uint32_t px = c->px;
+        if (px != kNoPixel && px == c->px2 && r != 2) {
+            const double clo = c->Lo(), chi = c->Hi();
+            lo = clo < lo ? clo : lo;
+            hi = chi > hi ? chi : hi;
+            xb = clo;
+            if (r != 0) {
+                // The n crossings lie on a line: their sum is n times
+                // the crossing at their mean height.
+                if (px != pend_px) {
+                    flush();
+                    pend_px = px;
+                    pend_count = 0;
+                    pend_parts = 0;
+                    pend_sum = 0;
+                }
+                const double m = r * n;
+                pend_count += r * n;
+                ++pend_parts;
+                pend_sum += m * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope);
+            }
+        } else {
+            const double xa = Estimate(c, g);
+            xb = n > 1 ? Estimate(c, g + n - 1) : xa;
+            const double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
+            lo = plo < lo ? plo : lo;
+            hi = phi > hi ? phi : hi;
+            if (r == 2) {
+                for (int32_t j = 0; j < n; ++j)
+                    if (rk[j * rstride]) One(c, g + j, rk[j * rstride]);
+            } else if (r != 0) {
+                px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : kNoPixel;
+                if (px != kNoPixel && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
                     if (px != pend_px) {
                         flush();
                         pend_px = px;
@@ -1656,57 +1778,130 @@ bool EstimatedRows::Accumulate(Edge *const *active, size_t n_edges, int64_t r0, 
                         pend_parts = 0;
                         pend_sum = 0;
                     }
-                    const double m = r * n;
                     pend_count += r * n;
                     ++pend_parts;
-                    pend_sum += m * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope);
-                }
-            } else {
-                const double xa = Estimate(c, g);
-                xb = n > 1 ? Estimate(c, g + n - 1) : xa;
-                const double plo = xa < xb ? xa : xb, phi = xa < xb ? xb : xa;
-                lo = plo < lo ? plo : lo;
-                hi = phi > hi ? phi : hi;
-                if (r == 2) {
-                    for (int32_t k = 0; k < n; ++k)
-                        if (rk[k * rstride]) One(c, g + k, rk[k * rstride]);
-                } else if (r != 0) {
-                    px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : kNoPixel;
-                    if (px != kNoPixel && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
-                        if (px != pend_px) {
-                            flush();
-                            pend_px = px;
-                            pend_count = 0;
-                            pend_parts = 0;
-                            pend_sum = 0;
-                        }
-                        pend_count += r * n;
-                        ++pend_parts;
-                        pend_sum += r * ((xa + xb) * (0.5 * n));
-                    } else {
-                        Split(c, g, n, xa, xb, r);
-                    }
+                    pend_sum += r * ((xa + xb) * (0.5 * n));
+                } else {
+                    Split(c, g, n, xa, xb, r);
                 }
             }
-            rk += n * rstride;
-            g += n;
         }
-        flush();
-        // Pixels it may have touched (a crossing near a border may have
-        // gone either way).
-        FinishBox(consts, b, lo, hi);
-        if (!(max_hi + eps4 < lo) && !Separated(active, i, r0)) {
-            Abandon(i + 1, false);
-            return false;
-        }
-        max_hi = hi > max_hi ? hi : max_hi;
-        sorted = sorted && (i == 0 || boxes[i - 1].first <= b.first);
-        // Where it stands after the row, should the row be kept.
-        e->next = c;
-        e->next_x = xb;
+        rk += n * rstride;
+        g += n;
     }
-    *sorted_out = sorted;
-    return true;
+    flush();
+    return EdgeRow{lo, hi, xb, c};
+}
+
+// The cells of an edge's part of a row are integer sums of terms that
+// change sign with its role and of none that depends on it otherwise
+// (rounding to nearest and truncation are odd functions), so the same
+// walk with every role negated takes away exactly what it gave, but the
+// error terms, which it adds again: they bound the error of what is left,
+// and more of them only widens the bound.
+void EstimatedRows::Undo(const Consts &k, const Edge *e, int64_t r0, bool full, int8_t *roles, size_t n_edges,
+                         size_t m) {
+    const Box &b = boxes_.data[m];
+    const int64_t gs = r0 + b.k0, ge = r0 + b.k1;
+    if (full) {
+        if (roles[m] != 0) FullEdge(k, e->cur, gs, ge, -roles[m]);
+        return;
+    }
+    int8_t *rk = roles + static_cast<size_t>(b.k0) * n_edges + m;
+    for (int32_t j = b.k0; j < b.k1; ++j) rk[(j - b.k0) * n_edges] = static_cast<int8_t>(-rk[(j - b.k0) * n_edges]);
+    PartEdge(k, e, rk, n_edges, gs, ge);
+}
+
+// Edges that share sub-scanlines in the row without keeping apart by the
+// bounds (two that cross there, or come too close) are marked exact, with
+// every edge between them in the active order, so the marked edges form
+// runs. Every pair of edges not in one run keeps apart on the sub-scanlines
+// they share: the reference's crossings lie in the active order but within
+// a run, and its sorted list of a sub-scanline is the active order with
+// each run's crossings sorted in place. A run's crossings are the
+// reference's own (its expression, a division each), sorted by the
+// reference's rule, and take their roles from the winding (or the count,
+// under even-odd) of the edges left of the run, which the order inside
+// the run does not change; for the same reason the edges right of the run
+// keep the roles the active order gave them. (When a sub-scanline's
+// winding does not come back to zero, its last crossing closes the span
+// still open: a run that may hold that crossing would need the fix-up
+// applied inside it, so such a row goes the exact way.) Only the edges
+// before end (one past the last exact one) are looked at. An exact crossing
+// enters its cell as a crossing of One too near a border does, and lies
+// in its edge's box (its estimates are within eps of it): the cells and
+// their bounds, and so the argument for the row's bytes, are as before.
+void EstimatedRows::Exact(Edge *const *active, size_t end, int64_t r0) {
+    const int32_t subs = s_.subs;
+    const bool even_odd = s_.even_odd;
+    const Box *const boxes = boxes_.data;
+    const uint8_t *const exact = exact_.data;
+    // The winding (the count, under even-odd) of the edges so far on each
+    // sub-scanline: all for the edges across the whole row, plus the
+    // prefix sums of part, where the others start and end.
+    int32_t all = 0, part[17] = {};
+    struct X {
+        double x;
+        int32_t dir;
+    };
+    X xs[kMaxExact + 1];
+    const Chord *cur[kMaxExact + 1];
+    auto count = [&](size_t m) {
+        const int32_t d = even_odd ? 1 : active[m]->dir, k0 = boxes[m].k0, k1 = boxes[m].k1;
+        if (k0 == 0 && k1 == subs) {
+            all += d;
+        } else {
+            part[k0] += d;
+            part[k1] -= d;
+        }
+    };
+    for (size_t i = 0; i < end;) {
+        if (!exact[i]) {
+            count(i++);
+            continue;
+        }
+        size_t stop = i;
+        while (stop < end && exact[stop]) ++stop;
+        for (size_t m = i; m < stop; ++m) cur[m - i] = active[m]->cur;
+        int32_t before = all;  // the winding left of the run on sub-scanline k
+        for (int32_t k = 0; k < subs; ++k) {
+            before += part[k];
+            const int64_t g = r0 + k;
+            const double ys = (static_cast<double>(g) + 0.5) * inv_subs_;  // SubY
+            int32_t n = 0;
+            for (size_t m = i; m < stop; ++m) {
+                if (k < boxes[m].k0 || k >= boxes[m].k1) continue;
+                const Chord *&c = cur[m - i];
+                while (c->g1 <= g) ++c;
+                const X v{c->x0 + (ys - c->y0) * c->dx / c->dy, active[m]->dir};
+                int32_t j = n++;
+                for (; j > 0 && (v.x < xs[j - 1].x || (v.x == xs[j - 1].x && v.dir < xs[j - 1].dir)); --j)
+                    xs[j] = xs[j - 1];
+                xs[j] = v;
+            }
+            int32_t w = before;
+            for (int32_t j = 0; j < n; ++j) {
+                int32_t r;
+                if (even_odd) {
+                    r = w % 2 == 0 ? 1 : -1;
+                    ++w;
+                } else {
+                    const int32_t was = w;
+                    w += xs[j].dir;
+                    r = was == 0 ? (w != 0) : -(w == 0);
+                }
+                if (r == 0) continue;
+                // Clipped to the buffer as the reference's spans are.
+                double x = xs[j].x;
+                x = x < 0 ? 0 : x;
+                if (x >= dwidth_) continue;
+                const uint32_t px = static_cast<uint32_t>(x);
+                Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), px < kExactFrom ? 1 : 0);
+            }
+        }
+        // The run's edges count for the runs after it like any other.
+        while (i < stop) count(i++);
+    }
 }
 
 // The usual mask (fresh, anti-aliased): cells [from, stop) and then
@@ -1738,7 +1933,7 @@ inline bool EstimatedRows::FreshCells(const Consts &k, uint32_t from, uint32_t s
             covered += c.count;
             c = Cell{};
             const double v = static_cast<double>(units + static_cast<int64_t>(covered) * (int64_t{1} << 49)) * kInvUnit;
-            const double bound = terms * unit2 + kLowFlatErr + kGroupErr;
+            const double bound = terms * unit2 + (kLowFlatErr + kGroupErr);
             double lo = v - bound, hi = v + bound;
             lo = lo > 0 ? lo : 0.0;
             hi = hi > max_cover ? max_cover : hi;
@@ -1775,7 +1970,7 @@ inline bool EstimatedRows::Cells(const Consts &k, uint32_t from, uint32_t stop, 
         if (c.terms == 0 && px >= kExactFrom) {
             byte = v != 0.0 ? ToByte(v, w, hard) : (blank ? 0 : -1);
         } else {
-            double bound = c.terms * k.unit2 + (px < kExactFrom ? kLowFlatErr : 0.0) + kGroupErr;
+            double bound = c.terms * k.unit2 + (px < kExactFrom ? kLowFlatErr + kGroupErr : kGroupErr);
             double lo = v - bound, hi = v + bound;
             if (!(lo > 0)) {
                 // "Not written" and "0" differ on a buffer in use.
@@ -1914,11 +2109,12 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
     // Edges in order of their first pixel: every pixel left of the next
     // edge's first one is final. Between the open cells (those an edge may
     // have touched) the row is runs of whole coverage.
+    // (Usually the active order already: then no list.)
     uint32_t *by_first = by_first_.data;
-    for (size_t i = 0; i < n_edges; ++i) {
+    for (size_t i = 0; !sorted && i < n_edges; ++i) {
         uint32_t v = static_cast<uint32_t>(i);
         size_t j = i;
-        while (!sorted && j > 0 && boxes[by_first[j - 1]].first > boxes[v].first) {
+        while (j > 0 && boxes[by_first[j - 1]].first > boxes[v].first) {
             by_first[j] = by_first[j - 1];
             --j;
         }
@@ -1933,7 +2129,7 @@ bool EstimatedRows::Write(Edge *const *active, size_t n_edges, bool sorted, uint
         if (to > done && (covered != 0 || blank)) std::memset(line + done, covered ? full_byte[covered] : 0, to - done);
     };
     for (size_t o = 0; o <= n_edges; ++o) {
-        const Box *b = o < n_edges ? &boxes[by_first[o]] : nullptr;
+        const Box *b = o < n_edges ? &boxes[sorted ? o : by_first[o]] : nullptr;
         const uint32_t end = b ? b->first : s_.width;
         if (end > done) {
             if (open_lo <= open_hi && open_lo < end) {

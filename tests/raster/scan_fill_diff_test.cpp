@@ -175,6 +175,18 @@ struct Corpus {
         c.pts = std::vector<Pt>{{40.6, 10.7}, {60.8, 25.2}, {60.8, 40.7}, {40.6, 70.7}, {20.4, 40.7}, {20.4, 25.2}, {40.6, 10.7}};
         b.joined = c.joined = true;
         shapes.push_back({"subpaths", {a, b, c}});
+        // Open lines, all going down, the last two crossing each other (in
+        // the row of y = 32): the winding never comes back to zero, so the
+        // span still open closes at the rightmost crossing, one of the two.
+        // Once with the first line starting in that row.
+        Contour l1, l2, l3;
+        l1.pts = std::vector<Pt>{{10.3, 5.2}, {12.7, 60.1}};
+        l2.pts = std::vector<Pt>{{40.2, 5.6}, {70.9, 60.3}};
+        l3.pts = std::vector<Pt>{{70.4, 5.1}, {40.6, 59.8}};
+        l1.open = l2.open = l3.open = true;
+        shapes.push_back({"open crossing lines", {l1, l2, l3}});
+        l1.pts[0] = {10.3, 32.3};
+        shapes.push_back({"open crossing lines, one short", {l1, l2, l3}});
     }
     // The benchmark's scenes, scaled down from 1024 square: a star of 200
     // points with circles (one turning the other way) and a self-crossing
@@ -294,19 +306,25 @@ TEST_F(ScanFillDiffTest, EstimatedRowsOnUsedAndUnclearedBuffers) {
     hole.pts = std::vector<Pt>{{30.1, 30.2}, {33.3, 45.9}, {45.7, 44.1}, {42.2, 28.8}};
     corpus.shapes.push_back({"open zigzag", {zigzag}});
     corpus.shapes.push_back({"overlaps", {ra, rb, hole}});
+    // Cropped: the buffer a quarter of the shape's width in from either
+    // side, so crossings fall left and right of it.
     struct Setting {
         int32_t subs;
-        bool even_odd, hard;
-    } settings[] = {{16, false, false}, {16, true, false}, {4, false, false}, {1, false, true}};
+        bool even_odd, hard, crop;
+    } settings[] = {{16, false, false, false}, {16, true, false, false}, {4, false, false, false},
+                    {1, false, true, false},   {16, false, false, true}, {16, true, false, true}};
     size_t compared = 0;
     for (auto &[name, contours] : corpus.shapes) {
         if (name == "far" || name == "far curve") continue;
         KyPath *p = Build(contours);
         Y32Rect r = raster::GroupRect(p, false, fx::kOne);
-        const uint32_t w = static_cast<uint32_t>(r.right - r.left), h = static_cast<uint32_t>(r.bottom - r.top);
-        const size_t bytes = size_t{w} * h;
-        raster::Mapping map{1.0, static_cast<double>(r.left), static_cast<double>(r.top)};
+        const uint32_t h = static_cast<uint32_t>(r.bottom - r.top);
         for (const Setting &s : settings) {
+            const uint32_t whole = static_cast<uint32_t>(r.right - r.left), cut = s.crop ? whole / 4 : 0;
+            const uint32_t w = whole - 2 * cut;
+            if (w == 0) continue;
+            const size_t bytes = size_t{w} * h;
+            raster::Mapping map{1.0, static_cast<double>(r.left + static_cast<int32_t>(cut)), static_cast<double>(r.top)};
             raster::FillSpec spec{map, s.subs, s.even_odd, s.hard};
             for (bool used : {false, true}) {
                 // The used buffer holds a pattern; the fresh one, for the
