@@ -218,7 +218,8 @@ struct Chord {
     int64_t g1;             // one past its last sub-scanline
     // Estimated rows: the pixels its crossings lie in for sure: px for its
     // sub-scanlines below split, px2 for the rest (px == kNoPixel: not
-    // known). 64 bytes in all.
+    // known). 64 bytes in all. Fills without estimated rows leave slope,
+    // split, px and px2 unset.
     int64_t split;
     uint32_t px, px2;
 
@@ -487,19 +488,25 @@ struct RunBuilder {
     static constexpr int32_t kQueue = 256;
     Pt pts[kQueue + 1];
     Pt *tail = pts;  // the latest point queued
+    // Drain<false> for fills without estimated rows (32-bit masks, where
+    // every row is exact): their chords get only what the exact rows read,
+    // their ends and last sub-scanline; no slope, no pixels, no reach test.
+    // Chosen once, called once per queue.
+    void (RunBuilder::*const drain)();
 
-    RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
-        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s) {
+    RunBuilder(int32_t s, int64_t end, double reach, double e, double width, bool estimate)
+        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s),
+          drain(estimate ? &RunBuilder::Drain<true> : &RunBuilder::Drain<false>) {
         pts[0] = Pt{std::nan(""), std::nan("")};
     }
     void Start(double x, double y) {
         if (x == tail->x && y == tail->y) return;
-        Drain();
+        (this->*drain)();
         pts[0] = Pt{x, y};
     }
     __attribute__((always_inline)) void To(double x, double y) {
         *++tail = Pt{x, y};
-        if (tail == pts + kQueue) Drain();
+        if (tail == pts + kQueue) (this->*drain)();
     }
     // Ends the open run, whose chords end before end.
     void Close(Chord *end) {
@@ -526,6 +533,7 @@ struct RunBuilder {
             return static_cast<double>(g) < v ? g + 1 : g;
         }
     };
+    template <bool kEstimate>
     void Drain() {
         const int32_t n = static_cast<int32_t>(tail - pts);
         if (n == 0) return;
@@ -553,7 +561,7 @@ struct RunBuilder {
                     if (!(kDown ? y1 > y0 : y1 < y0)) break;
                     far |= !(std::fabs(x1) <= k.max_x);
                     const int64_t i1 = k.Index(y1);
-                    if (kDown ? i1 > i0 : i1 < i0) Put(out++, x0, y0, x1, y1, kDown ? i0 : i1, kDown ? i1 : i0, k);
+                    if (kDown ? i1 > i0 : i1 < i0) Put<kEstimate>(out++, x0, y0, x1, y1, kDown ? i0 : i1, kDown ? i1 : i0, k);
                     x0 = x1;
                     y0 = y1;
                     i0 = i1;
@@ -586,7 +594,7 @@ struct RunBuilder {
                 }
                 if (dir > 0) run.g1 = last;
                 else run.g0 = first;
-                Put(out++, x0, y0, x1, y1, first, last, k);
+                Put<kEstimate>(out++, x0, y0, x1, y1, first, last, k);
                 mode = dir;
             }
             x0 = x1;
@@ -594,7 +602,7 @@ struct RunBuilder {
             i0 = i1;
             ++i;
         }
-        if (far) reach_ok = false;
+        if (kEstimate && far) reach_ok = false;
         chords.size = static_cast<size_t>(out - chords.data);
         last_y = pts[n].y;
         last_index = i0;
@@ -603,13 +611,22 @@ struct RunBuilder {
     // The lines and chords of one record; its last run ends with it.
     void Record(const KyPath *p, const Mapping &m) {
         ForEachEdgeEnd(p, m, *this);
-        Drain();
+        (this->*drain)();
         Close(chords.data + chords.size);
     }
     // Stores the chord (x0, y0) -> (x1, y1) across sub-scanlines [first,
     // last) and the pixels its crossings lie in for sure.
+    template <bool kEstimate>
     __attribute__((always_inline)) static void Put(Chord *c, double x0, double y0, double x1, double y1,
                                                    int64_t first, int64_t last, const Local &k) {
+        if (!kEstimate) {
+            c->x0 = x0;
+            c->y0 = y0;
+            c->dx = x1 - x0;
+            c->dy = y1 - y0;
+            c->g1 = last;
+            return;
+        }
         const double dx = x1 - x0, dy = y1 - y0, slope = dx / dy;
         const double xe = x0 + dx, lo = xe < x0 ? xe : x0, hi = xe < x0 ? x0 : xe;
         uint32_t px = kNoPixel, px2 = kNoPixel;
@@ -1587,7 +1604,9 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const double max_x = survey.max_x;
     const double max_reach = 3 * max_x * (1 + 1e-12);
     const double eps = kEpsScale * (max_reach + 1.0) * (spec.bound_scale > 1.0 ? spec.bound_scale : 1.0);
-    RunBuilder build(subs, g_end, max_x, eps, dwidth);
+    // 32-bit masks have no estimated rows.
+    const bool slopes = depth != 32;
+    RunBuilder build(subs, g_end, max_x, eps, dwidth, slopes);
     if (!build.chords.Reserve(survey.chords)) return false;
     for (const KyPath *p = head; build.ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
@@ -1669,7 +1688,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     for (int32_t k = 0; k < subs && k < 16; ++k) centre[k] = (k + 0.5) / subs;
 
     EstimatedRows est(EstimatedRows::Setup{subs, width, eps, w, spec.hard, spec.even_odd, blank, full_byte});
-    const bool estimate = depth != 32 && build.reach_ok;
+    const bool estimate = slopes && build.reach_ok;
     if (estimate && !est.Init()) return false;
 
     int32_t failed_estimates = 0, skip_estimate = 0;
@@ -1708,9 +1727,11 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         while (next < order.size && order.data[next]->g0 < r1) {
             Edge *e = order.data[next++];
             const Chord *c = e->cur;
-            // Its first crossing (roughly): edges leaving one vertex come
-            // in the order they keep below it.
-            e->x = c->x0 + (SubY(e->g0, subs) - c->y0) * c->slope;
+            // Its first crossing (roughly, from the slope where chords have
+            // one): edges leaving one vertex come in the order they keep
+            // below it.
+            const double ys = SubY(e->g0, subs) - c->y0;
+            e->x = slopes ? c->x0 + ys * c->slope : c->x0 + ys * c->dx / c->dy;
             active.data[active.size++] = e;
         }
         if (active.size > carried) {
