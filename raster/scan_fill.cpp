@@ -1695,12 +1695,27 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     size_t next = 0;
     int64_t row = order.data[0]->g0 >> shift;
     const int64_t rows = height;
+    // No active edge ends before retire_at (the least of their ends), so
+    // rows above it retire nothing and skip the pass over the edges.
+    int64_t retire_at = INT64_MAX;
+    // The active edges' crossings in the last exact row kept to separate x
+    // ranges in active order (see `ordered` below): their latest crossings
+    // are in order, and the insertion sort would move nothing.
+    bool in_order = false;
     for (; row < rows; ++row) {
         const int64_t r0 = row * subs, r1 = r0 + subs;
-        size_t kept = 0;
-        for (size_t i = 0; i < active.size; ++i)
-            if (active.data[i]->g1 > r0) active.data[kept++] = active.data[i];
-        active.size = kept;
+        if (retire_at <= r0) {
+            size_t kept = 0;
+            int64_t low = INT64_MAX;
+            for (size_t i = 0; i < active.size; ++i) {
+                Edge *e = active.data[i];
+                if (e->g1 <= r0) continue;
+                active.data[kept++] = e;
+                low = e->g1 < low ? e->g1 : low;
+            }
+            active.size = kept;
+            retire_at = low;
+        }
         if (active.size == 0) {
             if (next == order.size) break;
             int64_t first = order.data[next]->g0 >> shift;
@@ -1714,7 +1729,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         // carried over moved only a little since the last row (insertion
         // sort); the new ones are sorted apart and merged in.
         auto by_x = [](const Edge *a, const Edge *b) { return a->x < b->x; };
-        for (size_t i = 1; i < active.size; ++i) {
+        for (size_t i = 1; !in_order && i < active.size; ++i) {
             Edge *e = active.data[i];
             size_t j = i;
             while (j > 0 && by_x(e, active.data[j - 1])) {
@@ -1723,6 +1738,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             }
             active.data[j] = e;
         }
+        in_order = false;
         const size_t carried = active.size;
         while (next < order.size && order.data[next]->g0 < r1) {
             Edge *e = order.data[next++];
@@ -1732,6 +1748,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             // below it.
             const double ys = SubY(e->g0, subs) - c->y0;
             e->x = slopes ? c->x0 + ys * c->slope : c->x0 + ys * c->dx / c->dy;
+            retire_at = e->g1 < retire_at ? e->g1 : retire_at;
             active.data[active.size++] = e;
         }
         if (active.size > carried) {
@@ -1864,6 +1881,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         bool ordered = track;
         for (size_t i = 1; ordered && i < active.size; ++i)
             if (active.data[i]->row_min <= active.data[i - 1]->row_max) ordered = false;
+        in_order = ordered;
         // With every crossing of the row inside the buffer (the usual case:
         // the buffer is the shape's box), the spans need no clamping. Worth
         // the check under even-odd, where every crossing ends a span.
