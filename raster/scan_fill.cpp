@@ -178,6 +178,25 @@
 //    non-zero 34.8M -> 35.5M); the edges' retirement fused with their
 //    insertion sort (B even-odd 46.4M -> 45.5M, 8-bit B even-odd -3%, but
 //    no faster on the 32-bit scenes).
+//  - Kept (32-bit masks, where no row is estimated; instructions per fill
+//    from callgrind at 1024, ms per fill best of 5 alternating): chords
+//    built without what only the estimated rows read (no slope's
+//    division, no certain pixels or border guess, no reach test: the
+//    builder's variant is chosen once per fill), an edge admitted at its
+//    first crossing by the exact expression (A 16.08M -> 15.55M, the
+//    builder 877K -> 370K); the retiring pass only in rows where an
+//    active edge ends, and the carried edges' insertion sort skipped
+//    after an exact row whose edges kept apart in order (A -> 15.11M, B
+//    34.47M -> 33.56M). A 1.03-1.06 -> 0.92-0.95 ms; raster_bench A
+//    -8%/-9%, C -21%/-15% at 1024/2048.
+//  - Rejected there: the builder's variant picked by building in a
+//    function template of its own (8-bit B +2% instructions: the row
+//    loop's registers allocated otherwise); the retiring pass out of line
+//    (no fewer instructions in all, 8-bit B even-odd +0.5%). Kept with a
+//    cost: 8-bit B even-odd +1% instructions from the span writer's
+//    registers, and in the shared library 8-bit B non-zero 3-6% slower
+//    with fewer instructions (its crossing sort placed across a 64-byte
+//    line; the static raster_bench, laid out otherwise, -1.7%..+0.6%).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
