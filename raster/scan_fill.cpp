@@ -192,7 +192,11 @@
 //  - Rejected there: the builder's variant picked by building in a
 //    function template of its own (8-bit B +2% instructions: the row
 //    loop's registers allocated otherwise); the retiring pass out of line
-//    (no fewer instructions in all, 8-bit B even-odd +0.5%). Kept with a
+//    (no fewer instructions in all, 8-bit B even-odd +0.5%); the carried
+//    edges' sort keeping the largest x so far in a register (B 8x4
+//    even-odd 45.60M -> 43.70M, 8-bit B even-odd 136.2M -> 133.0M, A
+//    unchanged, yet A 8x4 3-4% slower in both the shared library and
+//    raster_bench, B 8x4 4-5% faster). Kept with a
 //    cost: 8-bit B even-odd +1% instructions from the span writer's
 //    registers, and in the shared library 8-bit B non-zero 3-6% slower
 //    with fewer instructions (its crossing sort placed across a 64-byte
