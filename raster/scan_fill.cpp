@@ -240,6 +240,29 @@
 //    and written after the row by a loop of their own, as the rows of two
 //    edges do (A 17.27M -> 17.33M; best of 7 alternating, 1000 fills, A
 //    1.51 / 1.55 s and even-odd 1.73 / 1.70 s: within the noise).
+//  - Kept (32-bit masks, where no row is estimated; instructions per fill
+//    from callgrind at 1024, ms per fill best of 5 alternating): chords
+//    built without what only the estimated rows read (no slope's
+//    division, no certain pixels or border guess, no reach test: the
+//    builder's variant is chosen once per fill), an edge admitted at its
+//    first crossing by the exact expression (A 16.08M -> 15.55M, the
+//    builder 877K -> 370K); the retiring pass only in rows where an
+//    active edge ends, and the carried edges' insertion sort skipped
+//    after an exact row whose edges kept apart in order (A -> 15.11M, B
+//    34.47M -> 33.56M). A 1.03-1.06 -> 0.92-0.95 ms; raster_bench A
+//    -8%/-9%, C -21%/-15% at 1024/2048.
+//  - Rejected there: the builder's variant picked by building in a
+//    function template of its own (8-bit B +2% instructions: the row
+//    loop's registers allocated otherwise); the retiring pass out of line
+//    (no fewer instructions in all, 8-bit B even-odd +0.5%); the carried
+//    edges' sort keeping the largest x so far in a register (B 8x4
+//    even-odd 45.60M -> 43.70M, 8-bit B even-odd 136.2M -> 133.0M, A
+//    unchanged, yet A 8x4 3-4% slower in both the shared library and
+//    raster_bench, B 8x4 4-5% faster). Kept with a
+//    cost: 8-bit B even-odd +1% instructions from the span writer's
+//    registers, and in the shared library 8-bit B non-zero 3-6% slower
+//    with fewer instructions (its crossing sort placed across a 64-byte
+//    line; the static raster_bench, laid out otherwise, -1.7%..+0.6%).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
@@ -284,7 +307,8 @@ struct Chord {
     int64_t g1;             // one past its last sub-scanline
     // Estimated rows: the pixels its crossings lie in for sure: px for its
     // sub-scanlines below split, px2 for the rest (px == kNoPixel: not
-    // known). 64 bytes in all.
+    // known). 64 bytes in all. Fills without estimated rows leave slope,
+    // split, px and px2 unset.
     int64_t split;
     uint32_t px, px2;
 
@@ -389,8 +413,9 @@ public:
     // The row of sub-scanlines r0 .. r0 + 3 crossed by the active edges (in
     // x order as of the last row, at least one crossing each), written into
     // `line` (set to nothing covered). Moves each edge to its latest
-    // crossing.
-    void Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
+    // crossing. True when the edges kept to separate x ranges in active
+    // order, so their latest crossings are in that order.
+    bool Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
 
 private:
     Array<uint32_t> keys_;
@@ -408,7 +433,7 @@ private:
     uint32_t sub_one_[4] = {};
 };
 
-void Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
+bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
     // Locals, not members: the byte stores below may alias anything a
     // pointer reaches.
     uint32_t *const keys = keys_.data, *const inner = inner_.data;
@@ -686,7 +711,7 @@ void Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         }
         bounds(list[0] >> 1, list[n - 1] >> 1);
     }
-    if (inner_lo > inner_hi) return;
+    if (inner_lo > inner_hi) return ordered;
     // Clears each inner pixel's bytes of the sub-scanlines whose spans pass
     // over it whole: one word per pixel instead of a byte store per pixel
     // and sub-scanline. Between two changes (the marked pixels, in order)
@@ -726,6 +751,7 @@ void Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             pos = px;
         }
     }
+    return ordered;
 }
 
 // 8-bit coverage of one pixel row.
@@ -936,19 +962,25 @@ struct RunBuilder {
     static constexpr int32_t kQueue = 256;
     Pt pts[kQueue + 1];
     Pt *tail = pts;  // the latest point queued
+    // Drain<false> for fills without estimated rows (32-bit masks, where
+    // every row is exact): their chords get only what the exact rows read,
+    // their ends and last sub-scanline; no slope, no pixels, no reach test.
+    // Chosen once, called once per queue.
+    void (RunBuilder::*const drain)();
 
-    RunBuilder(int32_t s, int64_t end, double reach, double e, double width)
-        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s) {
+    RunBuilder(int32_t s, int64_t end, double reach, double e, double width, bool estimate)
+        : subs(s), g_end(end), max_x(reach), eps(e), eps2(2 * e), right(width - 2 * e), inv_subs(1.0 / s),
+          drain(estimate ? &RunBuilder::Drain<true> : &RunBuilder::Drain<false>) {
         pts[0] = Pt{std::nan(""), std::nan("")};
     }
     void Start(double x, double y) {
         if (x == tail->x && y == tail->y) return;
-        Drain();
+        (this->*drain)();
         pts[0] = Pt{x, y};
     }
     __attribute__((always_inline)) void To(double x, double y) {
         *++tail = Pt{x, y};
-        if (tail == pts + kQueue) Drain();
+        if (tail == pts + kQueue) (this->*drain)();
     }
     // Ends the open run, whose chords end before end.
     void Close(Chord *end) {
@@ -975,6 +1007,7 @@ struct RunBuilder {
             return static_cast<double>(g) < v ? g + 1 : g;
         }
     };
+    template <bool kEstimate>
     void Drain() {
         const int32_t n = static_cast<int32_t>(tail - pts);
         if (n == 0) return;
@@ -1002,7 +1035,7 @@ struct RunBuilder {
                     if (!(kDown ? y1 > y0 : y1 < y0)) break;
                     far |= !(std::fabs(x1) <= k.max_x);
                     const int64_t i1 = k.Index(y1);
-                    if (kDown ? i1 > i0 : i1 < i0) Put(out++, x0, y0, x1, y1, kDown ? i0 : i1, kDown ? i1 : i0, k);
+                    if (kDown ? i1 > i0 : i1 < i0) Put<kEstimate>(out++, x0, y0, x1, y1, kDown ? i0 : i1, kDown ? i1 : i0, k);
                     x0 = x1;
                     y0 = y1;
                     i0 = i1;
@@ -1035,7 +1068,7 @@ struct RunBuilder {
                 }
                 if (dir > 0) run.g1 = last;
                 else run.g0 = first;
-                Put(out++, x0, y0, x1, y1, first, last, k);
+                Put<kEstimate>(out++, x0, y0, x1, y1, first, last, k);
                 mode = dir;
             }
             x0 = x1;
@@ -1043,7 +1076,7 @@ struct RunBuilder {
             i0 = i1;
             ++i;
         }
-        if (far) reach_ok = false;
+        if (kEstimate && far) reach_ok = false;
         chords.size = static_cast<size_t>(out - chords.data);
         last_y = pts[n].y;
         last_index = i0;
@@ -1052,13 +1085,22 @@ struct RunBuilder {
     // The lines and chords of one record; its last run ends with it.
     void Record(const KyPath *p, const Mapping &m) {
         ForEachEdgeEnd(p, m, *this);
-        Drain();
+        (this->*drain)();
         Close(chords.data + chords.size);
     }
     // Stores the chord (x0, y0) -> (x1, y1) across sub-scanlines [first,
     // last) and the pixels its crossings lie in for sure.
+    template <bool kEstimate>
     __attribute__((always_inline)) static void Put(Chord *c, double x0, double y0, double x1, double y1,
                                                    int64_t first, int64_t last, const Local &k) {
+        if (!kEstimate) {
+            c->x0 = x0;
+            c->y0 = y0;
+            c->dx = x1 - x0;
+            c->dy = y1 - y0;
+            c->g1 = last;
+            return;
+        }
         const double dx = x1 - x0, dy = y1 - y0, slope = dx / dy;
         const double xe = x0 + dx, lo = xe < x0 ? xe : x0, hi = xe < x0 ? x0 : xe;
         uint32_t px = kNoPixel, px2 = kNoPixel;
@@ -2197,7 +2239,9 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     const double max_x = survey.max_x;
     const double max_reach = 3 * max_x * (1 + 1e-12);
     const double eps = kEpsScale * (max_reach + 1.0) * (spec.bound_scale > 1.0 ? spec.bound_scale : 1.0);
-    RunBuilder build(subs, g_end, max_x, eps, dwidth);
+    // 32-bit masks have no estimated rows.
+    const bool slopes = depth != 32;
+    RunBuilder build(subs, g_end, max_x, eps, dwidth, slopes);
     if (!build.chords.Reserve(survey.chords)) return false;
     for (const KyPath *p = head; build.ok && p; p = path::GroupNext(p)) {
         if (IsOutlineOnly(p)) continue;
@@ -2261,19 +2305,34 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     for (int32_t k = 0; k < subs && k < 16; ++k) centre[k] = (k + 0.5) / subs;
 
     EstimatedRows est(EstimatedRows::Setup{subs, width, eps, w, spec.hard, spec.even_odd, blank, full_byte});
-    const bool estimate = depth != 32 && build.reach_ok;
+    const bool estimate = slopes && build.reach_ok;
     if (estimate && !est.Init()) return false;
 
     int32_t failed_estimates = 0, skip_estimate = 0;
     size_t next = 0;
     int64_t row = order.data[0]->g0 >> shift;
     const int64_t rows = height;
+    // No active edge ends before retire_at (the least of their ends), so
+    // rows above it retire nothing and skip the pass over the edges.
+    int64_t retire_at = INT64_MAX;
+    // The active edges' crossings in the last exact row kept to separate x
+    // ranges in active order (see `ordered` below): their latest crossings
+    // are in order, and the insertion sort would move nothing.
+    bool in_order = false;
     for (; row < rows; ++row) {
         const int64_t r0 = row * subs, r1 = r0 + subs;
-        size_t kept = 0;
-        for (size_t i = 0; i < active.size; ++i)
-            if (active.data[i]->g1 > r0) active.data[kept++] = active.data[i];
-        active.size = kept;
+        if (retire_at <= r0) {
+            size_t kept = 0;
+            int64_t low = INT64_MAX;
+            for (size_t i = 0; i < active.size; ++i) {
+                Edge *e = active.data[i];
+                if (e->g1 <= r0) continue;
+                active.data[kept++] = e;
+                low = e->g1 < low ? e->g1 : low;
+            }
+            active.size = kept;
+            retire_at = low;
+        }
         if (active.size == 0) {
             if (next == order.size) break;
             int64_t first = order.data[next]->g0 >> shift;
@@ -2287,7 +2346,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         // carried over moved only a little since the last row (insertion
         // sort); the new ones are sorted apart and merged in.
         auto by_x = [](const Edge *a, const Edge *b) { return a->x < b->x; };
-        for (size_t i = 1; i < active.size; ++i) {
+        for (size_t i = 1; !in_order && i < active.size; ++i) {
             Edge *e = active.data[i];
             size_t j = i;
             while (j > 0 && by_x(e, active.data[j - 1])) {
@@ -2296,13 +2355,17 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             }
             active.data[j] = e;
         }
+        in_order = false;
         const size_t carried = active.size;
         while (next < order.size && order.data[next]->g0 < r1) {
             Edge *e = order.data[next++];
             const Chord *c = e->cur;
-            // Its first crossing (roughly): edges leaving one vertex come
-            // in the order they keep below it.
-            e->x = c->x0 + (SubY(e->g0, subs) - c->y0) * c->slope;
+            // Its first crossing (roughly, from the slope where chords have
+            // one): edges leaving one vertex come in the order they keep
+            // below it.
+            const double ys = SubY(e->g0, subs) - c->y0;
+            e->x = slopes ? c->x0 + ys * c->slope : c->x0 + ys * c->dx / c->dy;
+            retire_at = e->g1 < retire_at ? e->g1 : retire_at;
             active.data[active.size++] = e;
         }
         if (active.size > carried) {
@@ -2353,7 +2416,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                 return false;
         }
         if (depth == 32) {
-            m32.Row(active.data, active.size, r0, line);
+            in_order = m32.Row(active.data, active.size, r0, line);
             continue;
         }
         // Two active edges never need sorting (see the n == 2 case below);
@@ -2440,6 +2503,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         bool ordered = track;
         for (size_t i = 1; ordered && i < active.size; ++i)
             if (active.data[i]->row_min <= active.data[i - 1]->row_max) ordered = false;
+        in_order = ordered;
         // With every crossing of the row inside the buffer (the usual case:
         // the buffer is the shape's box), the spans need no clamping. Worth
         // the check under even-odd, where every crossing ends a span.
