@@ -301,6 +301,33 @@
 //    registers, and in the shared library 8-bit B non-zero 3-6% slower
 //    with fewer instructions (its crossing sort placed across a 64-byte
 //    line; the static raster_bench, laid out otherwise, -1.7%..+0.6%).
+//  - Kept (32-bit masks, scene A at 1024, best of 5 alternating, 1000
+//    fills): the unsorted even-odd rows no longer keep the least and
+//    greatest pixel per crossing; the sweep reads every word of the marks
+//    instead (A even-odd 12.85M -> 12.21M instructions, 0.95 / 1.02 ->
+//    0.90 / 0.98 ms in two runs; B even-odd 36.94M -> 33.94M, 3.30 ->
+//    3.03 ms).
+//  - Rejected there: crossings of an edge through the whole row as
+//    products with the chord's reciprocal (set by the builder), each
+//    eighth checked to lie clear of its neighbours by the products' bound
+//    and the pair divided only when in doubt (the same bytes; A 14.13M ->
+//    15.00M instructions, 0.99 -> 1.04 ms, B 33.20M -> 37.48M, 2.06 ->
+//    2.38 ms: the divisions overlap with other work, the checks do not);
+//    the sweep's runs of up to 64 bytes zeroed by overlapping stores
+//    instead of a memset call (A 0.92 -> 0.93 ms, even-odd 0.95 -> 0.99);
+//    non-zero lists whose winding stays within -1 .. 1 and ends at 0
+//    written by the even-odd flips after a check four words at a time (A
+//    14.13M -> 14.27M, 0.98 -> 1.04 ms: few of A's lists qualify); the
+//    flips' kLeftMask load as a shift (A even-odd 12.21M -> 12.45M, no
+//    faster); the non-zero blocks of four visiting only their crossings
+//    where a span starts or ends, by the bits of two compares, instead of
+//    stepping the winding through all four (A 14.13M -> 14.60M, 0.87 /
+//    0.88 -> 0.90 / 0.94 ms: in A nearly every crossing starts or ends a
+//    span); the pending keys of up to four edges in four registers moved
+//    along, not an indexed array the compiler keeps in memory (A 14.13M
+//    -> 14.23M, B 33.19M -> 33.52M; A 0.88-0.90 -> 0.86-0.89 ms and
+//    even-odd 0.88 -> 0.85 but 0.85 -> 0.86 in a second run, B 1-2.5%
+//    slower in three runs).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
@@ -660,7 +687,6 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             // bits before it in its pixel, and the parity of its
             // sub-scanline from its pixel on (a count's byte, marked); the
             // row's end flips every pixel of a run with odd parity.
-            uint32_t lo = UINT32_MAX, hi = 0;
             for (size_t i = 0; i < n; ++i) {
                 const uint32_t t = list[i] >> 1, p = t >> 3;
                 // p == width: bit 0, nothing flipped in the row (stored at
@@ -668,11 +694,12 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
                 bytes[(p < width ? p : width - 1) * 4] ^= kLeftMask[t & 7];
                 inner[p] ^= one;
                 marks[p >> 6] |= uint64_t{1} << (p & 63);
-                lo = p < lo ? p : lo;
-                hi = p > hi ? p : hi;
             }
-            if (lo < inner_lo) inner_lo = lo;
-            if (hi > inner_hi) inner_hi = hi;
+            // The sweep then reads every word of marks (a bit per pixel: a
+            // 32nd of the bytes of the row's clear) rather than this loop
+            // keeping the least and greatest pixel of every crossing.
+            inner_lo = 0;
+            inner_hi = width;
             continue;
         }
         if (!ordered) {
