@@ -379,6 +379,9 @@ struct Chord {
 
     double Lo() const { return dx < 0 ? x0 + dx : x0; }  // its extent in x
     double Hi() const { return dx < 0 ? x0 : x0 + dx; }
+    // The reference's crossing at height ys (CrossingX's expression, with
+    // the differences it takes already stored).
+    double At(double ys) const { return x0 + (ys - y0) * dx / dy; }
 };
 constexpr uint32_t kNoPixel = UINT32_MAX;
 
@@ -613,7 +616,7 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             x = e->x;
             for (int64_t g = gs; g < ge; ++g) {
                 while (c->g1 <= g) ++c;
-                x = c->x0 + (SubY(g, 4) - c->y0) * c->dx / c->dy;
+                x = c->At(SubY(g, 4));
                 if (track) {
                     lo_x = x < lo_x ? x : lo_x;
                     hi_x = x > hi_x ? x : hi_x;
@@ -1369,6 +1372,14 @@ class EstimatedRows {
         c.units += units;
         c.terms += terms;
     }
+    // A crossing at the reference's x with role r, clipped to the buffer as
+    // the reference's spans are; its bound: kLowTermErr below pixel 8.
+    void AddExact(double x, int32_t r) {
+        x = x < 0 ? 0 : x;
+        if (x >= dwidth_) return;
+        const uint32_t px = static_cast<uint32_t>(x);
+        Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), px < kExactFrom ? 1 : 0);
+    }
     void One(const Chord *c, int64_t g, int32_t r);
     __attribute__((noinline)) void Split(const Chord *c, int64_t g, int32_t n, double xa, double xb, int32_t r);
     // What an edge leaves after its part of a row: its extent, the chord of
@@ -1473,17 +1484,14 @@ void EstimatedRows::One(const Chord *c, int64_t g, int32_t r) {
         return;
     }
     if (x > dwidth_ + eps2_) return;  // right of it: nothing visible
-    uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
-    bool estimated = true;  // its bound: eps + kGroupErr, plus kLowTermErr below pixel 8
+    const uint32_t px = x < 0 ? 0 : static_cast<uint32_t>(x);
     if (x < eps2_ || x - px < eps2_ || (px + 1.0) - x < eps2_) {
         // Too near a pixel border to tell: the reference's crossing.
-        x = c->x0 + ((static_cast<double>(g) + 0.5) * inv_subs_ - c->y0) * c->dx / c->dy;  // SubY
-        x = x < 0 ? 0 : x;
-        if (x >= dwidth_) return;
-        px = static_cast<uint32_t>(x);
-        estimated = false;  // kLowTermErr below pixel 8, else nothing
+        AddExact(c->At((static_cast<double>(g) + 0.5) * inv_subs_), r);  // SubY
+        return;
     }
-    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), estimated || px < kExactFrom ? 1 : 0);
+    // Its bound: eps + kGroupErr, plus kLowTermErr below pixel 8.
+    Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), 1);
 }
 
 // Crossings g .. g + n - 1 of chord c with role r, estimated at xa and xb
@@ -2003,11 +2011,7 @@ void EstimatedRows::Exact(Edge *const *active, size_t end, int64_t r0) {
     // sub-scanline: all for the edges across the whole row, plus the
     // prefix sums of part, where the others start and end.
     int32_t all = 0, part[17] = {};
-    struct X {
-        double x;
-        int32_t dir;
-    };
-    X xs[kMaxExact + 1];
+    Crossing xs[kMaxExact + 1];
     const Chord *cur[kMaxExact + 1];
     auto count = [&](size_t m) {
         const int32_t d = even_odd ? 1 : active[m]->dir, k0 = boxes[m].k0, k1 = boxes[m].k1;
@@ -2036,9 +2040,9 @@ void EstimatedRows::Exact(Edge *const *active, size_t end, int64_t r0) {
                 if (k < boxes[m].k0 || k >= boxes[m].k1) continue;
                 const Chord *&c = cur[m - i];
                 while (c->g1 <= g) ++c;
-                const X v{c->x0 + (ys - c->y0) * c->dx / c->dy, active[m]->dir};
+                const Crossing v{c->At(ys), active[m]->dir};
                 int32_t j = n++;
-                for (; j > 0 && (v.x < xs[j - 1].x || (v.x == xs[j - 1].x && v.dir < xs[j - 1].dir)); --j)
+                for (; j > 0 && Before(v, xs[j - 1]); --j)
                     xs[j] = xs[j - 1];
                 xs[j] = v;
             }
@@ -2053,13 +2057,7 @@ void EstimatedRows::Exact(Edge *const *active, size_t end, int64_t r0) {
                     w += xs[j].dir;
                     r = was == 0 ? (w != 0) : -(w == 0);
                 }
-                if (r == 0) continue;
-                // Clipped to the buffer as the reference's spans are.
-                double x = xs[j].x;
-                x = x < 0 ? 0 : x;
-                if (x >= dwidth_) continue;
-                const uint32_t px = static_cast<uint32_t>(x);
-                Add(px, r, -r * static_cast<int64_t>((x - px) * kUnit), px < kExactFrom ? 1 : 0);
+                if (r != 0) AddExact(xs[j].x, r);
             }
         }
         // The run's edges count for the runs after it like any other.
@@ -2490,8 +2488,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             // Its first crossing (roughly, from the slope where chords have
             // one): edges leaving one vertex come in the order they keep
             // below it.
-            const double ys = SubY(e->g0, subs) - c->y0;
-            e->x = slopes ? c->x0 + ys * c->slope : c->x0 + ys * c->dx / c->dy;
+            const double ys = SubY(e->g0, subs);
+            e->x = slopes ? c->x0 + (ys - c->y0) * c->slope : c->At(ys);
             retire_at = e->g1 < retire_at ? e->g1 : retire_at;
             active.data[active.size++] = e;
         }
@@ -2608,7 +2606,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
             }
             for (int64_t g = gs; g < ge; ++g) {
                 while (c->g1 <= g) ++c;
-                x = c->x0 + (SubY(g, subs) - c->y0) * c->dx / c->dy;
+                x = c->At(SubY(g, subs));
                 if (track) {
                     lo_x = x < lo_x ? x : lo_x;
                     hi_x = x > hi_x ? x : hi_x;
