@@ -458,13 +458,16 @@ public:
         width_ = width;
         dwidth_ = width;
         even_odd_ = even_odd;
-        const size_t mark_words = (size_t{width} + 2 + 63) / 64;
-        if (!inner_.Reserve(size_t{width} + 2) || !marks_.Reserve(mark_words)) return false;
-        std::memset(inner_.data, 0, (size_t{width} + 2) * sizeof(uint32_t));
+        // Changes lie at pixels 0 .. width; the row's end reads whole
+        // groups of four.
+        const size_t inner_words = (size_t{width} + 4) & ~size_t{3};
+        const size_t mark_words = (size_t{width} / kGroup + 1 + 63) / 64;
+        if (!inner_.Reserve(inner_words) || !marks_.Reserve(mark_words)) return false;
+        std::memset(inner_.data, 0, inner_words * sizeof(uint32_t));
         std::memset(marks_.data, 0, mark_words * sizeof(uint64_t));
         for (int32_t k = 0; k < 4; ++k) {
             uint8_t bytes[4] = {};
-            bytes[k] = 1;
+            bytes[k] = 0xFF;
             std::memcpy(&sub_one_[k], bytes, 4);  // the byte at offset k, whatever the byte order
         }
         return true;
@@ -493,7 +496,13 @@ private:
     // there would be 0 or 1 at every pixel: its parity, which under
     // even-odd also takes single crossings.
     Array<uint32_t> inner_;
-    Array<uint64_t> marks_;  // a bit per pixel whose word in inner_ changed
+    // A bit per group of kGroup pixels where a word of inner_ changed.
+    static constexpr uint32_t kGroup = 4;
+    Array<uint64_t> marks_;
+    static void Mark(uint64_t *marks, uint32_t px) {
+        const uint32_t group = px / kGroup;
+        marks[group >> 6] |= uint64_t{1} << (group & 63);
+    }
     size_t room_ = 0;
     uint32_t width_ = 0;
     double dwidth_ = 0;
@@ -660,8 +669,8 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
                 inner[pa + 1] ^= one;
                 inner[pb] ^= one;
-                marks[(pa + 1) >> 6] |= uint64_t{1} << ((pa + 1) & 63);
-                marks[pb >> 6] |= uint64_t{1} << (pb & 63);
+                Mark(marks, pa + 1);
+                Mark(marks, pb);
             }
             if (pb < width) bytes[pb * 4] &= kRightMask[rj];
         };
@@ -696,7 +705,7 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
                 // its last pixel), but its parity change is marked.
                 bytes[(p < width ? p : width - 1) * 4] ^= kLeftMask[t & 7];
                 inner[p] ^= one;
-                marks[p >> 6] |= uint64_t{1} << (p & 63);
+                Mark(marks, p);
             }
             // The sweep then reads every word of marks (a bit per pixel: a
             // 32nd of the bytes of the row's clear) rather than this loop
@@ -781,42 +790,68 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     }
     if (inner_lo > inner_hi) return ordered;
     // Clears each inner pixel's bytes of the sub-scanlines whose spans pass
-    // over it whole: one word per pixel instead of a byte store per pixel
-    // and sub-scanline. Between two changes (the marked pixels, in order)
-    // the set of sub-scanlines is constant: a run of whole pixels on all
-    // four is zeroed with memset.
+    // over it whole. A pixel's bytes to clear are the XOR of the changes at
+    // and before it (open), and every byte cleared is untouched (0xFF) but
+    // where under even-odd a crossing flipped bits (a pixel a span ends in
+    // keeps its sub-scanline's parity even): so the pixel is XORed with
+    // open. The groups of pixels holding changes are swept four words at
+    // a time without a branch per change (a star's edge changes one or two
+    // sub-scanlines a pixel, and the runs between changes were mostly a
+    // pixel long); between groups open is constant, and a run open on all
+    // four sub-scanlines is zeroed with memset.
+    const uint32_t last_word = inner_hi / kGroup / 64;
     uint32_t open = 0, pos = inner_lo;
-    // Parities: in a run of odd ones the bytes of those sub-scanlines are
-    // untouched (0xFF) but at its first pixel, where under even-odd a
-    // crossing may have flipped bits (a pixel a span ends in keeps its
-    // sub-scanline's parity even): that pixel is flipped, the rest cleared,
-    // which for untouched bytes is the same.
-    for (uint32_t mw = inner_lo >> 6; mw <= inner_hi >> 6; ++mw) {
+#if defined(__SSE2__)
+    __m128i open4 = _mm_setzero_si128();
+#endif
+    for (uint32_t mw = inner_lo / kGroup / 64; mw <= last_word; ++mw) {
         uint64_t bits = marks[mw];
         marks[mw] = 0;
         while (bits) {
-            const uint32_t px = mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
+            const uint32_t q = (mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits))) * kGroup;
             bits &= bits - 1;
-            const uint32_t stop = px < width ? px : width;
-            if (open != 0 && pos < stop) {
-                const uint32_t flip = open * 0xFFu;
-                uint32_t word;
-                std::memcpy(&word, line + size_t{pos} * 4, 4);
-                word ^= flip;
-                std::memcpy(line + size_t{pos} * 4, &word, 4);
-                if (flip == 0xFFFFFFFFu) {
-                    std::memset(line + size_t{pos + 1} * 4, 0, size_t{stop - pos - 1} * 4);
+            if (open != 0 && pos < q) {
+                const uint32_t stop = q < width ? q : width;
+                if (open == 0xFFFFFFFFu) {
+                    std::memset(line + size_t{pos} * 4, 0, size_t{stop - pos} * 4);
                 } else {
-                    for (uint32_t q = pos + 1; q < stop; ++q) {
-                        std::memcpy(&word, line + size_t{q} * 4, 4);
-                        word &= ~flip;
-                        std::memcpy(line + size_t{q} * 4, &word, 4);
+                    for (uint32_t p = pos; p < stop; ++p) {
+                        uint32_t word;
+                        std::memcpy(&word, line + size_t{p} * 4, 4);
+                        word ^= open;
+                        std::memcpy(line + size_t{p} * 4, &word, 4);
                     }
                 }
             }
-            open ^= inner[px];
-            inner[px] = 0;
-            pos = px;
+            pos = q + kGroup;
+#if defined(__SSE2__)
+            if (pos <= width) {
+                // Prefix XOR of the group's changes, on from open.
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(inner + q));
+                v = _mm_xor_si128(v, _mm_slli_si128(v, 4));
+                v = _mm_xor_si128(v, _mm_slli_si128(v, 8));
+                v = _mm_xor_si128(v, open4);
+                open4 = _mm_shuffle_epi32(v, 0xFF);
+                open = static_cast<uint32_t>(_mm_cvtsi128_si32(open4));
+                __m128i *const at = reinterpret_cast<__m128i *>(line + size_t{q} * 4);
+                _mm_storeu_si128(at, _mm_xor_si128(_mm_loadu_si128(at), v));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(inner + q), _mm_setzero_si128());
+                continue;
+            }
+#endif
+            for (uint32_t p = q; p < pos; ++p) {
+                open ^= inner[p];
+                inner[p] = 0;
+                if (p < width) {
+                    uint32_t word;
+                    std::memcpy(&word, line + size_t{p} * 4, 4);
+                    word ^= open;
+                    std::memcpy(line + size_t{p} * 4, &word, 4);
+                }
+            }
+#if defined(__SSE2__)
+            open4 = _mm_set1_epi32(static_cast<int32_t>(open));
+#endif
         }
     }
     return ordered;
