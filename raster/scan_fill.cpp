@@ -477,7 +477,7 @@ public:
         if (room <= room_) return true;
         // Four words of slack per list: the edges' keys are stored four
         // at a time.
-        if (!keys_.Reserve((room + 4) * 4)) return false;
+        if (!keys_.Reserve((room + 4) * 4) || !ends_.Reserve(room + 1)) return false;
         room_ = room;
         return true;
     }
@@ -490,6 +490,7 @@ public:
 
 private:
     Array<uint32_t> keys_;
+    Array<uint32_t> ends_;  // a row's crossings that start or end spans, by index
     // The whole pixels inside spans, as changes of parity (XOR 1) in the
     // sub-scanline's byte of a per-pixel word (see the row's end). The
     // spans of one sub-scanline never share an inner pixel, so a count
@@ -647,6 +648,25 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     bool ordered = track;
     for (size_t i = 1; ordered && i < n_edges; ++i)
         if (active[i]->row_min <= active[i - 1]->row_max) ordered = false;
+    // Under non-zero, when every edge crosses all four sub-scanlines and
+    // their lists are in active order, the winding along each list is the
+    // same: the crossings that start and end spans are found once, from
+    // the first list's directions.
+    uint32_t *const ends = ends_.data;
+    size_t n_ends = 0;
+    bool shared = !even_odd_ && ordered;
+    for (int32_t sub = 0; shared && sub < 4; ++sub)
+        shared = slot[sub] == keys + static_cast<size_t>(sub) * stride + n_edges;
+    if (shared) {
+        int32_t winding = 0;
+        for (size_t i = 0; i < n_edges; ++i) {
+            const int32_t dir = static_cast<int32_t>(keys[i] & 1) * 2 - 1;
+            winding += dir;
+            ends[n_ends] = static_cast<uint32_t>(i);
+            n_ends += (winding == dir) | (winding == 0);
+        }
+        if (winding != 0) ends[n_ends++] = static_cast<uint32_t>(n_edges - 1);
+    }
     uint32_t inner_lo = UINT32_MAX, inner_hi = 0;
     for (int32_t sub = 0; sub < 4; ++sub) {
         uint32_t *const list = keys + static_cast<size_t>(sub) * stride;
@@ -746,6 +766,8 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         }
         if (even_odd_) {
             for (size_t i = 0; i + 1 < n; i += 2) span(list[i] >> 1, list[i + 1] >> 1);
+        } else if (shared) {
+            for (size_t b = 0; b < n_ends; b += 2) span(list[ends[b]] >> 1, list[ends[b + 1]] >> 1);
         } else {
             int32_t winding = 0;
             uint32_t start = 0;
