@@ -461,10 +461,10 @@ public:
         // Changes lie at pixels 0 .. width; the row's end reads whole
         // groups of four.
         const size_t inner_words = (size_t{width} + 4) & ~size_t{3};
-        const size_t mark_words = (size_t{width} / kGroup + 1 + 63) / 64;
-        if (!inner_.Reserve(inner_words) || !marks_.Reserve(mark_words)) return false;
+        const size_t mark_bytes = (size_t{width} / kGroup + 1 + 7) & ~size_t{7};
+        if (!inner_.Reserve(inner_words) || !marks_.Reserve(mark_bytes)) return false;
         std::memset(inner_.data, 0, inner_words * sizeof(uint32_t));
-        std::memset(marks_.data, 0, mark_words * sizeof(uint64_t));
+        std::memset(marks_.data, 0, mark_bytes);
         for (int32_t k = 0; k < 4; ++k) {
             uint8_t bytes[4] = {};
             bytes[k] = 0xFF;
@@ -497,13 +497,12 @@ private:
     // there would be 0 or 1 at every pixel: its parity, which under
     // even-odd also takes single crossings.
     Array<uint32_t> inner_;
-    // A bit per group of kGroup pixels where a word of inner_ changed.
+    // A byte per group of kGroup pixels, 1 where a word of inner_ changed:
+    // a plain store, where a bit set would chain each change to the last
+    // through memory. The row's end reads them eight at a time.
     static constexpr uint32_t kGroup = 4;
-    Array<uint64_t> marks_;
-    static void Mark(uint64_t *marks, uint32_t px) {
-        const uint32_t group = px / kGroup;
-        marks[group >> 6] |= uint64_t{1} << (group & 63);
-    }
+    Array<uint8_t> marks_;
+    static void Mark(uint8_t *marks, uint32_t px) { marks[px / kGroup] = 1; }
     size_t room_ = 0;
     uint32_t width_ = 0;
     double dwidth_ = 0;
@@ -515,7 +514,7 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     // Locals, not members: the byte stores below may alias anything a
     // pointer reaches.
     uint32_t *const keys = keys_.data, *const inner = inner_.data;
-    uint64_t *const marks = marks_.data;
+    uint8_t *const marks = marks_.data;
     const size_t room = room_;
     const uint32_t width = width_;
     const double dwidth = dwidth_;
@@ -727,9 +726,10 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
                 inner[p] ^= one;
                 Mark(marks, p);
             }
-            // The sweep then reads every word of marks (a bit per pixel: a
-            // 32nd of the bytes of the row's clear) rather than this loop
-            // keeping the least and greatest pixel of every crossing.
+            // The sweep then reads every word of marks (a byte per four
+            // pixels: a 16th of the bytes of the row's clear) rather than
+            // this loop keeping the least and greatest pixel of every
+            // crossing.
             inner_lo = 0;
             inner_hi = width;
             continue;
@@ -821,16 +821,19 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     // sub-scanlines a pixel, and the runs between changes were mostly a
     // pixel long); between groups open is constant, and a run open on all
     // four sub-scanlines is zeroed with memset.
-    const uint32_t last_word = inner_hi / kGroup / 64;
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "marks are read eight to a word, first in the low byte");
+    const uint32_t last_word = inner_hi / kGroup / 8;
     uint32_t open = 0, pos = inner_lo;
 #if defined(__SSE2__)
     __m128i open4 = _mm_setzero_si128();
 #endif
-    for (uint32_t mw = inner_lo / kGroup / 64; mw <= last_word; ++mw) {
-        uint64_t bits = marks[mw];
-        marks[mw] = 0;
-        while (bits) {
-            const uint32_t q = (mw * 64 + static_cast<uint32_t>(__builtin_ctzll(bits))) * kGroup;
+    for (uint32_t mw = inner_lo / kGroup / 8; mw <= last_word; ++mw) {
+        uint64_t bits;
+        std::memcpy(&bits, marks + size_t{mw} * 8, 8);
+        if (bits == 0) continue;
+        std::memset(marks + size_t{mw} * 8, 0, 8);
+        while (bits) {  // a bit per group: its byte's low bit
+            const uint32_t q = (mw * 8 + static_cast<uint32_t>(__builtin_ctzll(bits)) / 8) * kGroup;
             bits &= bits - 1;
             if (open != 0 && pos < q) {
                 const uint32_t stop = q < width ? q : width;
