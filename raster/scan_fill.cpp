@@ -743,7 +743,41 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             // further on leaves the pass's output out of order, which is
             // seen as it is made, and then the list is sorted.
             uint32_t carry = list[0], out = 0, late = 0;
-            for (size_t i = 1; i < n; ++i) {
+            size_t i = 1;
+#if defined(__SSE2__)
+            // Four at a time: the carries are the running maxima, each
+            // output the lesser of the carry before it and its word. The
+            // words are below 2^31, so signed compares order them.
+            {
+                auto max = [](__m128i a, __m128i b) __attribute__((always_inline)) {
+                    const __m128i gt = _mm_cmpgt_epi32(a, b);
+                    return _mm_or_si128(_mm_and_si128(gt, a), _mm_andnot_si128(gt, b));
+                };
+                auto min = [](__m128i a, __m128i b) __attribute__((always_inline)) {
+                    const __m128i gt = _mm_cmpgt_epi32(a, b);
+                    return _mm_or_si128(_mm_and_si128(gt, b), _mm_andnot_si128(gt, a));
+                };
+                const __m128i lane0 = _mm_cvtsi32_si128(-1);
+                __m128i carried = _mm_set1_epi32(static_cast<int32_t>(carry));  // in every lane
+                __m128i outs = _mm_setzero_si128(), bad = _mm_setzero_si128();  // the last output in lane 3
+                for (; i + 4 <= n; i += 4) {
+                    const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i *>(list + i));
+                    __m128i c = max(k, _mm_slli_si128(k, 4));  // zeros shifted in: no word is below
+                    c = max(max(c, _mm_slli_si128(c, 8)), carried);
+                    const __m128i before = _mm_or_si128(_mm_slli_si128(c, 4), _mm_and_si128(carried, lane0));
+                    const __m128i o = min(before, k);
+                    const __m128i last = _mm_or_si128(_mm_slli_si128(o, 4), _mm_srli_si128(outs, 12));
+                    bad = _mm_or_si128(bad, _mm_cmpgt_epi32(last, k));
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(list + i - 1), o);
+                    outs = o;
+                    carried = _mm_shuffle_epi32(c, 0xFF);
+                }
+                carry = static_cast<uint32_t>(_mm_cvtsi128_si32(carried));
+                out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(outs, 12)));
+                late = static_cast<uint32_t>(_mm_movemask_epi8(bad));
+            }
+#endif
+            for (; i < n; ++i) {
                 const uint32_t k = list[i];
                 late |= static_cast<uint32_t>(k < out);
                 out = carry < k ? carry : k;
@@ -752,10 +786,10 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             }
             list[n - 1] = carry;
             if (late) {
-                for (size_t i = 1; i < n; ++i) {
-                    const uint32_t k = list[i];
-                    if (!(k < list[i - 1])) continue;
-                    size_t j = i;
+                for (size_t at = 1; at < n; ++at) {
+                    const uint32_t k = list[at];
+                    if (!(k < list[at - 1])) continue;
+                    size_t j = at;
                     do {
                         list[j] = list[j - 1];
                         --j;
