@@ -458,6 +458,7 @@ public:
         width_ = width;
         dwidth_ = width;
         even_odd_ = even_odd;
+        narrow_ = width <= 2047;  // t * 2 + 1 <= 16 width + 1 < 2^15
         // Changes lie at pixels 0 .. width; the row's end reads whole
         // groups of four.
         const size_t inner_words = (size_t{width} + 4) & ~size_t{3};
@@ -507,8 +508,61 @@ private:
     uint32_t width_ = 0;
     double dwidth_ = 0;
     bool even_odd_ = false;
+    bool narrow_ = false;  // every word below 2^15 (see CarryPass)
     uint32_t sub_one_[4] = {};
 };
+
+// One pass over a crossing list that carries the largest word so far and
+// leaves the lesser behind (see the row's sort). Nonzero when the output is
+// out of order. Four words at a time with SSE2: the carries are running
+// maxima, each output the lesser of the carry before it and its word. The
+// words are below 2^31, so signed compares order them; kNarrow: below
+// 2^15, where the 16-bit maximum and minimum do for the 32-bit ones (the
+// high halves are 0), one instruction each instead of four.
+template <bool kNarrow>
+inline __attribute__((always_inline)) uint32_t CarryPass(uint32_t *list, size_t n) {
+    uint32_t carry = list[0], out = 0, late = 0;
+    size_t i = 1;
+#if defined(__SSE2__)
+    auto max = [](__m128i a, __m128i b) __attribute__((always_inline)) {
+        if (kNarrow) return _mm_max_epi16(a, b);
+        const __m128i gt = _mm_cmpgt_epi32(a, b);
+        return _mm_or_si128(_mm_and_si128(gt, a), _mm_andnot_si128(gt, b));
+    };
+    auto min = [](__m128i a, __m128i b) __attribute__((always_inline)) {
+        if (kNarrow) return _mm_min_epi16(a, b);
+        const __m128i gt = _mm_cmpgt_epi32(a, b);
+        return _mm_or_si128(_mm_and_si128(gt, b), _mm_andnot_si128(gt, a));
+    };
+    const __m128i lane0 = _mm_cvtsi32_si128(-1);
+    __m128i carried = _mm_set1_epi32(static_cast<int32_t>(carry));  // in every lane
+    __m128i outs = _mm_setzero_si128(), bad = _mm_setzero_si128();  // the last output in lane 3
+    for (; i + 4 <= n; i += 4) {
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i *>(list + i));
+        __m128i c = max(k, _mm_slli_si128(k, 4));  // zeros shifted in: no word is below
+        c = max(max(c, _mm_slli_si128(c, 8)), carried);
+        const __m128i before = _mm_or_si128(_mm_slli_si128(c, 4), _mm_and_si128(carried, lane0));
+        const __m128i o = min(before, k);
+        const __m128i last = _mm_or_si128(_mm_slli_si128(o, 4), _mm_srli_si128(outs, 12));
+        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(last, k));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(list + i - 1), o);
+        outs = o;
+        carried = _mm_shuffle_epi32(c, 0xFF);
+    }
+    carry = static_cast<uint32_t>(_mm_cvtsi128_si32(carried));
+    out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(outs, 12)));
+    late = static_cast<uint32_t>(_mm_movemask_epi8(bad));
+#endif
+    for (; i < n; ++i) {
+        const uint32_t k = list[i];
+        late |= static_cast<uint32_t>(k < out);
+        out = carry < k ? carry : k;
+        carry = carry < k ? k : carry;
+        list[i - 1] = out;
+    }
+    list[n - 1] = carry;
+    return late;
+}
 
 bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line) {
     // Locals, not members: the byte stores below may alias anything a
@@ -742,49 +796,7 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             // in order without a branch per crossing. A crossing from
             // further on leaves the pass's output out of order, which is
             // seen as it is made, and then the list is sorted.
-            uint32_t carry = list[0], out = 0, late = 0;
-            size_t i = 1;
-#if defined(__SSE2__)
-            // Four at a time: the carries are the running maxima, each
-            // output the lesser of the carry before it and its word. The
-            // words are below 2^31, so signed compares order them.
-            {
-                auto max = [](__m128i a, __m128i b) __attribute__((always_inline)) {
-                    const __m128i gt = _mm_cmpgt_epi32(a, b);
-                    return _mm_or_si128(_mm_and_si128(gt, a), _mm_andnot_si128(gt, b));
-                };
-                auto min = [](__m128i a, __m128i b) __attribute__((always_inline)) {
-                    const __m128i gt = _mm_cmpgt_epi32(a, b);
-                    return _mm_or_si128(_mm_and_si128(gt, b), _mm_andnot_si128(gt, a));
-                };
-                const __m128i lane0 = _mm_cvtsi32_si128(-1);
-                __m128i carried = _mm_set1_epi32(static_cast<int32_t>(carry));  // in every lane
-                __m128i outs = _mm_setzero_si128(), bad = _mm_setzero_si128();  // the last output in lane 3
-                for (; i + 4 <= n; i += 4) {
-                    const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i *>(list + i));
-                    __m128i c = max(k, _mm_slli_si128(k, 4));  // zeros shifted in: no word is below
-                    c = max(max(c, _mm_slli_si128(c, 8)), carried);
-                    const __m128i before = _mm_or_si128(_mm_slli_si128(c, 4), _mm_and_si128(carried, lane0));
-                    const __m128i o = min(before, k);
-                    const __m128i last = _mm_or_si128(_mm_slli_si128(o, 4), _mm_srli_si128(outs, 12));
-                    bad = _mm_or_si128(bad, _mm_cmpgt_epi32(last, k));
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(list + i - 1), o);
-                    outs = o;
-                    carried = _mm_shuffle_epi32(c, 0xFF);
-                }
-                carry = static_cast<uint32_t>(_mm_cvtsi128_si32(carried));
-                out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(outs, 12)));
-                late = static_cast<uint32_t>(_mm_movemask_epi8(bad));
-            }
-#endif
-            for (; i < n; ++i) {
-                const uint32_t k = list[i];
-                late |= static_cast<uint32_t>(k < out);
-                out = carry < k ? carry : k;
-                carry = carry < k ? k : carry;
-                list[i - 1] = out;
-            }
-            list[n - 1] = carry;
+            const uint32_t late = narrow_ ? CarryPass<true>(list, n) : CarryPass<false>(list, n);
             if (late) {
                 for (size_t at = 1; at < n; ++at) {
                     const uint32_t k = list[at];

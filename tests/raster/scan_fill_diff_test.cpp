@@ -274,6 +274,28 @@ TEST_F(ScanFillDiffTest, FastAndReferenceAgreeOnTheCorpus) {
     }
     EXPECT_GT(compared, 1000u);
     EXPECT_GT(covered, compared * 9 / 10) << "the corpus must actually cover pixels";
+
+    // 32-bit masks wider than 2047 pixels order their crossings with
+    // 32-bit compares, narrower ones with 16-bit ones: the star polygon
+    // across that width, whose crossings leave the lists out of order.
+    Corpus wide;
+    wide.Scenes(2.2);
+    for (auto &[name, contours] : wide.shapes) {
+        if (name != "scene B") continue;
+        KyPath *p = Build(contours);
+        for (int32_t even_odd : {0, 1}) {
+            raster::ToBufOptions o = Options(4, even_odd, 1, 0, 1.0);
+            o.impl = FillImpl::kFast;
+            std::vector<Mask> fast = Render(p, o);
+            o.impl = FillImpl::kReference;
+            std::vector<Mask> ref = Render(p, o);
+            ASSERT_EQ(fast.size(), 1u);
+            ASSERT_EQ(ref.size(), 1u);
+            EXPECT_GT(fast[0].width, 2047u);
+            EXPECT_TRUE(fast[0].bytes == ref[0].bytes) << name << " eo " << even_odd;
+        }
+        KyPathDeletePtr(p, 0);
+    }
 }
 
 }  // namespace
