@@ -490,6 +490,8 @@ public:
     bool Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
 
 private:
+    bool Span4(const uint32_t ta[4], const uint32_t tb[4], uint8_t *line) const;
+
     Array<uint32_t> keys_;
     Array<uint32_t> ends_;  // a row's crossings that start or end spans, by index
     // The whole pixels inside spans, as changes of parity (XOR 1) in the
@@ -701,16 +703,20 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     bool ordered = track;
     for (size_t i = 1; ordered && i < n_edges; ++i)
         if (active[i]->row_min <= active[i - 1]->row_max) ordered = false;
-    // Under non-zero, when every edge crosses all four sub-scanlines and
-    // their lists are in active order, the winding along each list is the
-    // same: the crossings that start and end spans are found once, from
-    // the first list's directions.
+    // When every edge crosses all four sub-scanlines and their lists are
+    // in active order, the winding along each list is the same: the
+    // crossings that start and end spans are found once, from the first
+    // list's directions (under even-odd, pairs in order), and each span is
+    // written on the four sub-scanlines together.
     uint32_t *const ends = ends_.data;
     size_t n_ends = 0;
-    bool shared = !even_odd_ && ordered;
+    bool shared = ordered;
     for (int32_t sub = 0; shared && sub < 4; ++sub)
         shared = slot[sub] == keys + static_cast<size_t>(sub) * stride + n_edges;
-    if (shared) {
+    if (shared && even_odd_) {
+        n_ends = n_edges & ~size_t{1};
+        for (size_t i = 0; i < n_ends; ++i) ends[i] = static_cast<uint32_t>(i);
+    } else if (shared) {
         int32_t winding = 0;
         for (size_t i = 0; i < n_edges; ++i) {
             const int32_t dir = static_cast<int32_t>(keys[i] & 1) * 2 - 1;
@@ -721,40 +727,58 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         if (winding != 0) ends[n_ends++] = static_cast<uint32_t>(n_edges - 1);
     }
     uint32_t inner_lo = UINT32_MAX, inner_hi = 0;
-    for (int32_t sub = 0; sub < 4; ++sub) {
+    // The eighths [ta, tb) of sub-scanline sub covered: the pixel (>> 3)
+    // and bit (& 7) of each end. An end on bit 8 is bit 0 of the next
+    // pixel: the same bits cleared.
+    auto span_on = [&](int32_t sub, uint32_t ta, uint32_t tb) __attribute__((always_inline)) {
+        if (!(ta < tb)) return;  // nothing covered (and pa may be width)
+        uint8_t *const bytes = line + sub;
+        const uint32_t pa = ta >> 3, pb = tb >> 3;
+        const uint32_t li = ta & 7, rj = tb & 7;
+        if (pa == pb) {  // ta < tb <= 8 width: pa < width
+            bytes[pa * 4] &= static_cast<uint8_t>(kLeftMask[li] | kRightMask[rj]);
+            return;
+        }
+        bytes[pa * 4] &= kLeftMask[li];
+        if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
+            const uint32_t one = sub_one_[sub];
+            inner[pa + 1] ^= one;
+            inner[pb] ^= one;
+            Mark(marks, pa + 1);
+            Mark(marks, pb);
+        }
+        if (pb < width) bytes[pb * 4] &= kRightMask[rj];
+    };
+    // The pixels whose counts may change lie between the sub-scanline's
+    // lowest and highest eighth.
+    auto bounds = [&](uint32_t lo, uint32_t hi) __attribute__((always_inline)) {
+        lo >>= 3;
+        hi >>= 3;
+        if (lo < inner_lo) inner_lo = lo;
+        if (hi > inner_hi) inner_hi = hi;
+    };
+    if (shared) {
+        for (size_t b = 0; b < n_ends; b += 2) {
+            uint32_t ta[4], tb[4];
+            for (int32_t k = 0; k < 4; ++k) {
+                const uint32_t *const list = keys + static_cast<size_t>(k) * stride;
+                ta[k] = list[ends[b]] >> 1;
+                tb[k] = list[ends[b + 1]] >> 1;
+            }
+            if (!Span4(ta, tb, line)) {
+                for (int32_t k = 0; k < 4; ++k) {
+                    span_on(k, ta[k], tb[k]);
+                    bounds(ta[k], tb[k]);
+                }
+            }
+        }
+    }
+    for (int32_t sub = 0; !shared && sub < 4; ++sub) {
         uint32_t *const list = keys + static_cast<size_t>(sub) * stride;
         const size_t n = static_cast<size_t>(slot[sub] - list);
         if (n < 2) continue;
-        const uint32_t one = sub_one_[sub];
         uint8_t *const bytes = line + sub;
-        // The eighths [ta, tb) covered: the pixel (>> 3) and bit (& 7) of
-        // each end. An end on bit 8 is bit 0 of the next pixel: the same
-        // bits cleared.
-        auto span = [&](uint32_t ta, uint32_t tb) __attribute__((always_inline)) {
-            if (!(ta < tb)) return;  // nothing covered (and pa may be width)
-            const uint32_t pa = ta >> 3, pb = tb >> 3;
-            const uint32_t li = ta & 7, rj = tb & 7;
-            if (pa == pb) {  // ta < tb <= 8 width: pa < width
-                bytes[pa * 4] &= static_cast<uint8_t>(kLeftMask[li] | kRightMask[rj]);
-                return;
-            }
-            bytes[pa * 4] &= kLeftMask[li];
-            if (pb - pa > 1) {  // whole pixels between: counted, see the row's end
-                inner[pa + 1] ^= one;
-                inner[pb] ^= one;
-                Mark(marks, pa + 1);
-                Mark(marks, pb);
-            }
-            if (pb < width) bytes[pb * 4] &= kRightMask[rj];
-        };
-        // The pixels whose counts may change lie between the sub-scanline's
-        // lowest and highest eighth.
-        auto bounds = [&](uint32_t lo, uint32_t hi) __attribute__((always_inline)) {
-            lo >>= 3;
-            hi >>= 3;
-            if (lo < inner_lo) inner_lo = lo;
-            if (hi > inner_hi) inner_hi = hi;
-        };
+        auto span = [&](uint32_t ta, uint32_t tb) __attribute__((always_inline)) { span_on(sub, ta, tb); };
         if (n == 2) {
             // Two crossings make one span under either rule: opposite
             // directions close it, equal ones never return to zero and
@@ -777,7 +801,7 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
                 // p == width: bit 0, nothing flipped in the row (stored at
                 // its last pixel), but its parity change is marked.
                 bytes[(p < width ? p : width - 1) * 4] ^= kLeftMask[t & 7];
-                inner[p] ^= one;
+                inner[p] ^= sub_one_[sub];
                 Mark(marks, p);
             }
             // The sweep then reads every word of marks (a byte per four
@@ -812,8 +836,6 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         }
         if (even_odd_) {
             for (size_t i = 0; i + 1 < n; i += 2) span(list[i] >> 1, list[i + 1] >> 1);
-        } else if (shared) {
-            for (size_t b = 0; b < n_ends; b += 2) span(list[ends[b]] >> 1, list[ends[b + 1]] >> 1);
         } else {
             int32_t winding = 0;
             uint32_t start = 0;
@@ -926,6 +948,58 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         }
     }
     return ordered;
+}
+
+// One span on all four sub-scanlines of a row, [ta[k], tb[k]) in eighths
+// on sub-scanline k, written straight into the row when the pixels whole on
+// every sub-scanline form a run and the ragged ends either side of it are
+// at most four pixels wide (a star's edges: about 60% of scene A's edges
+// and rows): the run with memset, each ragged end with one masked 16-byte
+// AND, where the spans apart would record four changes and the row's end
+// sweep them. False, writing nothing, otherwise.
+inline bool Mask32Rows::Span4(const uint32_t ta[4], const uint32_t tb[4], uint8_t *line) const {
+#if defined(__SSE2__)
+    const uint32_t width = width_;
+    uint32_t pa[4], pb[4];
+    for (int32_t k = 0; k < 4; ++k) {
+        pa[k] = ta[k] >> 3;
+        pb[k] = tb[k] >> 3;
+    }
+    // Whole pixels of sub-scanline k: [pa + 1, pb). On all four: [lo, hi);
+    // on some: [first, lo) and [hi, last).
+    const uint32_t first = std::min(std::min(pa[0], pa[1]), std::min(pa[2], pa[3])) + 1;
+    const uint32_t lo = std::max(std::max(pa[0], pa[1]), std::max(pa[2], pa[3])) + 1;
+    const uint32_t hi = std::min(std::min(pb[0], pb[1]), std::min(pb[2], pb[3]));
+    const uint32_t last = std::max(std::max(pb[0], pb[1]), std::max(pb[2], pb[3]));
+    if (!(lo < hi) || lo - first > 4 || last - hi > 4 || first + 4 > width || hi + 4 > width) return false;
+    for (int32_t k = 0; k < 4; ++k) {
+        uint8_t *const bytes = line + k;
+        bytes[pa[k] * 4] &= kLeftMask[ta[k] & 7];
+        if (pb[k] < width) bytes[pb[k] * 4] &= kRightMask[tb[k] & 7];
+    }
+    std::memset(line + size_t{lo} * 4, 0, size_t{hi - lo} * 4);
+    // Byte k of pixel first + j (lane 4j + k) is cleared when j >= pa[k] +
+    // 1 - first and first + j < lo; byte k of pixel hi + j when j < pb[k] -
+    // hi. The offsets are 0 .. 4, so bytes compare them.
+    const __m128i j = _mm_set_epi8(3, 3, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1, 0, 0, 0, 0);
+    auto per_sub = [](uint32_t v0, uint32_t v1, uint32_t v2, uint32_t v3) {
+        return _mm_set1_epi32(static_cast<int32_t>(v0 | v1 << 8 | v2 << 16 | v3 << 24));
+    };
+    const __m128i from = per_sub(pa[0] + 1 - first, pa[1] + 1 - first, pa[2] + 1 - first, pa[3] + 1 - first);
+    const __m128i keep = _mm_or_si128(_mm_cmpgt_epi8(from, j),
+                                      _mm_cmpgt_epi8(j, _mm_set1_epi8(static_cast<char>(lo - first - 1))));
+    __m128i *const left = reinterpret_cast<__m128i *>(line + size_t{first} * 4);
+    _mm_storeu_si128(left, _mm_and_si128(_mm_loadu_si128(left), keep));
+    const __m128i upto = per_sub(pb[0] - hi, pb[1] - hi, pb[2] - hi, pb[3] - hi);
+    __m128i *const right = reinterpret_cast<__m128i *>(line + size_t{hi} * 4);
+    _mm_storeu_si128(right, _mm_andnot_si128(_mm_cmpgt_epi8(upto, j), _mm_loadu_si128(right)));
+    return true;
+#else
+    (void)ta;
+    (void)tb;
+    (void)line;
+    return false;
+#endif
 }
 
 // 8-bit coverage of one pixel row.

@@ -187,6 +187,11 @@ struct Corpus {
         shapes.push_back({"open crossing lines", {l1, l2, l3}});
         l1.pts[0] = {10.3, 32.3};
         shapes.push_back({"open crossing lines, one short", {l1, l2, l3}});
+        // Three open lines apart: an odd count of crossings in rows whose
+        // edges keep their order.
+        l1.pts[0] = {10.3, 5.2};
+        l3.pts = std::vector<Pt>{{90.4, 5.1}, {95.6, 59.8}};
+        shapes.push_back({"open lines apart", {l1, l2, l3}});
     }
     // The benchmark's scenes, scaled down from 1024 square: a star of 200
     // points with circles (one turning the other way) and a self-crossing
