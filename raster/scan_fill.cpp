@@ -514,6 +514,22 @@ private:
     uint32_t sub_one_[4] = {};
 };
 
+// Whether a crossing list's eighths never go down (the words may, where
+// eighths tie), stopping at the first that does.
+inline bool InEighthOrder(const uint32_t *list, size_t n) {
+    size_t i = 1;
+#if defined(__SSE2__)
+    for (; i + 4 <= n; i += 4) {
+        const __m128i now = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(list + i)), 1);
+        const __m128i before = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(list + i - 1)), 1);
+        if (_mm_movemask_epi8(_mm_cmpgt_epi32(before, now))) return false;
+    }
+#endif
+    for (; i < n; ++i)
+        if ((list[i] >> 1) < (list[i - 1] >> 1)) return false;
+    return true;
+}
+
 // One pass over a crossing list that carries the largest word so far and
 // leaves the lesser behind (see the row's sort). Nonzero when the output is
 // out of order. Four words at a time with SSE2: the carries are running
@@ -704,16 +720,27 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     for (size_t i = 1; ordered && i < n_edges; ++i)
         if (active[i]->row_min <= active[i - 1]->row_max) ordered = false;
     // When every edge crosses all four sub-scanlines and their lists are
-    // in active order, the winding along each list is the same: the
-    // crossings that start and end spans are found once, from the first
-    // list's directions (under even-odd, pairs in order), and each span is
-    // written on the four sub-scanlines together.
+    // in the order of their eighths as they stand (the edges kept apart,
+    // or only the eighths' rounding brought them together), the winding
+    // along each list is the same: the crossings that start and end spans
+    // are found once, from the first list's directions (under even-odd,
+    // pairs in order), and each span is written on the four sub-scanlines
+    // together. So are two edges, which make one span on each.
     uint32_t *const ends = ends_.data;
     size_t n_ends = 0;
-    bool shared = ordered;
+    bool shared = n_edges >= 2;
     for (int32_t sub = 0; shared && sub < 4; ++sub)
         shared = slot[sub] == keys + static_cast<size_t>(sub) * stride + n_edges;
-    if (shared && even_odd_) {
+    if (shared && !ordered && n_edges > 2) {
+        // The last list first: its crossings are the furthest from the
+        // order the edges were sorted in.
+        for (int32_t sub = 3; shared && sub >= 0; --sub) shared = InEighthOrder(keys + static_cast<size_t>(sub) * stride, n_edges);
+    }
+    if (shared && n_edges == 2) {
+        ends[0] = 0;
+        ends[1] = 1;
+        n_ends = 2;
+    } else if (shared && even_odd_) {
         n_ends = n_edges & ~size_t{1};
         for (size_t i = 0; i < n_ends; ++i) ends[i] = static_cast<uint32_t>(i);
     } else if (shared) {
@@ -762,8 +789,9 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             uint32_t ta[4], tb[4];
             for (int32_t k = 0; k < 4; ++k) {
                 const uint32_t *const list = keys + static_cast<size_t>(k) * stride;
-                ta[k] = list[ends[b]] >> 1;
-                tb[k] = list[ends[b + 1]] >> 1;
+                const uint32_t a = list[ends[b]] >> 1, z = list[ends[b + 1]] >> 1;
+                ta[k] = a < z ? a : z;  // two edges may cross within the row
+                tb[k] = a < z ? z : a;
             }
             if (!Span4(ta, tb, line)) {
                 for (int32_t k = 0; k < 4; ++k) {
