@@ -485,8 +485,10 @@ public:
     // The row of sub-scanlines r0 .. r0 + 3 crossed by the active edges (in
     // x order as of the last row, at least one crossing each), written into
     // `line` (set to nothing covered). Moves each edge to its latest
-    // crossing. True when the edges kept to separate x ranges in active
-    // order, so their latest crossings are in that order.
+    // crossing. True when there are more than two edges, each crossing all
+    // four sub-scanlines, and every list's eighths are in active order:
+    // the edges' latest crossings are then in order but where they round to
+    // the same eighth.
     bool Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *line);
 
 private:
@@ -604,9 +606,6 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         x = x < 0 ? 0 : (x > dwidth ? dwidth : x);
         return static_cast<uint32_t>(static_cast<int32_t>(x * 8 + 0.5)) * 2 + down;
     };
-    // Two active edges never need sorting (see the n == 2 case below);
-    // with more, the row's extents tell whether any sort is needed.
-    const bool track = n_edges > 2;
     // All crossings of the row, edge by edge: the divisions do not depend
     // on each other, so they overlap in the pipeline.
     const size_t stride = room + 4;
@@ -640,7 +639,7 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
         Edge *e = active[i];
         const int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
         const uint32_t down = e->dir > 0;
-        double x, lo_x = HUGE_VAL, hi_x = -HUGE_VAL;
+        double x;
         const Chord *c = e->cur;
         while (c->g1 <= gs) ++c;
 #if defined(__SSE2__)
@@ -656,18 +655,8 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             const __m128i t = _mm_unpacklo_epi64(ta, tb);
             pending[n_pending++] = _mm_add_epi32(_mm_add_epi32(t, t), _mm_set1_epi32(static_cast<int32_t>(down)));
             if (n_pending == 4) flush();
-            const __m128d last = _mm_unpackhi_pd(xb, xb);
-            x = _mm_cvtsd_f64(last);
-            if (track) {
-                // As first < x ? first : x and the other way round, without
-                // a branch on the edge's slant.
-                lo_x = _mm_cvtsd_f64(_mm_min_sd(xa, last));
-                hi_x = _mm_cvtsd_f64(_mm_max_sd(last, xa));
-            }
-            e->x = x;
+            e->x = _mm_cvtsd_f64(_mm_unpackhi_pd(xb, xb));
             e->cur = c;
-            e->row_min = lo_x;
-            e->row_max = hi_x;
             continue;
         }
         flush();  // the lists stay in active order
@@ -681,7 +670,6 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
             double y = SubY(gs, 4);
             uint32_t **at = slot + (gs - r0);
             x = x0 + (y - y0) * dx / dy;
-            const double first = x;
             *(*at)++ = key(x, down);
             for (int64_t g = gs + 1; g < ge; ++g) {
                 ++at;
@@ -689,53 +677,38 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
                 x = x0 + (y - y0) * dx / dy;
                 *(*at)++ = key(x, down);
             }
-            if (track) {
-                lo_x = first < x ? first : x;
-                hi_x = first < x ? x : first;
-            }
         } else {
             x = e->x;
             for (int64_t g = gs; g < ge; ++g) {
                 while (c->g1 <= g) ++c;
                 x = c->At(SubY(g, 4));
-                if (track) {
-                    lo_x = x < lo_x ? x : lo_x;
-                    hi_x = x > hi_x ? x : hi_x;
-                }
                 *slot[g - r0]++ = key(x, down);
             }
         }
         e->x = x;
         e->cur = c;
-        e->row_min = lo_x;
-        e->row_max = hi_x;
     }
 #if defined(__SSE2__)
     flush();
 #endif
-    // When the active edges keep to separate x ranges within the row,
-    // every sub-scanline's list is already in order (it was filled in
-    // active order), and the sorts below can be skipped.
-    bool ordered = track;
-    for (size_t i = 1; ordered && i < n_edges; ++i)
-        if (active[i]->row_min <= active[i - 1]->row_max) ordered = false;
-    // When every edge crosses all four sub-scanlines and their lists are
-    // in the order of their eighths as they stand (the edges kept apart,
-    // or only the eighths' rounding brought them together), the winding
-    // along each list is the same: the crossings that start and end spans
-    // are found once, from the first list's directions (under even-odd,
-    // pairs in order), and each span is written on the four sub-scanlines
-    // together. So are two edges, which make one span on each.
+    // When every edge crosses all four sub-scanlines and each list's
+    // eighths are in active order (the lists were filled in it), the
+    // winding along each list is the same: the crossings that start and
+    // end spans are found once, from the first list's directions (under
+    // even-odd, pairs in order), and each span is written on the four
+    // sub-scanlines together. So are two edges, which make one span on
+    // each.
     uint32_t *const ends = ends_.data;
     size_t n_ends = 0;
     bool shared = n_edges >= 2;
     for (int32_t sub = 0; shared && sub < 4; ++sub)
         shared = slot[sub] == keys + static_cast<size_t>(sub) * stride + n_edges;
-    if (shared && !ordered && n_edges > 2) {
+    if (shared && n_edges > 2) {
         // The last list first: its crossings are the furthest from the
         // order the edges were sorted in.
         for (int32_t sub = 3; shared && sub >= 0; --sub) shared = InEighthOrder(keys + static_cast<size_t>(sub) * stride, n_edges);
     }
+    const bool ordered = shared && n_edges > 2;
     if (shared && n_edges == 2) {
         ends[0] = 0;
         ends[1] = 1;
@@ -2648,9 +2621,9 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     // No active edge ends before retire_at (the least of their ends), so
     // rows above it retire nothing and skip the pass over the edges.
     int64_t retire_at = INT64_MAX;
-    // The active edges' crossings in the last exact row kept to separate x
-    // ranges in active order (see `ordered` below): their latest crossings
-    // are in order, and the insertion sort would move nothing.
+    // The active edges' latest crossings are in order (the last exact row
+    // found them so: see `ordered` below and Mask32Rows::Row), and the
+    // insertion sort would move nothing.
     bool in_order = false;
     for (; row < rows; ++row) {
         const int64_t r0 = row * subs, r1 = r0 + subs;
@@ -2679,6 +2652,9 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         // carried over moved only a little since the last row (insertion
         // sort); the new ones are sorted apart and merged in.
         auto by_x = [](const Edge *a, const Edge *b) { return a->x < b->x; };
+        // After a 32-bit row in order only up to the crossings' rounding,
+        // edges may tie out of x order; the merge below needs it exact.
+        if (depth == 32 && next < order.size && order.data[next]->g0 < r1) in_order = false;
         for (size_t i = 1; !in_order && i < active.size; ++i) {
             Edge *e = active.data[i];
             size_t j = i;
