@@ -619,8 +619,10 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     // sub-scanline and stored with one store per list.
     const double base = static_cast<double>(r0 >> 2);
     const __m128d y01 = _mm_set_pd(base + 0.375, base + 0.125), y23 = _mm_set_pd(base + 0.875, base + 0.625);
-    const __m128d zero = _mm_setzero_pd(), right = _mm_set1_pd(dwidth), eight = _mm_set1_pd(8.0),
-                  half = _mm_set1_pd(0.5);
+    // 8x + 0.5 clamped to [0.5, 8 width + 0.5] is 8x + 0.5 of x clamped to
+    // [0, width], rounding being monotone and exact at the ends: one
+    // constant fewer to keep in a register.
+    const __m128d eight = _mm_set1_pd(8.0), half = _mm_set1_pd(0.5), right = _mm_set1_pd(dwidth * 8 + 0.5);
     __m128i pending[4];
     uint32_t n_pending = 0;
     auto flush = [&]() __attribute__((always_inline)) {
@@ -637,30 +639,36 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
 #endif
     for (size_t i = 0; i < n_edges; ++i) {
         Edge *e = active[i];
-        const int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
         const uint32_t down = e->dir > 0;
-        double x;
         const Chord *c = e->cur;
-        while (c->g1 <= gs) ++c;
 #if defined(__SSE2__)
-        if (c->g1 >= r1 && gs == r0 && ge == r1) {
-            const __m128d x0 = _mm_set1_pd(c->x0), y0 = _mm_set1_pd(c->y0), dx = _mm_set1_pd(c->dx),
-                          dy = _mm_set1_pd(c->dy);
-            const __m128d xa = _mm_add_pd(x0, _mm_div_pd(_mm_mul_pd(_mm_sub_pd(y01, y0), dx), dy));
-            const __m128d xb = _mm_add_pd(x0, _mm_div_pd(_mm_mul_pd(_mm_sub_pd(y23, y0), dx), dy));
-            // Clamped as in key() (NaN aside, which no chord gives).
-            const __m128d ca = _mm_min_pd(_mm_max_pd(xa, zero), right), cb = _mm_min_pd(_mm_max_pd(xb, zero), right);
-            const __m128i ta = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(ca, eight), half));
-            const __m128i tb = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(cb, eight), half));
-            const __m128i t = _mm_unpacklo_epi64(ta, tb);
-            pending[n_pending++] = _mm_add_epi32(_mm_add_epi32(t, t), _mm_set1_epi32(static_cast<int32_t>(down)));
-            if (n_pending == 4) flush();
-            e->x = _mm_cvtsd_f64(_mm_unpackhi_pd(xb, xb));
-            e->cur = c;
-            continue;
+        // Through the whole row on one chord: started by r0, and its chord
+        // there (the last ends with the edge) reaching r1.
+        if (e->g0 <= r0) {
+            while (c->g1 <= r0) ++c;
+            if (c->g1 >= r1) {
+                const __m128d x0 = _mm_set1_pd(c->x0), y0 = _mm_set1_pd(c->y0), dx = _mm_set1_pd(c->dx),
+                              dy = _mm_set1_pd(c->dy);
+                const __m128d xa = _mm_add_pd(x0, _mm_div_pd(_mm_mul_pd(_mm_sub_pd(y01, y0), dx), dy));
+                const __m128d xb = _mm_add_pd(x0, _mm_div_pd(_mm_mul_pd(_mm_sub_pd(y23, y0), dx), dy));
+                // Clamped as in key() (NaN aside, which no chord gives).
+                const __m128d ua = _mm_add_pd(_mm_mul_pd(xa, eight), half);
+                const __m128d ub = _mm_add_pd(_mm_mul_pd(xb, eight), half);
+                const __m128i ta = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(ua, half), right));
+                const __m128i tb = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(ub, half), right));
+                const __m128i t = _mm_unpacklo_epi64(ta, tb);
+                pending[n_pending++] = _mm_add_epi32(_mm_add_epi32(t, t), _mm_set1_epi32(static_cast<int32_t>(down)));
+                if (n_pending == 4) flush();
+                e->x = _mm_cvtsd_f64(_mm_unpackhi_pd(xb, xb));
+                e->cur = c;
+                continue;
+            }
         }
         flush();  // the lists stay in active order
 #endif
+        const int64_t gs = e->g0 > r0 ? e->g0 : r0, ge = e->g1 < r1 ? e->g1 : r1;
+        while (c->g1 <= gs) ++c;
+        double x;
         if (c->g1 >= ge) {
             // One chord for the rest of the edge's part of the row: its
             // crossings are monotone in x, so the first and last bound
@@ -706,7 +714,8 @@ bool Mask32Rows::Row(Edge *const *active, size_t n_edges, int64_t r0, uint8_t *l
     if (shared && n_edges > 2) {
         // The last list first: its crossings are the furthest from the
         // order the edges were sorted in.
-        for (int32_t sub = 3; shared && sub >= 0; --sub) shared = InEighthOrder(keys + static_cast<size_t>(sub) * stride, n_edges);
+        for (int32_t sub = 3; shared && sub >= 0; --sub)
+            shared = InEighthOrder(keys + static_cast<size_t>(sub) * stride, n_edges);
     }
     const bool ordered = shared && n_edges > 2;
     if (shared && n_edges == 2) {
