@@ -328,6 +328,43 @@
 //    -> 14.23M, B 33.19M -> 33.52M; A 0.88-0.90 -> 0.86-0.89 ms and
 //    even-odd 0.88 -> 0.85 but 0.85 -> 0.86 in a second run, B 1-2.5%
 //    slower in three runs).
+//  - Kept (32-bit masks, scenes A and B at 1024; instructions per fill
+//    from callgrind, row clears included, which it counts a byte at a
+//    time; ms per fill best of 5 alternating, 1000 fills): perf put the
+//    row-end sweep at a quarter of A's time (a row with nothing swept ran
+//    0.69 ms against 0.92): about 33 changes a row, the runs between them
+//    mostly one pixel long, a branch or two missed on each. Changes are
+//    now marked by groups of four pixels and each marked group cleared by
+//    a prefix XOR four words at a time (A even-odd 0.87 -> 0.77 ms, B
+//    even-odd 2.82 -> 2.39). Then: the marks as byte stores, not bits set
+//    by a read-modify-write that chained each mark to the last through
+//    memory (A 0.82 -> 0.78 ms); the spans' bounds found once for the four
+//    lists of a row whose edges all cross them in order (A 14.24M ->
+//    13.76M), such a span written on the four sub-scanlines together, a
+//    memset for the pixels whole on all four and a masked 16-byte AND for
+//    each ragged end of up to four pixels (A 13.35M -> 13.02M, 0.75 ->
+//    0.68 ms), also when the edges' x ranges meet but the lists' eighths
+//    still go up (A -> 12.66M, 0.75 -> 0.67 ms), and that test in place of
+//    tracking each edge's x range (B 29.83M -> 28.86M); the carrying pass
+//    four words at a time, with 16-bit maxima below 2^15 (B 33.39M ->
+//    30.19M, 1.93 -> 1.61 ms); an edge's words clamped after scaling, one
+//    constant fewer (the compiler had reloaded two for every edge), and
+//    the one-chord test first (B 28.86M -> 27.03M, 1.58 -> 1.47 ms). In
+//    all A 14.13M -> 12.09M and 0.83 -> 0.65 ms, even-odd 12.21M ->
+//    11.64M and 0.78 -> 0.66, B 33.19M -> 27.03M and 1.87 -> 1.46, even-odd
+//    33.94M -> 29.04M and 2.73 -> 2.13.
+//  - Rejected there: the spans of such rows written whole without the
+//    masked ends, the ragged pixels by loops a sub-scanline at a time (A
+//    0.85 -> 0.89 ms, even-odd 0.77 -> 0.89: the loops' counts
+//    mispredicted); each sub-scanline's changes as byte stores into its own
+//    byte of the words (within the noise); the carried edges ordered by a
+//    branch-free pass carrying the edge of greatest x (B 32.64M -> 33.31M,
+//    no faster: an edge moved further in 17% of rows and the sort ran
+//    anyway), or by the last list's eighths packed with the edges' places
+//    and carried four at a time (B 28.86M -> 30.00M; the sort's share of
+//    B's time fell from 18% to 6% and the row's grew as much); the whole
+//    library built for AVX2 (VEX encoding alone: A 0.87 -> 0.88 ms, B 1.88
+//    -> 1.77, within the noise).
 // Where the instructions go now (circle at 256, about 1000 chords for 246
 // rows, both series together: 366K per fill): the rows of two edges 176K
 // (the edges' parts, certifying about 1100 touched pixels, the runs 26K
