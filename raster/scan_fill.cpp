@@ -533,8 +533,8 @@ private:
 
     Array<uint32_t> keys_;
     Array<uint32_t> ends_;  // a row's crossings that start or end spans, by index
-    // The whole pixels inside spans, as changes of parity (XOR 1) in the
-    // sub-scanline's byte of a per-pixel word (see the row's end). The
+    // The whole pixels inside spans, as changes of parity (XOR 0xFF) in
+    // the sub-scanline's byte of a per-pixel word (see the row's end). The
     // spans of one sub-scanline never share an inner pixel, so a count
     // there would be 0 or 1 at every pixel: its parity, which under
     // even-odd also takes single crossings.
