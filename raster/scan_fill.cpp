@@ -471,6 +471,7 @@ struct Array {
 struct Crossing {
     double x;
     int32_t dir;
+    int32_t edge;  // exact rows: the edge's place in the active list
 };
 inline bool Before(const Crossing &a, const Crossing &b) { return a.x < b.x || (a.x == b.x && a.dir < b.dir); }
 
@@ -2648,7 +2649,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
     for (int32_t c = 0; c <= subs && c <= 16; ++c) full_byte[c] = static_cast<uint8_t>(ToByte(c, w, spec.hard));
 
     // Crossings of one pixel row: `room` slots per sub-scanline.
-    Array<Crossing> cross;
+    Array<Crossing> cross, regathered[2];
     Mask32Rows m32;
     if (depth == 32 && !m32.Init(width, spec.even_odd)) return false;
     size_t room = 0;
@@ -2767,7 +2768,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         if (active.size > room) {
             room = active.size * 2;
             if (depth == 32 ? !m32.Room(room)
-                            : !cross.Reserve(room * static_cast<size_t>(subs)) || !acc.Room(room / 2 + 1))
+                            : !cross.Reserve(room * static_cast<size_t>(subs)) || !regathered[0].Reserve(room) ||
+                                  !regathered[1].Reserve(room) || !acc.Room(room / 2 + 1))
                 return false;
         }
         if (depth == 32) {
@@ -2803,7 +2805,8 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     const int32_t k0 = static_cast<int32_t>(gs - r0), k1 = static_cast<int32_t>(ge - r0);
                     double xs[16];
                     for (int32_t k = k0; k < k1; ++k) xs[k] = x0 + ((base + centre[k]) - y0) * dx / dy;
-                    for (int32_t k = k0; k < k1; ++k) *slot[k]++ = Crossing{xs[k], dir};
+                    const int32_t at = static_cast<int32_t>(i);
+                    for (int32_t k = k0; k < k1; ++k) *slot[k]++ = Crossing{xs[k], dir, at};
                     if (k1 > k0) {
                         x = xs[k1 - 1];
                         if (track) {
@@ -2820,7 +2823,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     Crossing **at = slot + (gs - r0);
                     for (int64_t g = gs; g < ge; ++g, ++at, y += step) {
                         x = x0 + (y - y0) * dx / dy;
-                        *(*at)++ = Crossing{x, dir};
+                        *(*at)++ = Crossing{x, dir, static_cast<int32_t>(i)};
                     }
                     if (track && ge > gs) {
                         const double first = (*(at - (ge - gs)) - 1)->x;
@@ -2841,7 +2844,7 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
                     lo_x = x < lo_x ? x : lo_x;
                     hi_x = x > hi_x ? x : hi_x;
                 }
-                *slot[g - r0]++ = Crossing{x, e->dir};
+                *slot[g - r0]++ = Crossing{x, e->dir, static_cast<int32_t>(i)};
             }
             e->x = x;
             e->cur = c;
@@ -2865,10 +2868,29 @@ bool ScanFill(const KyPath *head, const FillSpec &spec, PathBuf buf) {
         bool inside = track && spec.even_odd;
         for (size_t i = 0; inside && i < active.size; ++i)
             inside = active.data[i]->row_min >= 0 && active.data[i]->row_max <= dwidth;
+        // The last sub-scanline's list as sorted, when it holds a crossing
+        // of every active edge.
+        const Crossing *sorted = nullptr;
         for (int32_t sub = 0; sub < subs; ++sub) {
             const size_t n = static_cast<size_t>(counts[sub]);
+            const Crossing *above = sorted;
+            sorted = nullptr;
             if (n < 2) continue;
             Crossing *list = cross.data + static_cast<size_t>(sub) * room;
+            if (!ordered && n > 2 && n == active.size) {
+                // Taken in the order the sub-scanline above sorted its
+                // crossings into, where edges that crossed since the last
+                // row are already in place, not in the edges' order as of
+                // the last row: the sort below then moves only what crossed
+                // between the two (a star polygon's lists moved a crossing
+                // in every 11, each move a missed branch or two).
+                if (above) {
+                    Crossing *const into = regathered[sub & 1].data;
+                    for (size_t j = 0; j < n; ++j) into[j] = list[above[j].edge];
+                    list = into;
+                }
+                sorted = list;
+            }
             uint32_t k = 0;  // spans so far on this sub-scanline
             double first_a = 0, last_b = 0;
             auto span = [&](double a, double b) __attribute__((always_inline)) {
