@@ -103,6 +103,7 @@ bool Render(KyPath *head, const ToBufOptions &opt, FIXED scale, const Y32Rect &r
     }
     FillSpec spec{map, SubsFor(opt.antialias, pbuf::Depth(buf)), opt.even_odd != 0, opt.antialias == 0};
     spec.blank = FillWritesEverything(opt, pbuf::Depth(buf));
+    spec.baseline_simd = opt.baseline_simd;
     const bool filled = opt.impl == FillImpl::kReference ? ScanFillReference(head, spec, buf, opt.band_rows)
                                                           : ScanFill(head, spec, buf);
     if (!filled) return false;

@@ -22,6 +22,7 @@ struct ToBufOptions {
     int32_t margin = 0;
     FillImpl impl = FillImpl::kFast;
     int32_t band_rows = kBandRows;  // reference filler only
+    bool baseline_simd = false;     // tests only: see FillSpec
 };
 
 int32_t PathToBuf(KyPath *path, const ToBufOptions &opt, Y32Rect **rects_out, PathBuf **buffers_out);

@@ -49,6 +49,9 @@ struct FillSpec {
     // crossings by this factor (>= 1), so more pixels are in doubt and
     // more rows go the exact way; the bytes must not change.
     double bound_scale = 1.0;
+    // Tests only: 32-bit rows built for the baseline instruction set even
+    // where the processor runs wider ones; the bytes must not change.
+    bool baseline_simd = false;
 };
 
 // Sub-scanlines per row for an antialias argument and buffer depth.

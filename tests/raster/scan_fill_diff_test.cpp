@@ -255,6 +255,14 @@ TEST_F(ScanFillDiffTest, FastAndReferenceAgreeOnTheCorpus) {
             raster::ToBufOptions o = Options(s.format, s.even_odd, s.antialias, 0, s.scale);
             o.impl = FillImpl::kFast;
             std::vector<Mask> fast = Render(p, o);
+            if (s.format == 4) {
+                // 32-bit rows come in two builds, one picked by the processor.
+                o.baseline_simd = true;
+                std::vector<Mask> baseline = Render(p, o);
+                o.baseline_simd = false;
+                ASSERT_EQ(baseline.size(), 1u) << name;
+                ASSERT_TRUE(baseline[0].bytes == fast[0].bytes) << name << " eo " << s.even_odd << ": baseline build";
+            }
             o.impl = FillImpl::kReference;
             o.band_rows = 1 + static_cast<int32_t>(rng() % 60);
             std::vector<Mask> ref = Render(p, o);
@@ -292,12 +300,16 @@ TEST_F(ScanFillDiffTest, FastAndReferenceAgreeOnTheCorpus) {
             raster::ToBufOptions o = Options(4, even_odd, 1, 0, 1.0);
             o.impl = FillImpl::kFast;
             std::vector<Mask> fast = Render(p, o);
+            o.baseline_simd = true;
+            std::vector<Mask> baseline = Render(p, o);
+            o.baseline_simd = false;
             o.impl = FillImpl::kReference;
             std::vector<Mask> ref = Render(p, o);
             ASSERT_EQ(fast.size(), 1u);
             ASSERT_EQ(ref.size(), 1u);
             EXPECT_GT(fast[0].width, 2047u);
             EXPECT_TRUE(fast[0].bytes == ref[0].bytes) << name << " eo " << even_odd;
+            EXPECT_TRUE(baseline.size() == 1 && baseline[0].bytes == ref[0].bytes) << name << " eo " << even_odd;
         }
         KyPathDeletePtr(p, 0);
     }
@@ -434,4 +446,44 @@ TEST_F(ScanFillDiffTest, ScratchFailuresLeaveWholeRowsOrZeros) {
         }
         KyPathDeletePtr(p, 0);
     }
+}
+
+// 32-bit masks narrower than the shape (a quarter of its width in from
+// either side, crossings left and right of the buffer, clamped to its
+// edges), from both builds of the rows.
+TEST_F(ScanFillDiffTest, CroppedMasks32) {
+    Corpus corpus;
+    corpus.Polygons(20, 90, 3, 3);
+    corpus.Stars();
+    corpus.Text();
+    corpus.Scenes(0.2);
+    size_t compared = 0;
+    for (auto &[name, contours] : corpus.shapes) {
+        KyPath *p = Build(contours);
+        const Y32Rect r = raster::GroupRect(p, false, fx::kOne);
+        const uint32_t whole = static_cast<uint32_t>(r.right - r.left), cut = whole / 4;
+        const uint32_t w = whole - 2 * cut, h = static_cast<uint32_t>(r.bottom - r.top);
+        const size_t bytes = size_t{w} * h * 4;
+        const raster::Mapping map{1.0, static_cast<double>(r.left + static_cast<int32_t>(cut)),
+                                  static_cast<double>(r.top)};
+        for (bool even_odd : {false, true}) {
+            const raster::FillSpec spec{map, 4, even_odd, false};
+            PathBuf ref = pbuf::AllocQuiet(32, w, h);
+            ASSERT_NE(ref, nullptr);
+            ASSERT_TRUE(raster::ScanFillReference(p, spec, ref));
+            for (bool baseline : {false, true}) {
+                PathBuf fast = pbuf::AllocQuiet(32, w, h, false);
+                ASSERT_NE(fast, nullptr);
+                raster::FillSpec fs = spec;
+                fs.baseline_simd = baseline;
+                EXPECT_TRUE(raster::ScanFill(p, fs, fast));
+                EXPECT_EQ(std::memcmp(fast, ref, bytes), 0) << name << " eo " << even_odd << " baseline " << baseline;
+                ++compared;
+                KyPathBufFree(fast);
+            }
+            KyPathBufFree(ref);
+        }
+        KyPathDeletePtr(p, 0);
+    }
+    EXPECT_GT(compared, 100u);
 }
