@@ -923,26 +923,25 @@ inline __attribute__((always_inline)) bool Mask32Rows::RowImpl(Edge *const *acti
             inner_hi = width;
             continue;
         }
-        if (!ordered) {
-            // The lists come in the order of the last row's crossings, so
-            // most crossings are in place and the rest mostly one place
-            // too far on (two edges crossed): one pass that carries the
-            // largest word so far and leaves the smaller behind puts those
-            // in order without a branch per crossing. A crossing from
-            // further on leaves the pass's output out of order, which is
-            // seen as it is made, and then the list is sorted.
-            const uint32_t late = narrow_ ? CarryPass<true>(list, n) : CarryPass<false>(list, n);
-            if (late) {
-                for (size_t at = 1; at < n; ++at) {
-                    const uint32_t k = list[at];
-                    if (!(k < list[at - 1])) continue;
-                    size_t j = at;
-                    do {
-                        list[j] = list[j - 1];
-                        --j;
-                    } while (j > 0 && k < list[j - 1]);
-                    list[j] = k;
-                }
+        // Rows in order took the shared spans above, so these lists need
+        // ordering. They come in the order of the last row's crossings, so
+        // most crossings are in place and the rest mostly one place
+        // too far on (two edges crossed): one pass that carries the
+        // largest word so far and leaves the smaller behind puts those
+        // in order without a branch per crossing. A crossing from
+        // further on leaves the pass's output out of order, which is
+        // seen as it is made, and then the list is sorted.
+        const uint32_t late = narrow_ ? CarryPass<true>(list, n) : CarryPass<false>(list, n);
+        if (late) {
+            for (size_t at = 1; at < n; ++at) {
+                const uint32_t k = list[at];
+                if (!(k < list[at - 1])) continue;
+                size_t j = at;
+                do {
+                    list[j] = list[j - 1];
+                    --j;
+                } while (j > 0 && k < list[j - 1]);
+                list[j] = k;
             }
         }
         if (even_odd_) {
@@ -2200,6 +2199,19 @@ inline EstimatedRows::EdgeRow EstimatedRows::PartEdge(const Consts &k, const Edg
         Add(pend_px, pend_count, -static_cast<int64_t>(len * kUnit), m + pend_parts + 2);
         pend_px = kNoPixel;
     };
+    // A part of count crossings summing to sum, all in pixel px.
+    auto pend = [&](uint32_t px, int32_t count, double sum) {
+        if (px != pend_px) {
+            flush();
+            pend_px = px;
+            pend_count = 0;
+            pend_parts = 0;
+            pend_sum = 0;
+        }
+        pend_count += count;
+        ++pend_parts;
+        pend_sum += sum;
+    };
     for (int64_t g = gs; g < ge;) {
         while (c->g1 <= g) ++c;
         const int32_t n = static_cast<int32_t>((c->g1 < ge ? c->g1 : ge) - g);
@@ -2216,17 +2228,8 @@ inline EstimatedRows::EdgeRow EstimatedRows::PartEdge(const Consts &k, const Edg
             if (r != 0) {
                 // The n crossings lie on a line: their sum is n times
                 // the crossing at their mean height.
-                if (px != pend_px) {
-                    flush();
-                    pend_px = px;
-                    pend_count = 0;
-                    pend_parts = 0;
-                    pend_sum = 0;
-                }
                 const double m = r * n;
-                pend_count += r * n;
-                ++pend_parts;
-                pend_sum += m * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope);
+                pend(px, r * n, m * (c->x0 + ((static_cast<double>(g) + 0.5 * n) * inv_subs - c->y0) * c->slope));
             }
         } else {
             const double xa = Estimate(c, g);
@@ -2240,16 +2243,7 @@ inline EstimatedRows::EdgeRow EstimatedRows::PartEdge(const Consts &k, const Edg
             } else if (r != 0) {
                 px = plo >= eps2 && phi <= right ? static_cast<uint32_t>(plo) : kNoPixel;
                 if (px != kNoPixel && plo - px >= eps2 && (px + 1.0) - phi >= eps2) {
-                    if (px != pend_px) {
-                        flush();
-                        pend_px = px;
-                        pend_count = 0;
-                        pend_parts = 0;
-                        pend_sum = 0;
-                    }
-                    pend_count += r * n;
-                    ++pend_parts;
-                    pend_sum += r * ((xa + xb) * (0.5 * n));
+                    pend(px, r * n, r * ((xa + xb) * (0.5 * n)));
                 } else {
                     Split(c, g, n, xa, xb, r);
                 }
