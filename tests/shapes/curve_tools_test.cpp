@@ -9,6 +9,7 @@
 #include "platform/alloc_fail.h"
 #include "shapes/curve_tools.h"
 #include "support/path_fixture.h"
+#include "support/point_checks.h"
 #include "y32path/display.h"
 #include "y32path/view.h"
 
@@ -16,6 +17,8 @@ namespace {
 
 using testing_support::DebugCapture;
 using testing_support::PathTest;
+const auto &X = testing_support::PX;
+const auto &Y = testing_support::PY;
 
 constexpr uint32_t kKeyDown = 256, kMove = 512, kDown = 513, kUp = 514, kDouble = 515;
 
@@ -79,8 +82,6 @@ class CurveToolTest : public PathTest {
         for (int32_t i = 0; i < p->count; ++i) c.ctrls[i] = BezCtrl{X(p, i), Y(p, i), 0};
         return c;
     }
-    static double X(const KyPath *p, int32_t i) { return fx::ToDouble(path::Points(p)[i].x); }
-    static double Y(const KyPath *p, int32_t i) { return fx::ToDouble(path::Points(p)[i].y); }
 
     HDC hdc = nullptr;
     PathTable *table = nullptr;

@@ -13,7 +13,6 @@
 #include "platform/alloc_fail.h"
 #include "shapes/primitives.h"
 #include "support/owned_records.h"
-#include "support/path_fixture.h"
 #include "support/point_checks.h"
 
 namespace {
@@ -21,7 +20,6 @@ namespace {
 using shapes::Frame;
 using testing_support::LinkList;
 using testing_support::MakePath;
-using testing_support::PathTest;
 
 constexpr double kK = 0.5522847;
 
@@ -40,15 +38,7 @@ void ExpectFrame(const Frame &f, double l, double t, double r, double b) {
 }
 
 CoordStruct View(double zoom = 1.0, int32_t left = 0, int32_t top = 0, int32_t sx = 0, int32_t sy = 0) {
-    CoordStruct v{};
-    v.left = left;
-    v.top = top;
-    v.right = left + 400;
-    v.bottom = top + 300;
-    v.scrollX = sx;
-    v.scrollY = sy;
-    v.zoom = zoom;
-    return v;
+    return CoordStruct{left, top, left + 400, top + 300, sx, sy, zoom, nullptr, {}};
 }
 
 KyPath *Build(int32_t code, Y32Rect drag, bool from_centre = false) {
@@ -60,7 +50,7 @@ KyPath *Build(int32_t code, Y32Rect drag, bool from_centre = false) {
 
 class Primitives : public testing_support::OwningPathTest {};
 
-TEST_F(Primitives, DragFramesInEveryDirectionAndFromTheCentre) {
+TEST_F(Primitives, DragFramesInEveryDirectionFromTheCentreAndRefused) {
     CoordStruct v = View();
     Frame f;
     // The same two corners, the drag started at each of them.
@@ -70,10 +60,7 @@ TEST_F(Primitives, DragFramesInEveryDirectionAndFromTheCentre) {
         ExpectFrame(f, 10, 20, 70, 50);
     }
     ASSERT_TRUE(shapes::DragFrame(&v, Y32Rect{100, 100, 40, 70}, true, &f));
-    EXPECT_DOUBLE_EQ(f.cx, 100.0);
-    EXPECT_DOUBLE_EQ(f.cy, 100.0);
-    EXPECT_DOUBLE_EQ(f.hw, 60.0);
-    EXPECT_DOUBLE_EQ(f.hh, 30.0);
+    ExpectFrame(f, 40, 70, 160, 130);  // centre (100, 100), half extents 60 x 30
 
     // Client origin, scroll and zoom: ((50 - 10) + 30) / 2 = 35 and
     // ((60 - 20) + 40) / 2 = 40; the 40 x 40 window drag is 20 x 20 pixels.
@@ -91,20 +78,13 @@ TEST_F(Primitives, DragFramesInEveryDirectionAndFromTheCentre) {
     // Extreme window coordinates do not overflow the width.
     ASSERT_TRUE(shapes::DragFrame(&v, Y32Rect{INT32_MIN, 0, INT32_MAX, 10}, false, &f));
     EXPECT_DOUBLE_EQ(f.hw, 4294967295.0 / 2);
-}
 
-TEST_F(Primitives, ZeroSizeDragsBuildNothing) {
-    CoordStruct v = View();
-    KyPath *sentinel = reinterpret_cast<KyPath *>(0x1);
-    KyPath *out = sentinel;
-    Y32Rect click{30, 30, 30, 30};
+    // The export builds nothing from a click, and nothing without a view,
+    // an output or a drag; a refused output is cleared.
+    KyPath *out = reinterpret_cast<KyPath *>(0x1);
+    Y32Rect click{30, 30, 30, 30}, ok{30, 30, 90, 60};
     EXPECT_EQ(KyPathGetPrimitive(1, nullptr, &out, &v, 0, 0, &click), 0);
     EXPECT_EQ(out, nullptr);
-    out = sentinel;
-    Y32Rect flat{30, 30, 90, 30};
-    EXPECT_EQ(KyPathGetPrimitive(2, nullptr, &out, &v, 1, 0, &flat), 0);
-    EXPECT_EQ(out, nullptr);
-    Y32Rect ok{30, 30, 90, 60};
     EXPECT_EQ(KyPathGetPrimitive(1, nullptr, &out, nullptr, 0, 0, &ok), 0);
     EXPECT_EQ(KyPathGetPrimitive(1, nullptr, nullptr, &v, 0, 0, &ok), 0);
     EXPECT_EQ(KyPathGetPrimitive(1, nullptr, &out, &v, 0, 0, nullptr), 0);
@@ -271,7 +251,7 @@ TEST_F(Primitives, OnlyAnUntouchedLonePrimitiveCounts) {
 
 TEST_F(Primitives, RoundnessReadAndRewritten) {
     int32_t pct = -1, rad = -1;
-    KyPath *rect = Build(2, Y32Rect{0, 0, 60, 50});
+    KyPath *rect = Own(Build(2, Y32Rect{0, 0, 60, 50}));
     ASSERT_NE(rect, nullptr);
     std::vector<char> before(reinterpret_cast<char *>(rect), reinterpret_cast<char *>(rect) + BlockSize(rect));
     EXPECT_EQ(KyPathGetRectangleRoundness(rect, &pct, &rad), 0);
@@ -281,7 +261,6 @@ TEST_F(Primitives, RoundnessReadAndRewritten) {
     EXPECT_EQ(KyPathSetRectangleRoundness(rect, 20, &bounds), 0);
     EXPECT_EQ(std::memcmp(before.data(), rect, before.size()), 0) << "a rectangle is not touched";
     EXPECT_EQ(bounds.left, 1);
-    KyPathDeletePtr(rect, 0);
     EXPECT_EQ(KyPathGetRectangleRoundness(nullptr, &pct, &rad), 0);
     EXPECT_EQ(KyPathSetRectangleRoundness(nullptr, 20, nullptr), 0);
 
@@ -298,12 +277,10 @@ TEST_F(Primitives, RoundnessReadAndRewritten) {
     EXPECT_EQ(KyPathGetRectangleRoundness(p, &pct, nullptr), 1);
     EXPECT_EQ(pct, 40);
     // Set clamps into 1..99 and stores 300 + percent.
-    EXPECT_EQ(KyPathSetRectangleRoundness(p, 0, nullptr), 1);
-    EXPECT_EQ(p->shape, 301);
-    EXPECT_EQ(KyPathSetRectangleRoundness(p, 150, nullptr), 1);
-    EXPECT_EQ(p->shape, 399);
-    EXPECT_EQ(KyPathSetRectangleRoundness(p, 50, &bounds), 1);
-    EXPECT_EQ(p->shape, 350);
+    for (auto [set, code] : {std::pair{0, 301}, {150, 399}, {50, 350}}) {
+        EXPECT_EQ(KyPathSetRectangleRoundness(p, set, &bounds), 1) << set;
+        EXPECT_EQ(p->shape, code);
+    }
     ExpectRounded(p, 40, 45, 30, 25, 50 * 50 * 0.005);
     ExpectBox(bounds, 10, 20, 70, 70);
     EXPECT_EQ(KyPathGetRectangleRoundness(p, &pct, &rad), 1);

@@ -66,6 +66,13 @@ std::vector<Polygon> Native(const std::vector<SourcePoint> &pts, const std::vect
     return ParseNative(out.data(), out.size());
 }
 
+// The outline of one character in the selected font, read back.
+std::vector<Polygon> GlyphPolygons(HFONTDC dc, uint32_t ch, const Mat2 &m) {
+    std::vector<uint8_t> buf(GetGlyphOutline(dc, ch, m, 0, nullptr));
+    EXPECT_EQ(GetGlyphOutline(dc, ch, m, static_cast<uint32_t>(buf.size()), buf.data()), buf.size());
+    return ParseNative(buf.data(), buf.size());
+}
+
 double Fx(int32_t v) { return v / 65536.0; }
 
 Vec Cubic(Vec p0, Vec c1, Vec c2, Vec p3, double t) {
@@ -241,9 +248,8 @@ TEST(TextFont, GlyphOutlinesWidthsAndKerning) {
     uint32_t size = GetGlyphOutline(f.dc(), 'O', kIdentity, 0, nullptr);
     ASSERT_NE(size, kGdiError);
     std::vector<uint8_t> buf(size);
-    EXPECT_EQ(GetGlyphOutline(f.dc(), 'O', kIdentity, size, buf.data()), size);
     EXPECT_EQ(GetGlyphOutline(f.dc(), 'O', kIdentity, size - 1, buf.data()), kGdiError);  // too small
-    auto polys = ParseNative(buf.data(), buf.size());
+    auto polys = GlyphPolygons(f.dc(), 'O', kIdentity);
     ASSERT_EQ(polys.size(), 2u);  // outer and inner ring
     for (const Polygon &p : polys) {
         bool spline = false;
@@ -260,11 +266,7 @@ TEST(TextFont, GlyphOutlinesWidthsAndKerning) {
     // The slant moves the top of an 'l' right by 0.3 of its height.
     Mat2 slant = kIdentity;
     slant.m21 = 19660;
-    uint32_t upright_size = GetGlyphOutline(f.dc(), 'l', kIdentity, 0, nullptr);
-    std::vector<uint8_t> up(upright_size), sl(GetGlyphOutline(f.dc(), 'l', slant, 0, nullptr));
-    GetGlyphOutline(f.dc(), 'l', kIdentity, upright_size, up.data());
-    GetGlyphOutline(f.dc(), 'l', slant, static_cast<uint32_t>(sl.size()), sl.data());
-    auto pu = ParseNative(up.data(), up.size()), ps = ParseNative(sl.data(), sl.size());
+    auto pu = GlyphPolygons(f.dc(), 'l', kIdentity), ps = GlyphPolygons(f.dc(), 'l', slant);
     ASSERT_EQ(pu.size(), 1u);
     ASSERT_EQ(ps.size(), 1u);
     EXPECT_NEAR(Fx(ps[0].start.x), Fx(pu[0].start.x) + 0.3 * Fx(pu[0].start.y), 0.001);
@@ -307,14 +309,10 @@ TEST(TextFont, HandlesAreCheckedAndSelectedFontsStay) {
     EXPECT_EQ(y32DeleteFontDC(dc), 0);
     EXPECT_FALSE(GetTextMetrics(dc, &tm));
 
-    {
-        plat::ScopedAllocFailure fail(0);
-        EXPECT_EQ(y32CreateFontIndirect(&lf), nullptr);
-    }
-    {
-        plat::ScopedAllocFailure fail(0);
-        EXPECT_EQ(y32CreateFontDC(), nullptr);
-    }
+    plat::ScopedAllocFailure fail_font(0);
+    EXPECT_EQ(y32CreateFontIndirect(&lf), nullptr);
+    plat::ScopedAllocFailure fail_dc(0);
+    EXPECT_EQ(y32CreateFontDC(), nullptr);
 }
 
 TEST(TextCodePage, LeadBytesAndCharacters) {

