@@ -11,6 +11,7 @@
 #include "shading/abuf.h"
 #include "support/path_fixture.h"
 #include "support/records.h"
+#include "to_path.h"
 #include "y32Path.h"
 
 namespace abuf_support {
@@ -24,20 +25,6 @@ inline KyPath *Build(const std::vector<Pt> &pts) {
         if (!KyPathAddPoint(&p, xy, pt.type)) return nullptr;
     }
     return p;
-}
-
-// A circle of four curves, clockwise on screen, or anticlockwise.
-inline KyPath *Circle(double cx, double cy, double r, bool anticlockwise) {
-    const double k = 0.5522847 * r;
-    std::vector<Pt> pts = {{PT_MOVETO, cx + r, cy},      {PT_BEZIERTO, cx + r, cy + k}, {PT_BEZIERTO, cx + k, cy + r},
-                           {PT_BEZIERTO, cx, cy + r},    {PT_BEZIERTO, cx - k, cy + r}, {PT_BEZIERTO, cx - r, cy + k},
-                           {PT_BEZIERTO, cx - r, cy},    {PT_BEZIERTO, cx - r, cy - k}, {PT_BEZIERTO, cx - k, cy - r},
-                           {PT_BEZIERTO, cx, cy - r},    {PT_BEZIERTO, cx + k, cy - r}, {PT_BEZIERTO, cx + r, cy - k},
-                           {PT_BEZIERTO | PT_CLOSEFIGURE, cx + r, cy}};
-    if (anticlockwise) {
-        for (Pt &p : pts) p.y = 2 * cy - p.y;
-    }
-    return Build(pts);
 }
 
 inline KyPath *Polygon(const std::vector<std::pair<double, double>> &xy) {
@@ -64,8 +51,8 @@ using testing_support::Records;
 // stroke thinner than two bevel widths, so ridges, reflex and convex
 // corners, curves and a hole all occur. One table list.
 inline KyPath *TextLike(double dx = 0, double dy = 0) {
-    KyPath *o = Circle(35 + dx, 50 + dy, 30, false);
-    KyPath *counter = Circle(35 + dx, 50 + dy, 15, true);
+    KyPath *o = to_path::Ring(35 + dx, 50 + dy, 30, 30, true);
+    KyPath *counter = to_path::Ring(35 + dx, 50 + dy, 15, 15, false);
     KyPath *t = Polygon({{75 + dx, 20 + dy},
                          {135 + dx, 20 + dy},
                          {135 + dx, 32 + dy},

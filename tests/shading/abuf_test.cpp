@@ -15,35 +15,28 @@ using namespace abuf_support;
 
 class ABufRenderTest : public ABufTest {};
 
-// Area of the polygon inside the unit pixel (px, py), by clipping.
-double AreaInPixel(const std::vector<vec::Vec2> &poly, double px, double py) {
-    std::vector<vec::Vec2> v = poly;
-    auto clip = [&](auto inside, auto cut) {
+// Area of the polygon inside the unit pixel (px, py), clipped by one side
+// of the pixel at a time.
+double AreaInPixel(std::vector<vec::Vec2> v, double px, double py) {
+    const struct {
+        bool vertical;
+        double at;
+        bool keep_above;
+    } sides[] = {{true, px, true}, {true, px + 1, false}, {false, py, true}, {false, py + 1, false}};
+    for (const auto &c : sides) {
+        auto inside = [&](vec::Vec2 p) { return ((c.vertical ? p.x : p.y) >= c.at) == c.keep_above; };
         std::vector<vec::Vec2> out;
         for (size_t i = 0; i < v.size(); ++i) {
-            vec::Vec2 a = v[i], b = v[(i + 1) % v.size()];
-            bool ia = inside(a), ib = inside(b);
-            if (ia) out.push_back(a);
-            if (ia != ib) out.push_back(cut(a, b));
+            const vec::Vec2 a = v[i], b = v[(i + 1) % v.size()];
+            if (inside(a)) out.push_back(a);
+            if (inside(a) == inside(b)) continue;
+            const double t = c.vertical ? (c.at - a.x) / (b.x - a.x) : (c.at - a.y) / (b.y - a.y);
+            out.push_back({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)});
         }
         v = out;
-    };
-    auto edge = [&](bool vertical, double at, bool keep_above) {
-        clip([&](vec::Vec2 p) { return ((vertical ? p.x : p.y) >= at) == keep_above; },
-             [&](vec::Vec2 a, vec::Vec2 b) {
-                 double t = vertical ? (at - a.x) / (b.x - a.x) : (at - a.y) / (b.y - a.y);
-                 return vec::Vec2{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
-             });
-    };
-    edge(true, px, true);
-    edge(true, px + 1, false);
-    edge(false, py, true);
-    edge(false, py + 1, false);
-    double area = 0;
-    for (size_t i = 0; i < v.size(); ++i) {
-        vec::Vec2 a = v[i], b = v[(i + 1) % v.size()];
-        area += a.x * b.y - b.x * a.y;
     }
+    double area = 0;
+    for (size_t i = 0; i < v.size(); ++i) area += v[i].x * v[(i + 1) % v.size()].y - v[(i + 1) % v.size()].x * v[i].y;
     return std::fabs(area) / 2;
 }
 
@@ -181,36 +174,34 @@ struct OneRow {
 TEST_F(ABufRenderTest, ResolveTakesNearestFirstWhateverTheArrivalOrder) {
     const uint8_t red[4] = {0, 0, 255, 255}, blue[4] = {255, 0, 0, 255}, glass[4] = {0, 0, 255, 128};
     const uint32_t left_half = 0xF0F0F0F0u;
-    struct Case {
+    const struct {
         const char *name;
         const uint8_t *near_colour;
         uint32_t near_mask;
-        uint8_t want_b, want_r, want_cov;
+        uint8_t want_b, want_r;
     } cases[] = {
         // Near red covers the left half, far blue everything: half each.
-        {"half over full", red, left_half, 128, 128, 255},
+        {"half over full", red, left_half, 128, 128},
         // Near red covers all: blue is gone.
-        {"full over full", red, abuf::kFullMask, 0, 255, 255},
+        {"full over full", red, abuf::kFullMask, 0, 255},
         // Near glass (a = 128/255) over blue on the left half: there the
         // mix is 0.502 red + 0.498 blue; the right half stays blue.
-        {"glass over full", glass, left_half, 191, 64, 255},
+        {"glass over full", glass, left_half, 191, 64},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         for (int order = 0; order < 2; ++order) {
             OneRow row(1);
             const uint64_t before = row.s.created;
-            if (order == 0) {
-                ASSERT_TRUE(abuf::AddFragment(&row.s, 0, 0, abuf::kFullMask, blue, 1.0));
-                ASSERT_TRUE(abuf::AddFragment(&row.s, 0, 0, c.near_mask, c.near_colour, 5.0));
-            } else {
-                ASSERT_TRUE(abuf::AddFragment(&row.s, 0, 0, c.near_mask, c.near_colour, 5.0));
-                ASSERT_TRUE(abuf::AddFragment(&row.s, 0, 0, abuf::kFullMask, blue, 1.0));
+            for (int k = 0; k < 2; ++k) {
+                const bool near = (k == 0) == (order == 1);  // order 0: far first
+                ASSERT_TRUE(abuf::AddFragment(&row.s, 0, 0, near ? c.near_mask : abuf::kFullMask,
+                                              near ? c.near_colour : blue, near ? 5.0 : 1.0));
             }
             abuf::Resolved r = row.At(0);
             EXPECT_NEAR(r.bgr[0], c.want_b, 1) << c.name << " order " << order;
             EXPECT_EQ(r.bgr[1], 0) << c.name;
             EXPECT_NEAR(r.bgr[2], c.want_r, 1) << c.name << " order " << order;
-            EXPECT_EQ(r.coverage, c.want_cov) << c.name;
+            EXPECT_EQ(r.coverage, 255) << c.name;
             // A full opaque fragment in front hides the far one for good:
             // it is dropped on arrival, or removed when the near one comes.
             if (c.near_mask == abuf::kFullMask && c.near_colour[3] == 255) {
@@ -258,14 +249,12 @@ TEST_F(ABufRenderTest, GlassIsClearFaceOnAndOpaqueAtGrazingAngles) {
     EXPECT_EQ(glass[3], 255);  // 40 + 4 x 255, capped
 
     // Rendered: the face of a glass slab seen face-on is almost clear, its
-    // rim (seen more obliquely) more opaque, and the opaque slab is solid.
+    // rim (seen more obliquely) more opaque. (That an opaque solid is solid
+    // is the front view's check.)
     KyPath *slab = Polygon({{10, 10}, {70, 10}, {70, 50}, {10, 50}});
     const ABufCamera cam = Camera(40, 30, 0, 0);
-    Target opaque_t(80, 60), glass_t(80, 60);
-    ASSERT_EQ(abuf::Render(Args(slab, cam, opaque_t, 8, 0), nullptr), 1);
+    Target glass_t(80, 60);
     ASSERT_EQ(abuf::Render(Args(slab, cam, glass_t, 8, 255), nullptr), 1);
-    EXPECT_EQ(opaque_t.M(40, 30), 255);
-    EXPECT_EQ(opaque_t.M(20, 30), 255);
     EXPECT_LT(glass_t.M(40, 30), 40);          // face: 16 plus a faint highlight
     EXPECT_GT(glass_t.M(11, 30), glass_t.M(40, 30));  // the steep outer rim
     EXPECT_EQ(glass_t.M(2, 2), 0);
@@ -287,7 +276,7 @@ TEST_F(ABufRenderTest, TallOutputIsRenderedInStripsOf500RowsWithoutSeams) {
     KyPath *a = Join(all);
     const ABufCamera cam = Camera(90, 600, 12, -10, 1500, 40);
 
-    Target t500(180, 1200), t1200(180, 1200), t137(180, 1200), exported(180, 1200);
+    Target t500(180, 1200), exported(180, 1200);
     abuf::RenderStats st;
     abuf::RenderArgs args = Args(a, cam, t500);
     ASSERT_EQ(abuf::Render(args, &st), 1);
@@ -302,19 +291,20 @@ TEST_F(ABufRenderTest, TallOutputIsRenderedInStripsOf500RowsWithoutSeams) {
         for (uint32_t x = 0; x < 180; ++x) covered += t500.M(x, y) != 0;
         EXPECT_GT(covered, 20u) << "row " << y;
     }
-    args.output = t1200.out;
-    args.mask = t1200.mask;
-    args.strip_rows = 1200;
-    ASSERT_EQ(abuf::Render(args, &st), 1);
-    EXPECT_EQ(st.strips, 1);
-    args.output = t137.out;
-    args.mask = t137.mask;
-    args.strip_rows = 137;
-    ASSERT_EQ(abuf::Render(args, &st), 1);
-    EXPECT_EQ(st.strips, 9);
-    EXPECT_EQ(st.last_strip_rows, 1200 - 8 * 137);
-    EXPECT_TRUE(t500.Pixels() == t1200.Pixels() && t500.Coverage() == t1200.Coverage());
-    EXPECT_TRUE(t500.Pixels() == t137.Pixels() && t500.Coverage() == t137.Coverage());
+    // One strip, and strips of a height that divides nothing: the same picture.
+    const struct {
+        int32_t rows, strips, last;
+    } splits[] = {{1200, 1, 1200}, {137, 9, 1200 - 8 * 137}};
+    for (const auto &split : splits) {
+        Target t(180, 1200);
+        args.output = t.out;
+        args.mask = t.mask;
+        args.strip_rows = split.rows;
+        ASSERT_EQ(abuf::Render(args, &st), 1);
+        EXPECT_EQ(st.strips, split.strips) << split.rows;
+        EXPECT_EQ(st.last_strip_rows, split.last) << split.rows;
+        EXPECT_TRUE(t500.Pixels() == t.Pixels() && t500.Coverage() == t.Coverage()) << split.rows;
+    }
 
     // Through the export: the same picture (colour 0x00BBGGRR).
     const int32_t required = 1;
@@ -427,11 +417,12 @@ TEST_F(ABufRenderTest, LightArgumentAndLibraryWideState) {
     }
     EXPECT_DOUBLE_EQ(abuf::EdgeConstant(), 0.15);
     // The edge constant follows each render's own width, whatever came
-    // before.
-    ASSERT_EQ(render(nullptr, 10), 1);
-    EXPECT_DOUBLE_EQ(abuf::EdgeConstant(), 0.2);
-    ASSERT_EQ(render(nullptr, 30), 1);
-    EXPECT_DOUBLE_EQ(abuf::EdgeConstant(), 0.12);
+    // before: 0.2 below 15, 0.15 below 25, else 0.12.
+    const std::pair<int32_t, double> widths[] = {{10, 0.2}, {14, 0.2}, {15, 0.15}, {24, 0.15}, {25, 0.12}, {30, 0.12}};
+    for (auto [w, want] : widths) {
+        ASSERT_EQ(render(nullptr, w), 1);
+        EXPECT_DOUBLE_EQ(abuf::EdgeConstant(), want) << "width " << w;
+    }
     KyPathDeletePtr(slab, 0);
 }
 

@@ -84,20 +84,21 @@ TEST_F(MetallicTest, MetalColourLightsTheHighlight) {
     // s = 1, which takes the metal's own colour (0x00BBGGRR) times 2.
     Scene s(5, 5);
     s.FillMask(255);
-    PathBuf glow = KyPathBufAlloc(8, 5, 5, 1, 0, 0);
-    ASSERT_EQ(KyPathShadeMetallic(s.image, 4.0, 0, 0, 0, 0, s.dist, s.vec, 0, s.mask, nullptr, 0, 50, 50, 0, 0, 1,
-                                  0x0014325A, glow, 0, 0, nullptr),
-              1);
+    auto shade = [&](PathBuf highlight) {
+        return KyPathShadeMetallic(s.image, 4.0, 0, 0, 0, 0, s.dist, s.vec, 0, s.mask, nullptr, 0, 50, 50, 0, 0, 1,
+                                   0x0014325A, highlight, 0, 0, nullptr);
+    };
+    PathBuf glow = KyPathBufAlloc(8, 5, 5, 1, 0, 0), small = KyPathBufAlloc(8, 4, 5, 1, 0, 0);
+    ASSERT_EQ(shade(glow), 1);
     const uint8_t *g = Gamma();
     EXPECT_EQ(s.Px(2, 2)[0], g[0x14 * 2]);  // blue
     EXPECT_EQ(s.Px(2, 2)[1], g[0x32 * 2]);
     EXPECT_EQ(s.Px(2, 2)[2], g[0x5A * 2]);  // red
     EXPECT_EQ(static_cast<uint8_t *>(glow)[12], 255);
     // A highlight buffer of another size is refused.
-    PathBuf small = KyPathBufAlloc(8, 4, 5, 1, 0, 0);
-    EXPECT_EQ(KyPathShadeMetallic(s.image, 4.0, 0, 0, 0, 0, s.dist, s.vec, 0, s.mask, nullptr, 0, 50, 50, 0, 0, 1,
-                                  0x0014325A, small, 0, 0, nullptr),
-              0);
+    ClearErrors();
+    EXPECT_EQ(shade(small), 0);
+    EXPECT_EQ(LastError(), 3200);
     KyPathBufFree(small);
     KyPathBufFree(glow);
 
@@ -105,8 +106,7 @@ TEST_F(MetallicTest, MetalColourLightsTheHighlight) {
     // towards grazing): a weak light on a bevel pixel gives a paler
     // colour than the metal's own ratio.
     Scene t(20, 20);
-    t.RectangleRelief();
-    t.FillMask(255);
+    t.Prime(0);
     const int32_t flags[1] = {0}, centres[2] = {50, 50};
     const double dir[3] = {0.3, 0.0, std::sqrt(1 - 0.09)};
     ASSERT_EQ(KyPathShadeMultiMetallic(t.image, 8.0, 0, 0, 0, 0, t.dist, t.vec, 0, t.mask, nullptr, 1, flags, centres,
@@ -132,10 +132,9 @@ TEST_F(MetallicTest, ReflectionSeesTheEnvironmentThroughTheSurface) {
             p[1] = static_cast<uint8_t>(y * 8);
             p[2] = 77;
         }
-    Scene s(21, 21);
-    s.RectangleRelief();
-    s.Fill(0, 0, 0);
-    s.FillMask(255);
+    Scene s(21, 21), t(21, 21);
+    s.Prime(0);
+    t.Prime(0);
     s.M(0, 0) = 0;
     s.M(10, 20) = 128;
     ASSERT_EQ(KyPathReflectIt(0, 6.0, s.vec, s.image, 0, 0, 0, env, 0, s.mask, nullptr, 0, nullptr), 1);
@@ -149,11 +148,7 @@ TEST_F(MetallicTest, ReflectionSeesTheEnvironmentThroughTheSurface) {
     EXPECT_EQ(s.Px(0, 0)[2], 0);  // outside the mask
     EXPECT_NEAR(s.Px(10, 20)[2], 77 / 2, 1);  // half covered: half the reflection
 
-    // Texture wrapping takes the same road; the angular mapping keeps the
-    // centre in the middle.
-    Scene t(21, 21, 64);
-    t.RectangleRelief();
-    t.FillMask(255);
+    // Texture wrapping takes the same road and keeps the centre in the middle.
     ASSERT_EQ(KyPathBumpIt(0, 6.0, t.vec, t.image, 0, 0, 0, env, 0, t.mask, nullptr), 1);
     EXPECT_NEAR(t.Px(10, 10)[0], 128, 8);
     // Required buffers.
@@ -172,26 +167,27 @@ TEST_F(MetallicTest, ReflectionSeesTheEnvironmentThroughTheSurface) {
 }
 
 TEST_F(MetallicTest, TransparentMaskByFaceAndEdge) {
-    // Left side of a rectangle: steepest at the outline, flat from W on.
-    Scene s(12, 12);
-    s.RectangleRelief();
-    s.SetVector(0, 6, -0.02, 0.0);  // nearly on the outline: nearly vertical
-    s.FillMask(255);
+    // Left side of a rectangle: steepest at the outline, flat from W on;
+    // (0, 6) nearly on the outline, nearly vertical.
+    Scene s(12, 12), t(12, 12);
+    s.Prime(0, 255);
+    t.Prime(0, 200);
+    s.SetVector(0, 6, -0.02, 0.0);
+    t.SetVector(0, 6, -0.02, 0.0);
     s.M(0, 5) = 0;
+    auto transparent = [](PathBuf mask, int32_t face, int32_t edge, PathBuf vec) {
+        return KyPathTransparentMask(mask, face, edge, 4.0, 0, 0, 0, 0, vec, 0, 0, nullptr);
+    };
     // Face 100 %: flat parts keep 1/255 rather than vanishing, the steep
     // rim stays nearly opaque, and opacity falls in between.
-    ASSERT_EQ(KyPathTransparentMask(s.mask, 100, 0, 4.0, 0, 0, 0, 0, s.vec, 0, 0, nullptr), 1);
+    ASSERT_EQ(transparent(s.mask, 100, 0, s.vec), 1);
     EXPECT_EQ(s.M(6, 6), 1);
     EXPECT_EQ(s.M(0, 5), 0);
     EXPECT_GT(s.M(0, 6), 210);
     for (uint32_t x = 1; x < 6; ++x) EXPECT_LE(s.M(x, 6), s.M(x - 1, 6)) << x;
     // Face 0 %, edge 100 %: the flat face keeps everything, the rim loses
     // more the steeper it is.
-    Scene t(12, 12);
-    t.RectangleRelief();
-    t.SetVector(0, 6, -0.02, 0.0);
-    t.FillMask(200);
-    ASSERT_EQ(KyPathTransparentMask(t.mask, 0, 100, 4.0, 0, 0, 0, 0, t.vec, 0, 0, nullptr), 1);
+    ASSERT_EQ(transparent(t.mask, 0, 100, t.vec), 1);
     EXPECT_EQ(t.M(6, 6), 200);
     EXPECT_LT(t.M(0, 6), 40);
     for (uint32_t x = 1; x < 6; ++x) EXPECT_GE(t.M(x, 6), t.M(x - 1, 6)) << x;
@@ -199,11 +195,11 @@ TEST_F(MetallicTest, TransparentMaskByFaceAndEdge) {
     const uint8_t before = t.M(1, 6);
     for (auto pc : {std::pair<int, int>{101, 0}, {0, -1}}) {
         ClearErrors();
-        EXPECT_EQ(KyPathTransparentMask(t.mask, pc.first, pc.second, 4.0, 0, 0, 0, 0, t.vec, 0, 0, nullptr), 0);
+        EXPECT_EQ(transparent(t.mask, pc.first, pc.second, t.vec), 0);
         EXPECT_EQ(LastError(), 3200);
     }
-    EXPECT_EQ(KyPathTransparentMask(nullptr, 0, 0, 4.0, 0, 0, 0, 0, t.vec, 0, 0, nullptr), 0);
-    EXPECT_EQ(KyPathTransparentMask(t.mask, 0, 0, 4.0, 0, 0, 0, 0, nullptr, 0, 0, nullptr), 0);
+    EXPECT_EQ(transparent(nullptr, 0, 0, t.vec), 0);
+    EXPECT_EQ(transparent(t.mask, 0, 0, nullptr), 0);
     EXPECT_EQ(t.M(1, 6), before);
 }
 

@@ -20,36 +20,30 @@ int32_t Phong(Scene &s, double w = 8.0, int32_t kind = 0, int32_t highlight = 0,
                             0, highlight, bump_percent, bump);
 }
 
-TEST_F(PhongTest, FlatPixelIsLitByDiffuseTimesCosine) {
+TEST_F(PhongTest, FlatPixelIsDiffuseTimesCosineThroughTheGammaTable) {
+    // Before the gamma table is filled every shaded pixel is black.
+    Scene dark(4, 1);
+    dark.Fill(90, 90, 90);
+    dark.M(1, 0) = 1;
+    ASSERT_EQ(Phong(dark), 1);
+    EXPECT_EQ(dark.Px(1, 0)[0], 0);
+    EXPECT_EQ(dark.Px(0, 0)[0], 90);  // outside the mask: untouched
+
     EXPECT_EQ(ShadingGammaToMap(), 255);
     const uint8_t *g = Gamma();
     EXPECT_EQ(g[0], 0);
-    EXPECT_EQ(g[128], 165);
+    EXPECT_EQ(g[128], 165);  // (128 / 255)^0.625 x 255 = 165.7
     EXPECT_EQ(g[255], 255);
     // A pixel beyond W is flat: N . L = Lz; R = (0, 0, 1), so the highlight
     // is Lz^28 x 0.8, far below one level.
-    const struct {
-        uint8_t c;
-    } colours[] = {{40}, {120}, {200}, {255}};
-    for (auto k : colours) {
+    for (int c : {40, 120, 200, 255}) {
         Scene s(3, 3);
-        s.Fill(k.c, k.c, k.c);
-        s.FillMask(255);  // the vector map is zero: flat everywhere
+        s.Prime(static_cast<uint8_t>(c), 255, false);  // the vector map is zero: flat everywhere
         ASSERT_EQ(Phong(s), 1);
-        const double spec = std::pow(kDiag, 28.0) * 0.8 * 255;
-        const int want = g[static_cast<int>(k.c * 0.2 + k.c * kDiag * 0.75 + spec)];
-        EXPECT_EQ(s.Px(1, 1)[0], want) << int(k.c);
-        EXPECT_EQ(s.Px(2, 2)[2], want) << int(k.c);
+        const int want = g[static_cast<int>(c * 0.2 + c * kDiag * 0.75 + std::pow(kDiag, 28.0) * 0.8 * 255)];
+        EXPECT_EQ(s.Px(1, 1)[0], want) << c;
+        EXPECT_EQ(s.Px(2, 2)[2], want) << c;
     }
-}
-
-TEST_F(PhongTest, BeforeTheGammaTableEveryShadedPixelIsBlack) {
-    Scene s(4, 1);
-    s.Fill(90, 90, 90);
-    s.M(1, 0) = 1;
-    ASSERT_EQ(Phong(s), 1);
-    EXPECT_EQ(s.Px(1, 0)[0], 0);
-    EXPECT_EQ(s.Px(0, 0)[0], 90);  // outside the mask: untouched
 }
 
 TEST_F(PhongTest, LightSetterRules) {
@@ -81,9 +75,7 @@ TEST_F(PhongTest, LightSetterRules) {
 TEST_F(PhongTest, HighlightFlagStrengthensAndRaisesTheMask) {
     ShadingGammaToMap();
     Scene s(12, 12);
-    s.RectangleRelief();
-    s.Fill(100, 100, 100);
-    s.FillMask(200);
+    s.Prime(100, 200);
     s.M(0, 0) = 0;
     // Light 0 straight above: flat pixels see it mirrored (R . L = 1).
     ASSERT_EQ(Phong(s, 3.0, 0, 1, 0, 50, 50, {0, 0, 1}), 1);
@@ -103,30 +95,23 @@ TEST_F(PhongTest, HighlightFlagStrengthensAndRaisesTheMask) {
 
 TEST_F(PhongTest, BevelSidesFacingTheLightAreBrighter) {
     ShadingGammaToMap();
-    Scene s(20, 20);
-    s.RectangleRelief();
-    s.Fill(128, 128, 128);
-    s.FillMask(255);
-    ASSERT_EQ(Phong(s, 6.0), 1);  // light from the upper left
-    EXPECT_GT(s.Px(1, 10)[0], s.Px(10, 10)[0]);  // left side faces the light
-    EXPECT_LT(s.Px(18, 10)[0], s.Px(10, 10)[0]);
-    EXPECT_GT(s.Px(10, 1)[1], s.Px(10, 18)[1]);
-    // Chamfer and two-bevel kinds shade without leaving the image black.
-    for (int32_t kind : {1, 100, 104}) {
-        Scene t(20, 20);
-        t.RectangleRelief();
-        t.Fill(128, 128, 128);
-        t.FillMask(255);
-        ASSERT_EQ(Phong(t, 6.0, kind), 1);
-        EXPECT_GT(t.Px(1, 10)[0], t.Px(18, 10)[0]) << kind;
+    // The light comes from the upper left; no kind may leave the image black.
+    for (int32_t kind : {0, 1, 100, 104}) {
+        Scene s(20, 20);
+        s.Prime(128);
+        ASSERT_EQ(Phong(s, 6.0, kind), 1);
+        EXPECT_GT(s.Px(1, 10)[0], s.Px(18, 10)[0]) << kind;
+        if (kind != 0) continue;
+        EXPECT_GT(s.Px(1, 10)[0], s.Px(10, 10)[0]);  // the left side faces the light
+        EXPECT_LT(s.Px(18, 10)[0], s.Px(10, 10)[0]);
+        EXPECT_GT(s.Px(10, 1)[1], s.Px(10, 18)[1]);
     }
 }
 
 TEST_F(PhongTest, SpotlightFallsOffFromItsCentre) {
     ShadingGammaToMap();
     Scene s(40, 40);
-    s.Fill(200, 200, 200);
-    s.FillMask(255);
+    s.Prime(200, 255, false);
     // Light straight down; spot centred on the upper left quarter.
     ASSERT_EQ(Phong(s, 4.0, 0, 0, 1, 25, 25, {0, 0, 1}), 1);
     EXPECT_GT(s.Px(10, 10)[0], s.Px(30, 30)[0]);
@@ -141,19 +126,16 @@ TEST_F(PhongTest, SpotlightFallsOffFromItsCentre) {
 TEST_F(PhongTest, MultiLightAddsLightsInOrder) {
     ShadingGammaToMap();
     Scene one(16, 16), two(16, 16);
-    for (Scene *s : {&one, &two}) {
-        s->RectangleRelief();
-        s->Fill(60, 60, 60);
-        s->FillMask(255);
-    }
+    one.Prime(60);
+    two.Prime(60);
     const int32_t flags[2] = {0, 0}, centres[4] = {50, 50, 50, 50};
     const double dirs[6] = {-kDiag, -kDiag, kDiag, kDiag, kDiag, kDiag};
-    ASSERT_EQ(KyPathShadeMultiPhong(one.image, 5.0, 0, 0, 0, 0, one.dist, one.vec, 0, one.mask, nullptr, 1, flags,
-                                    centres, dirs, 0, 0, 0, nullptr),
-              1);
-    ASSERT_EQ(KyPathShadeMultiPhong(two.image, 5.0, 0, 0, 0, 0, two.dist, two.vec, 0, two.mask, nullptr, 2, flags,
-                                    centres, dirs, 0, 0, 0, nullptr),
-              1);
+    auto multi = [&](Scene &s, int32_t count, const double *d) {
+        return KyPathShadeMultiPhong(s.image, 5.0, 0, 0, 0, 0, s.dist, s.vec, 0, s.mask, nullptr, count, flags,
+                                     centres, d, 0, 0, 0, nullptr);
+    };
+    ASSERT_EQ(multi(one, 1, dirs), 1);
+    ASSERT_EQ(multi(two, 2, dirs), 1);
     EXPECT_EQ(PhongLights().light[1].direction.x, kDiag);
     // The second light adds to the first everywhere, most on its side.
     int brighter = 0;
@@ -165,21 +147,19 @@ TEST_F(PhongTest, MultiLightAddsLightsInOrder) {
     EXPECT_GT(brighter, 200);
     EXPECT_GT(two.Px(14, 14)[0] - one.Px(14, 14)[0], two.Px(1, 1)[0] - one.Px(1, 1)[0]);
     // Counts outside 0..4 and missing arrays are refused.
-    ClearErrors();
-    EXPECT_EQ(KyPathShadeMultiPhong(one.image, 5.0, 0, 0, 0, 0, one.dist, one.vec, 0, one.mask, nullptr, 5, flags,
-                                    centres, dirs, 0, 0, 0, nullptr),
-              0);
-    EXPECT_EQ(LastError(), 3200);
-    EXPECT_EQ(KyPathShadeMultiPhong(one.image, 5.0, 0, 0, 0, 0, one.dist, one.vec, 0, one.mask, nullptr, 1, flags,
-                                    centres, nullptr, 0, 0, 0, nullptr),
-              0);
+    for (int32_t count : {5, -1}) {
+        ClearErrors();
+        EXPECT_EQ(multi(one, count, dirs), 0) << count;
+        EXPECT_EQ(LastError(), 3200) << count;
+    }
+    EXPECT_EQ(multi(one, 1, nullptr), 0);
 }
 
 TEST_F(PhongTest, BumpMapShadesAFlatFace) {
     ShadingGammaToMap();
-    Scene s(8, 8);
-    s.Fill(100, 100, 100);
-    s.FillMask(255);
+    Scene s(8, 8), t(8, 8);
+    s.Prime(100, 255, false);
+    t.Prime(100, 255, false);
     PathBuf bump = KyPathBufAlloc(8, 8, 8, 1, 0, 0);
     for (uint32_t y = 0; y < 8; ++y) static_cast<uint8_t *>(bump)[y * 8 + 4] = 255;  // a ridge at x = 4
     ASSERT_EQ(Phong(s, 4.0, 0, 0, 0, 50, 50, {-kDiag, -kDiag, kDiag}, bump, 50), 1);
@@ -187,9 +167,6 @@ TEST_F(PhongTest, BumpMapShadesAFlatFace) {
     EXPECT_GT(s.Px(4, 3)[0], s.Px(2, 3)[0]);
     EXPECT_LT(s.Px(5, 3)[0], s.Px(2, 3)[0]);
     // Without a percentage the map is not used.
-    Scene t(8, 8);
-    t.Fill(100, 100, 100);
-    t.FillMask(255);
     ASSERT_EQ(Phong(t, 4.0, 0, 0, 0, 50, 50, {-kDiag, -kDiag, kDiag}, bump, 0), 1);
     EXPECT_EQ(t.Px(4, 3)[0], t.Px(2, 3)[0]);
     KyPathBufFree(bump);

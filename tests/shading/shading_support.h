@@ -44,6 +44,12 @@ struct Scene {
         }
     }
     void FillMask(uint8_t v) { std::memset(mask, v, static_cast<size_t>(w) * h); }
+    // A grey image, every mask byte `m`, and the rectangle's relief if asked.
+    void Prime(uint8_t grey, uint8_t m = 255, bool relief = true) {
+        Fill(grey, grey, grey);
+        FillMask(m);
+        if (relief) RectangleRelief();
+    }
     // Integer layout: words x 256, truncated; distance value +d^2.
     void SetVector(uint32_t x, uint32_t y, double vx, double vy, double v2x = 0, double v2y = 0) {
         int16_t words[4] = {static_cast<int16_t>(vx * 256), static_cast<int16_t>(vy * 256),
@@ -71,6 +77,10 @@ struct Scene {
     std::vector<uint8_t> Pixels() const {
         const uint8_t *p = static_cast<const uint8_t *>(image);
         return std::vector<uint8_t>(p, p + static_cast<size_t>(w) * h * 3);
+    }
+    std::vector<uint8_t> MaskBytes() const {
+        const uint8_t *p = static_cast<const uint8_t *>(mask);
+        return std::vector<uint8_t>(p, p + static_cast<size_t>(w) * h);
     }
 };
 
