@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/alloc_fail.h"
@@ -49,6 +51,8 @@ class GuardedBitmap {
     HDC dc_;
 };
 
+std::pair<int32_t, int32_t> XY(POINT p) { return {p.x, p.y}; }
+
 int CountColour(HDC dc, COLORREF c) {
     Y32DcBits b{};
     y32GetMemoryDCBits(dc, &b);
@@ -61,26 +65,12 @@ int CountColour(HDC dc, COLORREF c) {
 TEST(Gdi, RasterOperationsMatchTheirBooleanDefinitions) {
     for (int p = 0; p < 256; p += 7) {
         for (int d = 0; d < 256; d += 5) {
-            const uint8_t P = static_cast<uint8_t>(p), D = static_cast<uint8_t>(d);
-            const uint8_t want[17] = {0,
-                                      0,
-                                      static_cast<uint8_t>(~(P | D)),
-                                      static_cast<uint8_t>(~P & D),
-                                      static_cast<uint8_t>(~P),
-                                      static_cast<uint8_t>(P & ~D),
-                                      static_cast<uint8_t>(~D),
-                                      static_cast<uint8_t>(P ^ D),
-                                      static_cast<uint8_t>(~(P & D)),
-                                      static_cast<uint8_t>(P & D),
-                                      static_cast<uint8_t>(~(P ^ D)),
-                                      D,
-                                      static_cast<uint8_t>(~P | D),
-                                      P,
-                                      static_cast<uint8_t>(P | ~D),
-                                      static_cast<uint8_t>(P | D),
-                                      0xFF};
+            // Indexed by mode, R2_BLACK (1) to R2_WHITE (16).
+            const int want[17] = {0, 0, ~(p | d), ~p & d, ~p, p & ~d, ~d, p ^ d, ~(p & d),
+                                  p & d, ~(p ^ d), d, ~p | d, p, p | ~d, p | d, 0xFF};
             for (int mode = R2_BLACK; mode <= R2_WHITE; ++mode)
-                ASSERT_EQ(plat::gdi::Rop2(mode, P, D), want[mode]) << "mode " << mode << " p " << p << " d " << d;
+                ASSERT_EQ(plat::gdi::Rop2(mode, static_cast<uint8_t>(p), static_cast<uint8_t>(d)),
+                          static_cast<uint8_t>(want[mode])) << "mode " << mode << " p " << p << " d " << d;
         }
     }
 }
@@ -97,16 +87,12 @@ TEST(Gdi, ContextsOverOwnAndCallerPixels) {
     ASSERT_NE(dc, nullptr);
     Y32DcBits bits{};
     ASSERT_EQ(y32GetMemoryDCBits(dc, &bits), 1);
-    EXPECT_EQ(bits.width, 3);
-    EXPECT_EQ(bits.height, 2);
-    EXPECT_EQ(bits.strideBytes, 12) << "rows padded to four bytes";
-    EXPECT_EQ(bits.bitsPerPixel, 24);
+    EXPECT_EQ(std::make_tuple(bits.width, bits.height, bits.strideBytes, bits.bitsPerPixel),
+              std::make_tuple(3, 2, 12, 24)) << "rows padded to four bytes";
     for (int i = 0; i < 24; ++i) ASSERT_EQ(bits.bits[i], 0);
     // COLORREF is 0x00BBGGRR; the bitmap stores blue, green, red.
     EXPECT_EQ(SetPixel(dc, 1, 1, RGB(0x11, 0x22, 0x33)), 0x332211u);
-    EXPECT_EQ(bits.bits[12 + 3], 0x33);
-    EXPECT_EQ(bits.bits[12 + 4], 0x22);
-    EXPECT_EQ(bits.bits[12 + 5], 0x11);
+    EXPECT_EQ(std::vector<uint8_t>(bits.bits + 12 + 3, bits.bits + 12 + 6), (std::vector<uint8_t>{0x33, 0x22, 0x11}));
     EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0x11, 0x22, 0x33));
     EXPECT_EQ(GetPixel(dc, 3, 0), CLR_INVALID);
     EXPECT_EQ(GetPixel(dc, -1, 0), CLR_INVALID);
@@ -125,13 +111,9 @@ TEST(Gdi, ContextsOverOwnAndCallerPixels) {
     EXPECT_EQ(up[8 + 3], 0) << "the pad byte of a 32-bit pixel is never written";
     y32DeleteMemoryDC(flipped);
 
-    {
-        plat::ScopedAllocFailure fail(0);
-        EXPECT_EQ(y32CreateMemoryDC(4, 4, 32), nullptr);
-    }
-    {
-        plat::ScopedAllocFailure fail(1);  // the pixels succeed, the context does not
-        EXPECT_EQ(y32CreateMemoryDC(4, 4, 32), nullptr);
+    for (int64_t n : {0, 1}) {  // 1: the pixels succeed, the context does not
+        plat::ScopedAllocFailure fail(n);
+        EXPECT_EQ(y32CreateMemoryDC(4, 4, 32), nullptr) << "allocation " << n << " fails";
     }
 }
 
@@ -187,14 +169,12 @@ TEST(Gdi, LinesLeaveOutTheirEndPixelAndFollowTheCurrentPosition) {
     SelectObject(dc, pen);
     POINT prev{-1, -1};
     ASSERT_EQ(MoveToEx(dc, 2, 5, &prev), 1);
-    EXPECT_EQ(prev.x, 0);
-    EXPECT_EQ(prev.y, 0);
+    EXPECT_EQ(XY(prev), XY({0, 0}));
     ASSERT_EQ(LineTo(dc, 12, 5), 1);
     for (int x = 0; x < 16; ++x) EXPECT_EQ(GetPixel(dc, x, 5), x >= 2 && x < 12 ? RGB(255, 0, 0) : 0u) << x;
     POINT cur{};
     GetCurrentPositionEx(dc, &cur);
-    EXPECT_EQ(cur.x, 12);
-    EXPECT_EQ(cur.y, 5);
+    EXPECT_EQ(XY(cur), XY({12, 5}));
     // A diagonal: one pixel per step, on the diagonal.
     MoveToEx(dc, 0, 0, nullptr);
     LineTo(dc, 4, 4);
@@ -203,10 +183,8 @@ TEST(Gdi, LinesLeaveOutTheirEndPixelAndFollowTheCurrentPosition) {
     // A shallow line steps one pixel per column, rounding to the nearest row.
     MoveToEx(dc, 0, 10, nullptr);
     LineTo(dc, 4, 12);
-    EXPECT_EQ(GetPixel(dc, 0, 10), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 1, 11), RGB(255, 0, 0)) << "1/2 rounds up";
-    EXPECT_EQ(GetPixel(dc, 2, 11), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 3, 12), RGB(255, 0, 0));
+    for (POINT p : {POINT{0, 10}, POINT{1, 11} /* 1/2 rounds up */, POINT{2, 11}, POINT{3, 12}})
+        EXPECT_EQ(GetPixel(dc, p.x, p.y), RGB(255, 0, 0)) << p.x;
     // A dotted pen leaves every other pixel, and its pattern runs on across
     // the joint of two lines.
     HPEN dots = CreatePen(PS_DOT, 0, RGB(0, 0, 0xC0));

@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <map>
-#include <string>
 #include <vector>
 
 #include "core/path_record.h"
@@ -87,13 +85,9 @@ KyPath *Figure() {
     KyPathPurge(&b);
     KyPathPurge(&c);
     testing_support::LinkList({a, b, c});
-    a->groupNext = b;
-    b->groupPrev = a;
-    b->flags |= KPF_SELECTED;
-    c->flags |= KPF_SELECTED | KPF_HASSELPOINT;
-    b->selNext = c;
-    c->selPrev = b;
-    path::Points(c)[3].type |= PT_SELECTED;
+    testing_support::LinkGroup({a, b});
+    testing_support::LinkSelection({b, c});
+    testing_support::SelectPoint(c, 3);
     return a;
 }
 
@@ -109,13 +103,12 @@ struct Operation {
     virtual Bytes outputs() = 0;
     virtual bool failed_clean() { return true; }
     virtual void drop() = 0;
-    bool reports_1001 = false;  // a failure from memory is reported with 1001
 };
+enum Report { kNoReport, k1001 };  // whether a failure from memory is reported with 1001
 
 class AllocFailureSweep : public testing_support::PathTest {
   protected:
-    // Sweeps one operation; gives the number of failure points met.
-    int64_t Sweep(Operation &op, const char *name, int64_t min_points = 1) {
+    void Sweep(Operation &op, const char *name, Report report, int64_t min_points = 1) {
         // An undisturbed call first: the reference, and the caches and
         // tables a first call makes are in place from here on.
         op.make();
@@ -145,7 +138,7 @@ class AllocFailureSweep : public testing_support::PathTest {
                 EXPECT_TRUE(met) << name << ": failed at " << n << " without meeting the failure";
                 EXPECT_TRUE(op.inputs() == before) << name << ": inputs changed by the failure at " << n;
                 EXPECT_TRUE(op.failed_clean()) << name << ": outputs left by the failure at " << n;
-                if (op.reports_1001) {
+                if (report == k1001) {
                     Y32ErrInfo e{};
                     EXPECT_GE(c32GetDLLErrInfo(&e), 1) << name << ": no report for the failure at " << n;
                     EXPECT_EQ(e.code, 1001) << name << ": failure at " << n;
@@ -157,7 +150,6 @@ class AllocFailureSweep : public testing_support::PathTest {
         }
         EXPECT_GE(n, min_points) << name << ": too few allocations to fail";
         std::printf("%s: %lld failure points\n", name, static_cast<long long>(n));
-        return n;
     }
 };
 
@@ -206,16 +198,14 @@ TEST_F(AllocFailureSweep, TableEdits) {
             return KyPathDuplicate(dc, t, view, &r) == 1;
         }
     } duplicate;
-    Sweep(duplicate, "duplicate");
+    Sweep(duplicate, "duplicate", kNoReport);
 
     struct Subdivide : TableOp {
-        Subdivide() { reports_1001 = true; }
         bool call() override { return KyPathSubdivide(t, group().first->next, 3, 20000) != nullptr; }
     } subdivide;
-    Sweep(subdivide, "subdivide");
+    Sweep(subdivide, "subdivide", k1001);
 
     struct Convert : TableOp {
-        Convert() { reports_1001 = true; }
         void make() override {
             TableOp::make();
             // The rectangle alone selected, its second side picked.
@@ -230,7 +220,7 @@ TEST_F(AllocFailureSweep, TableEdits) {
             return KyPathConvertSelectedSegment(view, t, &r) == 1;
         }
     } convert;
-    Sweep(convert, "convert");
+    Sweep(convert, "convert", k1001);
 }
 
 // ---- Flat form -------------------------------------------------------------
@@ -261,7 +251,7 @@ TEST_F(AllocFailureSweep, FlattenAndUnflatten) {
             if (block) GlobalFree(block);
         }
     } flatten;
-    Sweep(flatten, "flatten");
+    Sweep(flatten, "flatten", kNoReport);
 
     struct Unflatten : Operation {
         HGLOBAL block = nullptr;
@@ -285,7 +275,7 @@ TEST_F(AllocFailureSweep, FlattenAndUnflatten) {
             GlobalFree(block);
         }
     } unflatten;
-    Sweep(unflatten, "unflatten");
+    Sweep(unflatten, "unflatten", kNoReport);
 }
 
 // ---- Deformation and strokes -------------------------------------------------
@@ -294,7 +284,6 @@ TEST_F(AllocFailureSweep, WrapAndDashes) {
     struct Wrap : Operation {
         KyPath *figure = nullptr, *baseline = nullptr;
         WrapInfo info{};
-        Wrap() { reports_1001 = true; }
         void make() override {
             figure = testing_support::Rect(0, 0, 10, 12);
             KyPath *second = testing_support::Circle(20, 6, 6);
@@ -332,7 +321,7 @@ TEST_F(AllocFailureSweep, WrapAndDashes) {
             KyPathDeletePtr(baseline, 0);
         }
     } wrap;
-    Sweep(wrap, "wrap");
+    Sweep(wrap, "wrap", k1001);
 
     // A dashed stroke with an arrowhead, rendered to a mask.
     struct Dashes : Operation {
@@ -340,7 +329,6 @@ TEST_F(AllocFailureSweep, WrapAndDashes) {
         Y32Rect *rects = nullptr;
         PathBuf *bufs = nullptr;
         int32_t n = 0;
-        Dashes() { reports_1001 = true; }
         void make() override {
             dash::InstallDashStroke();
             p = MakePath({{PT_MOVETO, 10, 20}, {PT_BEZIERTO, 40, 0}, {PT_BEZIERTO, 60, 40}, {PT_BEZIERTO, 90, 20}});
@@ -369,7 +357,7 @@ TEST_F(AllocFailureSweep, WrapAndDashes) {
             KyPathDeletePtr(p, 0);
         }
     } dashes;
-    Sweep(dashes, "dashes");
+    Sweep(dashes, "dashes", k1001);
 }
 
 // ---- Relief maps, shading and the A-buffer -----------------------------------
@@ -379,13 +367,11 @@ TEST_F(AllocFailureSweep, ReliefShadingAndABuffer) {
         KyPath *p = nullptr;
         ReliefDistanceMap d = nullptr;
         ReliefVectorMap v = nullptr;
-        Relief() { reports_1001 = true; }
         void make() override {
             p = testing_support::Rect(2, 2, 26, 20);
             KyPath *hole = testing_support::Circle(14, 11, 4);
             testing_support::LinkList({p, hole});
-            p->groupNext = hole;
-            hole->groupPrev = p;
+            testing_support::LinkGroup({p, hole});
             d = v = reinterpret_cast<PathBuf>(1);
         }
         bool call() override {
@@ -401,7 +387,7 @@ TEST_F(AllocFailureSweep, ReliefShadingAndABuffer) {
             KyPathDeletePtr(p, 0);
         }
     } relief;
-    Sweep(relief, "relief");
+    Sweep(relief, "relief", k1001);
 
     struct Shading : Relief {
         PathBuf image = nullptr, mask = nullptr;
@@ -422,20 +408,18 @@ TEST_F(AllocFailureSweep, ReliefShadingAndABuffer) {
         }
         Bytes inputs() override { return Join({Relief::inputs(), Relief::outputs()}); }
         Bytes outputs() override { return Join({BufBytes(image), BufBytes(mask)}); }
-        bool failed_clean() override { return true; }
         void drop() override {
             KyPathBufFree(image);
             KyPathBufFree(mask);
             Relief::drop();
         }
     } shading;
-    Sweep(shading, "shading", 0);
+    Sweep(shading, "shading", k1001, 0);
 
     struct ABuffer : Operation {
         KyPath *p = nullptr;
         PathBuf out = nullptr, mask = nullptr;
         ABufCamera cam{};
-        ABuffer() { reports_1001 = true; }
         void make() override {
             p = testing_support::Circle(30, 25, 18);
             KyPath *square = testing_support::Rect(40, 5, 58, 20);
@@ -466,7 +450,7 @@ TEST_F(AllocFailureSweep, ReliefShadingAndABuffer) {
             KyPathDeletePtr(p, 0);
         }
     } abuffer;
-    Sweep(abuffer, "a-buffer");
+    Sweep(abuffer, "a-buffer", k1001);
 }
 
 #ifdef Y32PATH_RELIABILITY_TEXT
@@ -521,7 +505,7 @@ TEST_F(AllocFailureSweep, TextOutlines) {
             if (font) y32DeleteFont(font);
         }
     } text;
-    Sweep(text, "text");
+    Sweep(text, "text", kNoReport);
 }
 #endif
 

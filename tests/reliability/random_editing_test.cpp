@@ -525,7 +525,7 @@ TEST_F(RandomEditing, ListsAndOverlayStaySoundThroughARandomSession) {
     for (int i = 0; i < kOpCount; ++i) EXPECT_GT(count[i], 0) << kOpNames[i] << " never drawn";
 }
 
-
+// Cases the random session found, kept as plain tests.
 class EditingCases : public RandomEditing {};
 
 TEST_F(EditingCases, DuplicateOfAPickedSegmentLeavesNoHighlightOnTheSource) {
@@ -542,8 +542,6 @@ TEST_F(EditingCases, DuplicateOfAPickedSegmentLeavesNoHighlightOnTheSource) {
     EXPECT_TRUE(OverlayFresh());
 }
 
-
-// Cases the random session found, kept as plain tests.
 TEST_F(EditingCases, DeletingAPickedRecordLeavesNoHighlightWhereAnotherOutlineCrosses) {
     KyPath *a = Rect(20, 20, 60, 60);
     KyPath *b = MakePath({{PT_MOVETO, 10, 21}, {PT_LINETO, 80, 19}});  // crosses a's top edge
@@ -578,7 +576,6 @@ TEST_F(EditingCases, DeselectingClearsMarksTheFlagsDoNotClaim) {
     EXPECT_TRUE(testing_support::TableInvariants(t_));
 }
 
-
 TEST_F(EditingCases, DuplicateDrawsCopiesWholeWhenTheyCarrySelectedNodes) {
     KyPath *a = Rect(20, 20, 60, 60);
     ASSERT_EQ(KyPathAddPathGroup(&t_, a, "g", view_, nullptr), 1);
@@ -591,7 +588,6 @@ TEST_F(EditingCases, DuplicateDrawsCopiesWholeWhenTheyCarrySelectedNodes) {
     EXPECT_TRUE(testing_support::TableInvariants(t_));
     EXPECT_TRUE(OverlayFresh()) << "the copy is drawn with every segment";
 }
-
 
 TEST_F(EditingCases, AlignRedrawsEveryRecordItMoves) {
     // A group of three and a lone path. A selected head moves its whole
@@ -648,7 +644,6 @@ TEST_F(EditingCases, AlignRedrawsEveryRecordItMoves) {
     }
 }
 
-
 TEST_F(EditingCases, SubdivideRefusesAnIndexThatStartsNoSegment) {
     // Two curves; 1, 2, 4 and 5 are control points, 3 ends the first curve.
     KyPath *a = MakePath({{PT_MOVETO, 10, 10}, {PT_BEZIERTO, 20, 0}, {PT_BEZIERTO, 30, 0}, {PT_BEZIERTO, 40, 10},
@@ -667,7 +662,6 @@ TEST_F(EditingCases, SubdivideRefusesAnIndexThatStartsNoSegment) {
     EXPECT_EQ(split->count, 10);
     EXPECT_TRUE(testing_support::TableInvariants(t_));
 }
-
 
 TEST_F(EditingCases, ShapeToolTakesThePickedHighlightWithTheSelection) {
     KyPath *a = Rect(20, 20, 60, 60);
