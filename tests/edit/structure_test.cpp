@@ -3,26 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "core/fixed.h"
 #include "edit/structure.h"
 #include "edit_support.h"
 #include "platform/alloc_fail.h"
-#include "y32Comm.h"
 
 namespace {
 
+using edit_test::ExpectReport;
+using edit_test::Groups;
 using edit_test::LinkGroup;
 using edit_test::LinkSelection;
 using edit_test::ListInvariants;
-using edit_test::P;
 using edit_test::PointsOf;
+using edit_test::Pts;
+using edit_test::Singles;
 using edit_test::T;
 using edit_test::X;
 using edit_test::Y;
 using testing_support::DebugCapture;
 using testing_support::LinkList;
 using testing_support::MakePath;
+using testing_support::Pt;
 
 constexpr uint16_t M = PT_MOVETO, L = PT_LINETO, B = PT_BEZIERTO, C = PT_CLOSEFIGURE, S = PT_SELECTED,
                    SEG = PT_SEGSELECTED;
@@ -40,70 +44,53 @@ class StructureTest : public edit_test::TableFixture {
         Adopt(p);
         return p;
     }
-    void ExpectReport(int32_t code, int32_t unit) {
-        Y32ErrInfo info{};
-        ASSERT_GT(c32GetDLLErrInfo(&info), 0);
-        EXPECT_EQ(info.code, code);
-        EXPECT_EQ(info.unit, unit);
-        EXPECT_EQ(info.module, 2600);
+    // Takes a record back out of the table so that the next case can start.
+    void Release(KyPath *p) {
+        Group().first = Group().firstSelected = nullptr;
+        KyPathDeletePtr(p, 0);
     }
 };
 
 // ---------------------------------------------------------------- groups
 
 TEST_F(StructureTest, JoinTakesMembersOutOfTheirOldChains) {
-    KyPath *a = MakePath({{M, 0, 0}}), *b = MakePath({{M, 1, 0}}), *c = MakePath({{M, 2, 0}}),
-           *d = MakePath({{M, 3, 0}}), *e = MakePath({{M, 4, 0}});
-    LinkList({a, b, c, d, e});
-    LinkGroup({b, c, d});
-    LinkSelection({a, c, e});
-    Adopt(a);
-    ASSERT_EQ(KyPathJoin(c), 1);
-    EXPECT_EQ(a->groupNext, c);
-    EXPECT_EQ(c->groupNext, e);
-    EXPECT_EQ(e->groupPrev, c);
-    // b and d stay a group of their own, linked past c.
-    EXPECT_EQ(b->groupNext, d);
-    EXPECT_EQ(d->groupPrev, b);
-    EXPECT_TRUE(ListInvariants(a, t));
-    int32_t sel = 3, grp = 3;
-    KyPathInfo(c, &sel, &grp);
-    EXPECT_EQ(sel, 3);
-    EXPECT_EQ(grp, 1);
-
-    ASSERT_EQ(KyPathDisjoin(e), 1);
-    for (KyPath *r : {a, c, e}) EXPECT_TRUE(!r->groupPrev && !r->groupNext);
-    EXPECT_EQ(b->groupNext, d);
-    EXPECT_TRUE(ListInvariants(a, t));
-
-    ASSERT_EQ(KyPathJoinAll(d), 1);
-    for (KyPath *r = a; r->next; r = r->next) EXPECT_EQ(r->groupNext, r->next);
-    EXPECT_TRUE(ListInvariants(a, t));
-
+    auto r = Singles(5);
+    LinkGroup({r[1], r[2], r[3]});
+    LinkSelection({r[0], r[2], r[4]});
+    Adopt(r[0]);
+    ASSERT_EQ(KyPathJoin(r[2]), 1);
+    EXPECT_EQ(Groups(r[0]), "0-2-4 1-3") << "the records left behind stay a group, linked past 2";
+    EXPECT_EQ(std::make_pair(r[0]->selNext, r[2]->selNext), std::make_pair(r[2], r[4])) << "the selection stays";
+    EXPECT_TRUE(ListInvariants(r[0], t));
+    ASSERT_EQ(KyPathDisjoin(r[4]), 1);
+    EXPECT_EQ(Groups(r[0]), "1-3");
+    EXPECT_TRUE(ListInvariants(r[0], t));
+    ASSERT_EQ(KyPathJoinAll(r[3]), 1);
+    EXPECT_EQ(Groups(r[0]), "0-1-2-3-4");
+    EXPECT_TRUE(ListInvariants(r[0], t));
     // Unselected records are refused by the selection forms.
-    EXPECT_EQ(KyPathJoin(b), 0);
-    EXPECT_EQ(KyPathDisjoin(b), 0);
+    EXPECT_EQ(KyPathJoin(r[1]), 0);
+    EXPECT_EQ(KyPathDisjoin(r[1]), 0);
     EXPECT_EQ(KyPathJoin(nullptr), 0);
 }
 
 TEST_F(StructureTest, AStrokeDescriptionIsNeverOverwrittenByGroupLinks) {
-    KyPath *a = MakePath({{M, 0, 0}}), *b = MakePath({{M, 1, 0}}), *c = MakePath({{M, 2, 0}});
-    LinkList({a, b, c});
-    LinkSelection({a, b, c});
+    auto r = Singles(3);
+    LinkSelection({r[0], r[1], r[2]});
     OutlineInfo *info = NewInfo();
-    ASSERT_EQ(KyPathSetOutlineInfo(a, info), 1);
-    Adopt(a);
-    EXPECT_EQ(KyPathJoin(b), 0);
-    EXPECT_EQ(KyPathJoinAll(c), 0);
-    EXPECT_EQ(path::OutlineOf(a), info);
-    EXPECT_EQ(b->groupPrev, nullptr);
+    ASSERT_EQ(KyPathSetOutlineInfo(r[0], info), 1);
+    Adopt(r[0]);
+    EXPECT_EQ(KyPathJoin(r[1]), 0);
+    EXPECT_EQ(KyPathJoinAll(r[2]), 0);
+    EXPECT_EQ(path::OutlineOf(r[0]), info);
+    EXPECT_EQ(Groups(r[0]), "");
+    EXPECT_TRUE(ListInvariants(r[0], t));
     // Disjoining everything keeps the slot.
-    LinkGroup({b, c});
-    ASSERT_EQ(KyPathDisjoinAll(c), 1);
-    EXPECT_EQ(path::OutlineOf(a), info);
-    EXPECT_EQ(b->groupNext, nullptr);
-    EXPECT_EQ(c->groupPrev, nullptr);
-    EXPECT_TRUE(ListInvariants(a, t));
+    LinkGroup({r[1], r[2]});
+    ASSERT_EQ(KyPathDisjoinAll(r[2]), 1);
+    EXPECT_EQ(path::OutlineOf(r[0]), info);
+    EXPECT_EQ(Groups(r[0]), "");
+    EXPECT_TRUE(ListInvariants(r[0], t));
 }
 
 TEST_F(StructureTest, DisjoinAllRepairsClosingTypesOfZero) {
@@ -118,7 +105,7 @@ TEST_F(StructureTest, DisjoinAllRepairsClosingTypesOfZero) {
     EXPECT_EQ(T(b, 1), L);
     ASSERT_EQ(capture.lines().size(), 1u);
     EXPECT_EQ(capture.lines()[0], "- Invalid point type, corrected to PT_BEZIERTO|PT_CLOSEFIGURE.\n");
-    EXPECT_EQ(a->groupNext, nullptr);
+    EXPECT_EQ(Groups(a), "");
     EXPECT_TRUE(ListInvariants(a, t));
 }
 
@@ -126,7 +113,7 @@ TEST_F(StructureTest, DisjoinAllRepairsClosingTypesOfZero) {
 
 TEST_F(StructureTest, SimplestSubpathAndConvertibility) {
     struct Case {
-        std::initializer_list<testing_support::Pt> pts;
+        std::initializer_list<Pt> pts;
         int32_t simplest;
     };
     const Case cases[] = {
@@ -141,27 +128,30 @@ TEST_F(StructureTest, SimplestSubpathAndConvertibility) {
         {{{M, 0, 0}, {L, 1, 0}, {L, 1, 1}, {L, 0, 1}, {L | C, 0, 0}}, 1},
         {{{M, 0, 0}, {L | C, 0, 0}}, -1},
     };
-    for (const Case &c : cases) {
-        KyPath *p = MakePath(c.pts);
-        EXPECT_EQ(KyPathIsSimplestSubpath(p), c.simplest) << "count " << p->count;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        KyPath *p = MakePath(cases[i].pts);
+        EXPECT_EQ(KyPathIsSimplestSubpath(p), cases[i].simplest) << "case " << i;
         KyPathDeletePtr(p, 0);
     }
     EXPECT_EQ(KyPathIsSimplestSubpath(nullptr), 0);
 
     // A line converts always; a curve only while the line it leaves is a
-    // valid subpath; a mark on a control point picks no whole segment.
-    KyPath *open_curve = MakePath({{M | SEG, 0, 0}, {B, 1, 0}, {B, 2, 0}, {B, 3, 0}});
-    KyPath *closed_mixed = MakePath({{M, 0, 0}, {L | SEG, 1, 0}, {B, 2, 0}, {B, 3, 0}, {B | C, 0, 0}});
-    KyPath *on_handle = MakePath({{M, 0, 0}, {B | SEG, 1, 0}, {B, 2, 0}, {B, 3, 0}, {L, 4, 4}});
-    KyPath *line = MakePath({{M, 0, 0}, {L, 1, 0}, {L | SEG, 2, 0}, {L, 2, 2}});
-    for (KyPath *p : {open_curve, closed_mixed, on_handle, line}) p->flags |= KPF_SELECTED | KPF_HASSELSEGMENT;
-    EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(open_curve), 1);
-    EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(closed_mixed), 0);
-    EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(on_handle), 0);
-    EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(line), 1);
-    line->flags &= ~KPF_HASSELSEGMENT;
-    EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(line), 0);
-    for (KyPath *p : {open_curve, closed_mixed, on_handle, line}) KyPathDeletePtr(p, 0);
+    // valid subpath; a mark on a control point picks no whole segment; no
+    // segment flag on the record, nothing picked.
+    const Case convert[] = {
+        {{{M | SEG, 0, 0}, {B, 1, 0}, {B, 2, 0}, {B, 3, 0}}, 1},
+        {{{M, 0, 0}, {L | SEG, 1, 0}, {B, 2, 0}, {B, 3, 0}, {B | C, 0, 0}}, 0},
+        {{{M, 0, 0}, {B | SEG, 1, 0}, {B, 2, 0}, {B, 3, 0}, {L, 4, 4}}, 0},
+        {{{M, 0, 0}, {L, 1, 0}, {L | SEG, 2, 0}, {L, 2, 2}}, 1},
+    };
+    for (size_t i = 0; i < std::size(convert); ++i) {
+        KyPath *p = MakePath(convert[i].pts);
+        p->flags |= KPF_SELECTED | KPF_HASSELSEGMENT;
+        EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(p), convert[i].simplest) << "case " << i;
+        p->flags &= ~KPF_HASSELSEGMENT;
+        EXPECT_EQ(KyPathSelectedSegmentCanBeConverted(p), 0) << "case " << i;
+        KyPathDeletePtr(p, 0);
+    }
 
     KyPath *open = MakePath({{M, 0, 0}, {L, 1, 0}});
     KyPath *closed = MakePath({{M, 0, 0}, {L, 1, 0}, {L | C, 0, 0}});
@@ -175,56 +165,55 @@ TEST_F(StructureTest, SimplestSubpathAndConvertibility) {
 // ---------------------------------------------------------------- conversion
 
 TEST_F(StructureTest, ALoneLineBecomesAnArchAndBack) {
-    KyPath *p = Alone(MakePath({{M | SEG, 0, 0}, {L, 100, 0}}), KPF_HASSELSEGMENT);
+    Alone(MakePath({{M | SEG, 0, 0}, {L, 100, 0}}), KPF_HASSELSEGMENT);
     Y32Rect changed{};
     ASSERT_TRUE(edit::ConvertSelectedSegment(nullptr, t, edit::Redraw{}, &changed));
-    p = Group().first;
-    ASSERT_EQ(p->count, 4);
-    EXPECT_EQ(PointsOf(p)[1], (P{B, 25 * 65536, -25 * 65536}));
-    EXPECT_EQ(PointsOf(p)[2], (P{B, 75 * 65536, -25 * 65536}));
-    EXPECT_EQ(PointsOf(p)[3], (P{B, 100 * 65536, 0}));
-    EXPECT_EQ(T(p, 0), M | SEG);  // still picked
+    KyPath *p = Group().first;
+    // The apex is half the chord off its middle, at (50, -50); each handle
+    // halves the way to it. The start keeps its pick.
+    EXPECT_EQ(PointsOf(p), Pts({{M | SEG, 0, 0}, {B, 25, -25}, {B, 75, -25}, {B, 100, 0}}));
     EXPECT_TRUE(ListInvariants(p, t));
 
     ASSERT_TRUE(edit::ConvertSelectedSegment(nullptr, t, edit::Redraw{}, &changed));
     p = Group().first;
-    ASSERT_EQ(p->count, 2);
-    EXPECT_EQ(PointsOf(p)[1], (P{L, 100 * 65536, 0}));
+    EXPECT_EQ(PointsOf(p), Pts({{M | SEG, 0, 0}, {L, 100, 0}}));
     EXPECT_TRUE(ListInvariants(p, t));
 }
 
 TEST_F(StructureTest, HandlesFollowTheNeighbours) {
     // A square: both neighbours meet the converted side at 90 degrees, so
-    // each handle lies on the bisector, |u_b . u_c| * L * 0.5522847 out.
-    KyPath *sq = Alone(MakePath({{M | SEG, 0, 0}, {L, 100, 0}, {L, 100, 100}, {L, 0, 100}, {L | C, 0, 0}}),
-                       KPF_HASSELSEGMENT);
-    ASSERT_TRUE(edit::ConvertSelectedSegment(nullptr, t, edit::Redraw{}, nullptr));
-    sq = Group().first;
-    double h = std::sqrt(0.5) * std::sqrt(0.5) * 100 * 0.5522847;  // along each axis
-    EXPECT_NEAR(X(sq, 1), h, 1e-4);
-    EXPECT_NEAR(Y(sq, 1), -h, 1e-4);
-    EXPECT_NEAR(X(sq, 2), 100 - h, 1e-4);
-    EXPECT_NEAR(Y(sq, 2), -h, 1e-4);
-    EXPECT_EQ(T(sq, 6), L | C);
-    EXPECT_TRUE(ListInvariants(sq, t));
-
+    // each handle lies on the bisector, |u_b . u_c| * L * 0.5522847 out
+    // (h along each axis).
+    const double h = std::sqrt(0.5) * std::sqrt(0.5) * 100 * 0.5522847;
     // A line straight on from its predecessor: the start handle is the chord
     // turned by -30 degrees, a third of the chord long; with nothing after
     // it, the end handle halves the way from there to the end.
-    KyPath *run = MakePath({{M, -100, 0}, {L | SEG, 0, 0}, {L, 100, 0}});
-    run->flags |= KPF_SELECTED | KPF_HASSELSEGMENT;
-    sq->flags &= ~KPF_SELECTED;
-    sq->flags &= ~KPF_HASSELSEGMENT;
-    path::Points(sq)[0].type = M;
-    KyPathDeletePtr(sq, 0);
-    Adopt(run);
-    ASSERT_TRUE(edit::ConvertSelectedSegment(nullptr, t, edit::Redraw{}, nullptr));
-    run = Group().first;
-    double c1x = 100.0 / 3 * std::cos(30 * M_PI / 180), c1y = -100.0 / 3 * 0.5;
-    EXPECT_NEAR(X(run, 2), c1x, 1e-3);
-    EXPECT_NEAR(Y(run, 2), c1y, 1e-3);
-    EXPECT_NEAR(X(run, 3), (c1x + 100) / 2, 1e-3);
-    EXPECT_NEAR(Y(run, 3), c1y / 2, 1e-3);
+    const double rx = 100.0 / 3 * std::cos(30 * M_PI / 180), ry = -100.0 / 3 * 0.5;
+    struct Case {
+        std::initializer_list<Pt> pts;
+        int32_t start;
+        double c1x, c1y, c2x, c2y;
+        uint16_t last;  // the type of the last point afterwards
+    };
+    const Case cases[] = {
+        {{{M | SEG, 0, 0}, {L, 100, 0}, {L, 100, 100}, {L, 0, 100}, {L | C, 0, 0}}, 0, h, -h, 100 - h, -h, L | C},
+        {{{M, -100, 0}, {L | SEG, 0, 0}, {L, 100, 0}}, 1, rx, ry, (rx + 100) / 2, ry / 2, B},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        const int32_t count = static_cast<int32_t>(c.pts.size());
+        Alone(MakePath(c.pts), KPF_HASSELSEGMENT);
+        ASSERT_TRUE(edit::ConvertSelectedSegment(nullptr, t, edit::Redraw{}, nullptr)) << "case " << i;
+        KyPath *p = Group().first;
+        ASSERT_EQ(p->count, count + 2) << "case " << i;
+        EXPECT_NEAR(X(p, c.start + 1), c.c1x, 1e-4) << "case " << i;
+        EXPECT_NEAR(Y(p, c.start + 1), c.c1y, 1e-4) << "case " << i;
+        EXPECT_NEAR(X(p, c.start + 2), c.c2x, 1e-4) << "case " << i;
+        EXPECT_NEAR(Y(p, c.start + 2), c.c2y, 1e-4) << "case " << i;
+        EXPECT_EQ(T(p, count + 1), c.last) << "case " << i;
+        EXPECT_TRUE(ListInvariants(p, t)) << "case " << i;
+        Release(p);
+    }
 }
 
 TEST_F(StructureTest, ConversionThatCannotGrowLeavesTheRecordAndRedrawsIt) {
@@ -311,68 +300,45 @@ TEST_F(StructureTest, ConversionRefusals) {
 TEST_F(StructureTest, DeletingNodesJoinsTheSegmentsAroundThem) {
     struct Case {
         const char *what;
-        std::initializer_list<testing_support::Pt> in;
-        std::vector<P> out;
+        std::initializer_list<Pt> in, out;
     };
-    const FIXED k = 65536;
     const Case cases[] = {
-        {"inner line node", {{M, 0, 0}, {L | S, 10, 0}, {L, 20, 5}}, {{M, 0, 0}, {L, 20 * k, 5 * k}}},
-        {"first node, open", {{M | S, 0, 0}, {L, 10, 0}, {L, 20, 0}}, {{M, 10 * k, 0}, {L, 20 * k, 0}}},
-        {"last line node, open", {{M, 0, 0}, {L, 10, 0}, {L | S, 20, 0}}, {{M, 0, 0}, {L, 10 * k, 0}}},
+        {"inner line node", {{M, 0, 0}, {L | S, 10, 0}, {L, 20, 5}}, {{M, 0, 0}, {L, 20, 5}}},
+        {"first node, open", {{M | S, 0, 0}, {L, 10, 0}, {L, 20, 0}}, {{M, 10, 0}, {L, 20, 0}}},
+        {"last line node, open", {{M, 0, 0}, {L, 10, 0}, {L | S, 20, 0}}, {{M, 0, 0}, {L, 10, 0}}},
         {"closing line node",
          {{M, 0, 0}, {L, 100, 0}, {L, 100, 100}, {L, 0, 100}, {L | C | S, 0, 0}},
-         {{M, 0, 100 * k}, {L, 100 * k, 0}, {L, 100 * k, 100 * k}, {L | C, 0, 100 * k}}},
+         {{M, 0, 100}, {L, 100, 0}, {L, 100, 100}, {L | C, 0, 100}}},
         {"between two curves",
          {{M, 0, 0}, {B, 0, 10}, {B, 10, 20}, {B | S, 20, 20}, {B, 30, 20}, {B, 40, 10}, {B, 40, 0}},
-         {{M, 0, 0}, {B, 0, 10 * k}, {B, 40 * k, 10 * k}, {B, 40 * k, 0}}},
+         {{M, 0, 0}, {B, 0, 10}, {B, 40, 10}, {B, 40, 0}}},
         {"curve before a line",
          {{M, 0, 0}, {B, 10, 10}, {B, 20, 10}, {B | S, 30, 0}, {L, 60, 0}, {L, 90, 0}},
-         {{M, 0, 0}, {B, 10 * k, 10 * k}, {B, 20 * k, 10 * k}, {B, 60 * k, 0}, {L, 90 * k, 0}}},
+         {{M, 0, 0}, {B, 10, 10}, {B, 20, 10}, {B, 60, 0}, {L, 90, 0}}},
         {"closing curve, line first",
          {{M, 0, 0}, {L, 100, 0}, {L, 100, 100}, {B, 60, 120}, {B, 20, 120}, {B | C | S, 0, 0}},
-         {{M, 100 * k, 0}, {L, 100 * k, 100 * k}, {B, 60 * k, 120 * k}, {B, 20 * k, 120 * k}, {B | C, 100 * k, 0}}},
+         {{M, 100, 0}, {L, 100, 100}, {B, 60, 120}, {B, 20, 120}, {B | C, 100, 0}}},
         {"closing curve, curve first",
-         {{M, 0, 0},
-          {B, 10, -10},
-          {B, 20, -10},
-          {B, 30, 0},
-          {B, 40, 10},
-          {B, 50, 10},
-          {B, 60, 0},
-          {B, 50, -20},
-          {B, 10, -20},
-          {B | C | S, 0, 0}},
-         {{M, 30 * k, 0},
-          {B, 40 * k, 10 * k},
-          {B, 50 * k, 10 * k},
-          {B, 60 * k, 0},
-          {B, 50 * k, -20 * k},
-          {B, 20 * k, -10 * k},
-          {B | C, 30 * k, 0}}},
+         {{M, 0, 0}, {B, 10, -10}, {B, 20, -10}, {B, 30, 0}, {B, 40, 10}, {B, 50, 10}, {B, 60, 0}, {B, 50, -20},
+          {B, 10, -20}, {B | C | S, 0, 0}},
+         {{M, 30, 0}, {B, 40, 10}, {B, 50, 10}, {B, 60, 0}, {B, 50, -20}, {B, 20, -10}, {B | C, 30, 0}}},
+        // Deleting goes on until the record is a single line; the marks left
+        // are cleared.
+        {"four selected nodes",
+         {{M, 0, 0}, {L | S, 1, 0}, {L | S, 2, 0}, {L | S, 3, 0}, {L | S, 4, 0}},
+         {{M, 0, 0}, {L, 4, 0}}},
     };
     for (const Case &c : cases) {
         KyPath *p = Alone(MakePath(c.in), KPF_HASSELPOINT);
         p->shape = 2;
         ASSERT_TRUE(edit::DeleteSelection(t, nullptr, edit::Redraw{}, nullptr)) << c.what;
         ASSERT_EQ(Group().first, p) << c.what;
-        EXPECT_EQ(PointsOf(p), c.out) << c.what;
+        EXPECT_EQ(PointsOf(p), Pts(c.out)) << c.what;
         EXPECT_FALSE(p->flags & KPF_HASSELPOINT) << c.what;
         EXPECT_EQ(p->shape, 0) << c.what;
         EXPECT_TRUE(ListInvariants(p, t)) << c.what;
-        Group().first = Group().firstSelected = nullptr;
-        KyPathDeletePtr(p, 0);
+        Release(p);
     }
-}
-
-TEST_F(StructureTest, SeveralSelectedNodesStopAtTheSmallestSubpath) {
-    // Four selected nodes of a 5-point polyline: deleting goes on until
-    // the record is a single line, and the marks left are cleared.
-    KyPath *p = Alone(MakePath({{M, 0, 0}, {L | S, 1, 0}, {L | S, 2, 0}, {L | S, 3, 0}, {L | S, 4, 0}}),
-                      KPF_HASSELPOINT);
-    ASSERT_TRUE(edit::DeleteSelection(t, nullptr, edit::Redraw{}, nullptr));
-    ASSERT_EQ(p->count, 2);
-    EXPECT_EQ(T(p, 1), L);
-    EXPECT_TRUE(ListInvariants(p, t));
 }
 
 TEST_F(StructureTest, DeletingANodeOfASmallestSubpathDeletesTheRecord) {
@@ -389,23 +355,20 @@ TEST_F(StructureTest, DeletingANodeOfASmallestSubpathDeletesTheRecord) {
 }
 
 TEST_F(StructureTest, DeletingRecordsKeepsTheRestLinked) {
-    KyPath *a = MakePath({{M, 0, 0}}), *b = MakePath({{M, 1, 0}}), *c = MakePath({{M, 2, 0}}),
-           *d = MakePath({{M, 3, 0}});
-    LinkList({a, b, c, d});
-    LinkGroup({b, c, d});
-    LinkSelection({a, c});
-    OutlineInfo *info = NewInfo();
-    KyPathSetOutlineInfo(a, info);  // freed with a
-    Adopt(a);
-    // b looks selected but is not in the selection list: it stays.
-    b->flags |= KPF_SELECTED;
+    auto r = Singles(4);
+    LinkGroup({r[1], r[2], r[3]});
+    LinkSelection({r[0], r[2]});
+    KyPathSetOutlineInfo(r[0], NewInfo());  // freed with record 0
+    Adopt(r[0]);
+    // Record 1 looks selected but is not in the selection list: it stays.
+    r[1]->flags |= KPF_SELECTED;
 
     static int erased = 0;
     erased = 0;
     edit::Redraw redraw;
-    redraw.erase_selection = [](CoordStruct *, KyPath *, Y32Rect *r) {
+    redraw.erase_selection = [](CoordStruct *, KyPath *, Y32Rect *rc) {
         ++erased;
-        *r = Y32Rect{1, 2, 3, 4};
+        *rc = Y32Rect{1, 2, 3, 4};
         return 1;
     };
     uint8_t overlay[4] = {};
@@ -415,24 +378,22 @@ TEST_F(StructureTest, DeletingRecordsKeepsTheRestLinked) {
     ASSERT_TRUE(edit::DeleteSelection(t, &view, redraw, &changed));
     EXPECT_EQ(erased, 1);
     EXPECT_EQ(changed.bottom, 4);
-    EXPECT_EQ(Group().first, b);
+    EXPECT_EQ(Group().first, r[1]);
     EXPECT_EQ(Group().firstSelected, nullptr);
-    EXPECT_EQ(b->next, d);
-    EXPECT_EQ(b->groupNext, d);
-    EXPECT_EQ(d->groupPrev, b);
-    EXPECT_EQ(KyPathGetSubpathsNumber(d), 2);
-    EXPECT_TRUE(ListInvariants(b, t));
+    EXPECT_EQ(KyPathGetSubpathsNumber(r[3]), 2);
+    EXPECT_EQ(Groups(r[1]), "0-1");
+    EXPECT_TRUE(ListInvariants(r[1], t));
 
-    // Without an overlay nothing is erased; with nothing selected, refused.
+    // With nothing selected, refused; without an overlay nothing is erased.
     EXPECT_FALSE(edit::DeleteSelection(t, &view, redraw, &changed));
-    LinkSelection({d});
-    Group().firstSelected = d;
+    LinkSelection({r[3]});
+    Group().firstSelected = r[3];
     view.lpDB = nullptr;
     ASSERT_TRUE(edit::DeleteSelection(t, &view, redraw, &changed));
     EXPECT_EQ(erased, 1);
-    EXPECT_EQ(b->next, nullptr);
-    EXPECT_EQ(b->groupNext, nullptr);
-    EXPECT_TRUE(ListInvariants(b, t));
+    EXPECT_EQ(KyPathGetSubpathsNumber(r[1]), 1);
+    EXPECT_EQ(Groups(r[1]), "");
+    EXPECT_TRUE(ListInvariants(r[1], t));
 }
 
 TEST_F(StructureTest, DeleteLinkReportsTheBoxFromBefore) {
@@ -488,17 +449,11 @@ TEST_F(StructureTest, InvertingTwiceRestoresPointsAndKinds) {
     LinkSelection({a, b});
     Adopt(a);
     auto a0 = PointsOf(a), b0 = PointsOf(b), c0 = PointsOf(c);
+    // Each point takes the kind of the one that followed it, so a curve's
+    // run stays handle, handle, end; a closed record stays closed.
     ASSERT_EQ(KyPathInvertSubpaths(b), 1);
-    const FIXED k = 65536;
-    EXPECT_EQ(PointsOf(b), (std::vector<P>{{M, 9 * k, 12 * k},
-                                           {L, 9 * k, 9 * k},
-                                           {L, 7 * k, 7 * k},
-                                           {B, 7 * k, 6 * k},
-                                           {B, 6 * k, 5 * k},
-                                           {B, 5 * k, 5 * k}}));
-    EXPECT_EQ(PointsOf(a)[0], (P{M, 0, 0}));
-    EXPECT_EQ(PointsOf(a)[1], (P{L, 10 * k, 10 * k}));
-    EXPECT_EQ(PointsOf(a)[5], (P{L | C, 0, 0}));
+    EXPECT_EQ(PointsOf(b), Pts({{M, 9, 12}, {L, 9, 9}, {L, 7, 7}, {B, 7, 6}, {B, 6, 5}, {B, 5, 5}}));
+    EXPECT_EQ(PointsOf(a), Pts({{M, 0, 0}, {L, 10, 10}, {B, 14, 6}, {B, 12, 2}, {B, 10, 0}, {L | C, 0, 0}}));
     ASSERT_EQ(KyPathInvertSubpaths(a), 1);
     EXPECT_EQ(PointsOf(a), a0);
     EXPECT_EQ(PointsOf(b), b0);
@@ -563,11 +518,9 @@ TEST_F(StructureTest, ChainingListsAndRecords) {
     KyPath *r[3] = {MakePath({{M, 0, 0}}), MakePath({{M, 1, 0}}), b};
     KyPathSetOutlineInfo(r[0], NewInfo());
     EXPECT_EQ(KyPathChainKyPath(3, r), r[0]);
-    EXPECT_EQ(r[0]->next, r[1]);
-    EXPECT_EQ(r[1]->next, r[2]);
+    EXPECT_EQ(KyPathGetSubpathsNumber(r[0]), 3);
     EXPECT_NE(path::OutlineOf(r[0]), nullptr);
-    EXPECT_EQ(r[1]->groupPrev, nullptr);
-    EXPECT_EQ(r[1]->groupNext, r[2]);
+    EXPECT_EQ(Groups(r[0]), "1-2");
     EXPECT_TRUE(ListInvariants(r[1]));
     EXPECT_EQ(KyPathChainKyPath(0, r), nullptr);
     KyPath *with_null[2] = {r[0], nullptr};
@@ -576,43 +529,44 @@ TEST_F(StructureTest, ChainingListsAndRecords) {
 }
 
 TEST_F(StructureTest, DeleteNodeFromListSplicesAllThreeLists) {
-    KyPath *a = MakePath({{M, 0, 0}}), *b = MakePath({{M, 1, 0}}), *c = MakePath({{M, 2, 0}});
-    LinkList({a, b, c});
-    LinkGroup({a, b, c});
-    LinkSelection({a, b, c});
-    KyPath *holder = a;
+    auto r = Singles(3);
+    LinkGroup({r[0], r[1], r[2]});
+    LinkSelection({r[0], r[1], r[2]});
+    KyPath *holder = r[0];
     KyPath *stranger = MakePath({{M, 9, 9}});
     KyPathDeleteNodeFromList(&holder, stranger);  // not in the list: kept
     EXPECT_EQ(stranger->count, 1);
     KyPathDeletePtr(stranger, 0);
 
-    KyPathDeleteNodeFromList(&holder, b);
-    EXPECT_EQ(a->next, c);
-    EXPECT_EQ(a->groupNext, c);
-    EXPECT_EQ(c->selPrev, a);
-    EXPECT_TRUE(ListInvariants(a));
+    KyPathDeleteNodeFromList(&holder, r[1]);
+    EXPECT_EQ(KyPathGetSubpathsNumber(r[0]), 2);
+    EXPECT_EQ(Groups(r[0]), "0-1");
+    EXPECT_EQ(r[2]->selPrev, r[0]);
+    EXPECT_TRUE(ListInvariants(r[0]));
 
-    // The head takes a stroke description (and so leaves the group).
-    a->groupNext = nullptr;
-    c->groupPrev = nullptr;
-    KyPathSetOutlineInfo(a, NewInfo());
-    KyPathDeleteNodeFromList(&holder, a);  // the head, with its OutlineInfo
-    EXPECT_EQ(holder, c);
-    EXPECT_EQ(c->prev, nullptr);
-    EXPECT_EQ(c->selPrev, nullptr);
-    EXPECT_TRUE(ListInvariants(c));
-    KyPathDeletePtr(c, 0);
+    // The head, taking its stroke description (and so leaving the group)
+    // with it.
+    r[0]->groupNext = r[2]->groupPrev = nullptr;
+    KyPathSetOutlineInfo(r[0], NewInfo());
+    KyPathDeleteNodeFromList(&holder, r[0]);
+    EXPECT_EQ(holder, r[2]);
+    EXPECT_EQ(r[2]->prev, nullptr);
+    EXPECT_EQ(r[2]->selPrev, nullptr);
+    EXPECT_TRUE(ListInvariants(r[2]));
+    KyPathDeletePtr(r[2], 0);
 }
 
 TEST_F(StructureTest, ExchangePutsTheNewRecordInEveryPlace) {
-    KyPath *a = MakePath({{M, 0, 0}}), *b = MakePath({{M, 1, 0}}), *c = MakePath({{M, 2, 0}});
-    LinkList({a, b, c});
-    LinkGroup({a, b, c});
+    auto r = Singles(3);
+    KyPath *a = r[0], *b = r[1];
+    LinkGroup({r[0], r[1], r[2]});
     LinkSelection({a, b});
     Adopt(a);
     KyPath *fresh = MakePath({{M, 7, 7}});
     KyPathExchangeSubpathInTable(t, a, fresh);
-    EXPECT_TRUE(fresh->flags & KPF_SELECTED);  // it took a's place in the selection
+    // It took a's place in the selection, so it is selected (a past fault:
+    // the links were taken over without the flag).
+    EXPECT_TRUE(fresh->flags & KPF_SELECTED);
     EXPECT_EQ(Group().first, fresh);
     EXPECT_EQ(Group().firstSelected, fresh);
     EXPECT_EQ(b->prev, fresh);
@@ -631,8 +585,7 @@ TEST_F(StructureTest, ExchangePutsTheNewRecordInEveryPlace) {
 
     // The old head's stroke description moves with its place.
     OutlineInfo *info = NewInfo();
-    fresh->groupNext = nullptr;
-    b->groupPrev = nullptr;
+    fresh->groupNext = b->groupPrev = nullptr;
     KyPathSetOutlineInfo(fresh, info);
     KyPathExchangeSubpathInTable(t, fresh, a);
     EXPECT_EQ(path::OutlineOf(a), info);
@@ -647,8 +600,7 @@ TEST_F(StructureTest, TracedPointsBecomeAClosedRecord) {
     KyPathTracedPoint open[3] = {{0, 0, 2, 0}, {10.5, 0, 2, 0}, {10, 10, 4, 0}};
     KyPath *p = KyPathR2VToKyPath(3, open);
     ASSERT_NE(p, nullptr);
-    const FIXED k = 65536;
-    EXPECT_EQ(PointsOf(p), (std::vector<P>{{M, 0, 0}, {L, 21 * k / 2, 0}, {B, 10 * k, 10 * k}, {L | C, 0, 0}}));
+    EXPECT_EQ(PointsOf(p), Pts({{M, 0, 0}, {L, 10.5, 0}, {B, 10, 10}, {L | C, 0, 0}}));
     EXPECT_EQ(p->flags, KPF_SELECTED);
     EXPECT_EQ(BlockSize(p), path::BlockBytes(4));
     KyPathDeletePtr(p, 0);
