@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "core/bezier.h"
@@ -114,6 +115,41 @@ struct Maps {
     ~Maps() { set.Free(); }
 };
 
+// What a comparison covers: pixels reached (neither 0 nor the unreached
+// mark) and pixels with a second vector.
+struct Work {
+    size_t reached = 0, seconds = 0;
+};
+Work Count(const MapSet &m) {
+    Work k;
+    for (size_t i = 0; i < m.Pixels(); ++i) {
+        float d;
+        int16_t words[4];
+        std::memcpy(&d, static_cast<uint8_t *>(m.dist) + i * 4, 4);
+        std::memcpy(words, static_cast<uint8_t *>(m.vec) + i * 8, 8);
+        k.reached += d != 0.0f && d != kInsideUnreached;
+        k.seconds += words[2] != 0 || words[3] != 0;
+    }
+    return k;
+}
+
+// The builder on `built` (prepared by the caller) against the reference on
+// fresh maps, byte for byte; the vectors only when `vectors`. Gives what
+// the reference reached.
+Work BuildAndCompare(MapSet &built, const MaskStage &stage, double width, bool vectors, const std::string &what) {
+    Maps expected(built.width, built.height);
+    MergeState merge;
+    Progress progress(nullptr);
+    EXPECT_TRUE(merge.Init(built)) << what;
+    EXPECT_EQ(MaskDistanceBuild(built, stage, width, 0.0, merge, 20, progress), Status::kDone) << what;
+    Reference(expected.set, stage, width);
+    EXPECT_EQ(std::memcmp(built.dist, expected.set.dist, built.Pixels() * 4), 0) << what;
+    if (vectors) {
+        EXPECT_EQ(std::memcmp(built.vec, expected.set.vec, built.Pixels() * 8), 0) << what;
+    }
+    return Count(expected.set);
+}
+
 // Random stages: a ragged field, wandering outlines of short chords (the
 // builders' usual input) with a few long and zero-length ones and some
 // lying off the map, optional excluded and only-these pixels.
@@ -157,27 +193,13 @@ TEST_F(MaskDistanceTest, BandsAndBoundsChangeNoByteOfTheMaps) {
         }
         if (tc.only) stage.only = only.data();
 
-        Maps built(tc.w, tc.h), expected(tc.w, tc.h);
-        MergeState merge;
-        ASSERT_TRUE(merge.Init(built.set));
-        Progress progress(nullptr);
-        ASSERT_EQ(MaskDistanceBuild(built.set, stage, tc.width, 0.0, merge, 20, progress), Status::kDone);
-        Reference(expected.set, stage, tc.width);
-        EXPECT_EQ(std::memcmp(built.set.dist, expected.set.dist, n * 4), 0) << tc.w << "x" << tc.h;
-        EXPECT_EQ(std::memcmp(built.set.vec, expected.set.vec, n * 8), 0) << tc.w << "x" << tc.h;
+        Maps built(tc.w, tc.h);
+        const std::string what = std::to_string(tc.w) + "x" + std::to_string(tc.h);
+        const Work work = BuildAndCompare(built.set, stage, tc.width, true, what);
         // The comparison sees work: reached pixels and second vectors.
-        size_t reached = 0, seconds = 0;
-        for (size_t i = 0; i < n; ++i) {
-            float d;
-            int16_t words[4];
-            std::memcpy(&d, static_cast<uint8_t *>(expected.set.dist) + i * 4, 4);
-            std::memcpy(words, static_cast<uint8_t *>(expected.set.vec) + i * 8, 8);
-            reached += d != 0.0f && d != kInsideUnreached;
-            seconds += words[2] != 0 || words[3] != 0;
-        }
-        EXPECT_GT(reached, n / 20) << tc.w << "x" << tc.h;
+        EXPECT_GT(work.reached, n / 20) << what;
         if (n > 1000) {
-            EXPECT_GT(seconds, 0u) << tc.w << "x" << tc.h;
+            EXPECT_GT(work.seconds, 0u) << what;
         }
     }
 }
@@ -192,15 +214,12 @@ TEST_F(MaskDistanceTest, BuiltStagesMatchTheReferenceAtEveryWidth) {
     using relief_support::Polygon;
     using relief_support::StarPoints;
     // Coverage of a painted mask from 4 x 4 samples per pixel.
-    auto paint = [](uint32_t w, uint32_t h, auto &&inside) {
-        std::vector<uint8_t> m(static_cast<size_t>(w) * h);
-        for (uint32_t r = 0; r < h; ++r)
-            for (uint32_t c = 0; c < w; ++c) {
-                int n = 0;
-                for (int k = 0; k < 16; ++k) n += inside(c + (k % 4 + 0.5) / 4, r + (k / 4 + 0.5) / 4) ? 1 : 0;
-                m[static_cast<size_t>(r) * w + c] = static_cast<uint8_t>(n * 255 / 16);
-            }
-        return m;
+    auto paint = [](uint32_t w, uint32_t h, auto inside) {
+        return relief_support::Painted(w, h, [&](uint32_t c, uint32_t r) {
+            int n = 0;
+            for (int k = 0; k < 16; ++k) n += inside(c + (k % 4 + 0.5) / 4, r + (k / 4 + 0.5) / 4) ? 1 : 0;
+            return static_cast<uint8_t>(n * 255 / 16);
+        });
     };
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -219,63 +238,42 @@ TEST_F(MaskDistanceTest, BuiltStagesMatchTheReferenceAtEveryWidth) {
     auto lines = [](double x, double y) {
         return std::fabs(y - 0.3 * x - 10) < 0.5 || std::fabs(x - 40.25) < 0.4 || (std::fabs(x - 20) < 0.5 && std::fabs(y - 50) < 0.5);
     };
-    struct Input {
+    const struct Input {
         const char *name;
         KyPath *path;
-        std::vector<uint8_t> mask;
+        PathBuf mask;
         uint32_t w, h;
         bool invert;
-    };
-    std::vector<Input> inputs;
-    inputs.push_back({"glyph", GlyphS(0, 0), {}, 60, 92, false});
-    inputs.push_back({"star", Polygon(StarPoints(40, 36, 34, 15, 9)), {}, 78, 70, false});
-    inputs.push_back({"blobs", nullptr, paint(85, 64, blob), 85, 64, false});
-    inputs.push_back({"blobs complemented", nullptr, paint(85, 64, blob), 85, 64, true});
-    inputs.push_back({"hairlines", nullptr, paint(70, 66, lines), 70, 66, false});
-    for (Input &in : inputs) {
-        ASSERT_TRUE(in.path || !in.mask.empty()) << in.name;
-        PathBuf mask = nullptr;
-        if (!in.mask.empty()) {
-            mask = KyPathBufAlloc(8, in.w, in.h, 1, 0, 0);
-            ASSERT_NE(mask, nullptr);
-            std::memcpy(mask, in.mask.data(), in.mask.size());
-        }
-        const size_t n = static_cast<size_t>(in.w) * in.h;
+    } inputs[] = {{"glyph", GlyphS(0, 0), nullptr, 60, 92, false},
+                  {"star", Polygon(StarPoints(40, 36, 34, 15, 9)), nullptr, 78, 70, false},
+                  {"blobs", nullptr, paint(85, 64, blob), 85, 64, false},
+                  {"blobs complemented", nullptr, paint(85, 64, blob), 85, 64, true},
+                  {"hairlines", nullptr, paint(70, 66, lines), 70, 66, false}};
+    for (const Input &in : inputs) {
+        ASSERT_TRUE(in.path || in.mask) << in.name;
         for (double width : {1.0, 3.5, 12.0, 64.0}) {
-            Maps built(in.w, in.h), expected(in.w, in.h);
+            const std::string what = std::string(in.name) + " width " + std::to_string(width);
+            Maps built(in.w, in.h);
             MaskInput mi;
             mi.path = in.path;
-            mi.mask = mask;
+            mi.mask = in.mask;
             mi.invert = in.invert;
             mi.width = width;
             MaskStage stage;
             Progress progress(nullptr);
-            ASSERT_EQ(MaskBuild(built.set, mi, &stage, progress), Status::kDone) << in.name;
-            MergeState merge;
-            ASSERT_TRUE(merge.Init(built.set));
-            ASSERT_EQ(MaskDistanceBuild(built.set, stage, width, 0.0, merge, 20, progress), Status::kDone);
-            Reference(expected.set, stage, width);
-            EXPECT_EQ(std::memcmp(built.set.dist, expected.set.dist, n * 4), 0) << in.name << " width " << width;
+            ASSERT_EQ(MaskBuild(built.set, mi, &stage, progress), Status::kDone) << what;
             // Painted masks put many pixels at exactly the same distance
             // from two chords. Where doubles are worked out in wider
             // registers (x87, the 32-bit build) such a tie goes whichever
             // way the registers happen to round, in the builder as in the
             // reference, so only the distances are compared there.
-            if (FLT_EVAL_METHOD == 0 || in.path) {
-                EXPECT_EQ(std::memcmp(built.set.vec, expected.set.vec, n * 8), 0) << in.name << " width " << width;
-            }
+            BuildAndCompare(built.set, stage, width, FLT_EVAL_METHOD == 0 || in.path, what);
             // Second vectors appear once the bevel reaches a ridge.
-            size_t seconds = 0;
-            for (size_t i = 0; i < n; ++i) {
-                int16_t words[4];
-                std::memcpy(words, static_cast<uint8_t *>(built.set.vec) + i * 8, 8);
-                seconds += words[2] != 0 || words[3] != 0;
-            }
             if (width >= 12.0) {
-                EXPECT_GT(seconds, 0u) << in.name << " width " << width;
+                EXPECT_GT(Count(built.set).seconds, 0u) << what;
             }
         }
-        if (mask) KyPathBufFree(mask);
+        if (in.mask) KyPathBufFree(in.mask);
         if (in.path) KyPathDeletePtr(in.path, 0);
     }
 }

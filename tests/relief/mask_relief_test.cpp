@@ -22,15 +22,11 @@ struct Agreement {
 // wherever both found the outline, the distances and the points the
 // vectors end at agree within a pixel; deep inside both mark 300 alike.
 Agreement CompareWithOutlineScan(KyPath *p, double width, int32_t even_odd = 0) {
-    Call c;
-    c.width = width;
+    Call c = Call().Width(width).Floats();
     c.even_odd = even_odd;
-    c.vector_format = 1;
     Maps scan = BuildMaps(p, c);
     PathBuf mask = MaskOf(p, even_odd);
-    c.use_mask = 1;
-    c.mask = mask;
-    Maps masked = BuildMaps(p, c);
+    Maps masked = BuildMaps(p, c.Mask(mask));
     KyPathBufFree(mask);
     EXPECT_EQ(scan.result, 1);
     EXPECT_EQ(masked.result, 1);
@@ -84,10 +80,7 @@ TEST_F(MaskReliefTest, MaskBuildersAgreeWithTheOutlineScan) {
     // Overlapping squares under the nonzero rule: the buried edges are
     // left out by both.
     KyPath *a = Rect(10.3, 10.3, 40.3, 40.3, 0);
-    KyPath *b = Rect(30.3, 20.3, 60.3, 50.3, 0);
-    a->groupNext = b;
-    b->groupPrev = a;
-    testing_support::LinkList({a, b});
+    Group({a, Rect(30.3, 20.3, 60.3, 50.3, 0)});
     Agreement u = CompareWithOutlineScan(a, 12.0);
     EXPECT_GT(u.compared, 800);
     EXPECT_LT(u.worst, 0.55) << "where an edge goes under is known to half a pixel in the outline scan";
@@ -102,22 +95,13 @@ TEST_F(MaskReliefTest, AHostMaskIsFollowedWhereTheOutlineDoesNot) {
     KyPath *p = Rect(10, 10, 70, 70, 0);
     Y32Rect r = raster::GroupRect(p, false, 65536);
     uint32_t w = static_cast<uint32_t>(r.right - r.left), h = static_cast<uint32_t>(r.bottom - r.top);
-    PathBuf mask = KyPathBufAlloc(8, w, h, 1, 0, 0);
     const double cx = 40.5 - r.left, cy = 40.5 - r.top, radius = 20.0;
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) {
-            int n = 0;
-            for (int sy = 0; sy < 16; ++sy)
-                for (int sx = 0; sx < 16; ++sx)
-                    n += std::hypot(x + (sx + 0.5) / 16 - cx, y + (sy + 0.5) / 16 - cy) < radius;
-            static_cast<uint8_t *>(mask)[y * w + x] = static_cast<uint8_t>(n * 255 / 256);
-        }
-    Call c;
-    c.width = 10;
-    c.use_mask = 1;
-    c.mask = mask;
-    c.vector_format = 1;
-    Maps m = BuildMaps(p, c);
+    PathBuf mask = Painted(w, h, [&](uint32_t x, uint32_t y) {
+        int n = 0;
+        for (int k = 0; k < 256; ++k) n += std::hypot(x + (k % 16 + 0.5) / 16 - cx, y + (k / 16 + 0.5) / 16 - cy) < radius;
+        return static_cast<uint8_t>(n * 255 / 256);
+    });
+    Maps m = BuildMaps(p, Call().Width(10).Mask(mask).Floats());
     ASSERT_EQ(m.result, 1);
     int checked = 0;
     for (uint32_t y = 0; y < h; ++y)
@@ -138,45 +122,27 @@ TEST_F(MaskReliefTest, AHostMaskIsFollowedWhereTheOutlineDoesNot) {
     EXPECT_GT(checked, 800);
     // The rectangle's own outline lies where the mask shows nothing: a
     // pixel just inside it measures to the disc, 9 pixels on.
-    EXPECT_NEAR(m.D(static_cast<uint32_t>(11 - r.left), static_cast<uint32_t>(40 - r.top)), -81.0f, 0.5f);
+    EXPECT_NEAR(m.D(m.At(11, 40)), -81.0f, 0.5f);
     KyPathBufFree(mask);
     KyPathDeletePtr(p, 0);
 }
 
 TEST_F(MaskReliefTest, NegativeOffsetAddsASecondBevelInside) {
     KyPath *p = Rect(10, 10, 90, 90, 0);
-    Call c;
-    c.width = 8;
-    c.offset = -12;
-    c.vector_format = 1;
-    Maps m = BuildMaps(p, c);
+    Maps m = BuildMaps(p, Call().Width(8).Offset(-12).Floats());
     ASSERT_EQ(m.result, 1);
-    const uint32_t y = static_cast<uint32_t>(50 - m.rect.top);
     // Pixel centres at depth d = 0.5, 1.5, ... from the left side: the
-    // nearer of the outline (d) and the line 12 inside (|d - 12|).
-    for (uint32_t k = 0; k < 30; ++k) {
-        double d = k + 0.5;
-        uint32_t x = static_cast<uint32_t>(10 - m.rect.left) + k;
-        double want = std::min(d, std::fabs(d - 12));
-        float got = m.D(x, y);
-        // Each bevel reaches W + 1 = 9 pixels from its own outline line.
-        bool reach = d <= 9.0 || (d <= 21.0 && d > 6);
-        if (!reach) continue;
+    // nearer of the outline (d) and the line 12 inside (|d - 12|). Each
+    // bevel reaches W + 1 = 9 pixels from its own line.
+    for (double d = 0.5; d < 21; d += 1) {
+        const double want = std::min(d, std::fabs(d - 12));
+        const float got = m.D(m.At(10 + d, 50));
         EXPECT_GT(got, 0.0f) << "inside keeps its sign, d " << d;
         EXPECT_NEAR(std::sqrt(got), want, 1e-4) << "d " << d;
-        bez::Vec2 v = m.V(x, y);
-        EXPECT_NEAR(std::fabs(v.x), want, 1e-4) << "d " << d;
-        // Towards the outline (left) before the groove's far side...
-        if (d < 6) {
-            EXPECT_LT(v.x, 0.0) << d;
-        }
-        // ...away from it between the middle and the line, towards it beyond.
-        if (d > 6 && d < 12) {
-            EXPECT_GT(v.x, 0.0) << d;
-        }
-        if (d > 12) {
-            EXPECT_LT(v.x, 0.0) << d;
-        }
+        // Towards the outline (left) short of the groove's middle, away
+        // from it up to the inner line, towards it again beyond.
+        const bez::Vec2 v = m.V(m.At(10 + d, 50));
+        EXPECT_NEAR(v.x, d > 6 && d < 12 ? want : -want, 1e-4) << "d " << d;
     }
     KyPathDeletePtr(p, 0);
 }
@@ -184,37 +150,25 @@ TEST_F(MaskReliefTest, NegativeOffsetAddsASecondBevelInside) {
 TEST_F(MaskReliefTest, PositiveOffsetBevelsTheSurroundings) {
     KyPath *p = Rect(20, 20, 60, 60, 0);
     const int32_t offset = 10;
-    Y32Rect *rects = nullptr;
-    PathBuf *bufs = nullptr;
-    ASSERT_EQ(KyPathToBuf(p, 0, 0, 1, 0, 65536, &rects, &bufs, offset), 1);
-    PathBuf mask = bufs[0];
-    Y32Rect mr = rects[0];
-    GlobalFree(rects);
-    GlobalFree(bufs);
+    Y32Rect mr{};
+    PathBuf mask = MaskOf(p, 0, 1.0, offset, &mr);
+    ASSERT_NE(mask, nullptr);
     std::vector<uint8_t> before(static_cast<const uint8_t *>(mask),
                                 static_cast<const uint8_t *>(mask) + KyPathBufSize(mask) - 12);
-    Call c;
-    c.width = 6;
-    c.offset = offset;
-    c.use_mask = 1;
-    c.mask = mask;
-    c.vector_format = 1;
-    Maps m = BuildMaps(p, c);
+    Maps m = BuildMaps(p, Call().Width(6).Offset(offset).Mask(mask).Floats());
     ASSERT_EQ(m.result, 1);
     EXPECT_EQ(std::vector<uint8_t>(static_cast<const uint8_t *>(mask), static_cast<const uint8_t *>(mask) + before.size()),
               before)
         << "the caller's mask is left as it was";
-    // The map has the mask's rectangle; pixel (x, y) is image (mr.left + x, ...).
-    const uint32_t y = static_cast<uint32_t>(40 - mr.top);
+    // The map has the mask's rectangle, not the path's.
+    m.rect = mr;
     for (double gap : {0.5, 2.5, 5.5}) {
-        uint32_t x = static_cast<uint32_t>(60 + gap - 0.5 - mr.left);
         // (The shape's sides sit on whole pixels, moved by the 0.00001 that
         // keeps vertices off pixel borders.)
-        EXPECT_NEAR(m.D(x, y), gap * gap, 1e-3) << "outside the shape is the inside of this bevel";
-        EXPECT_NEAR(m.V(x, y).x, -gap, 1e-4) << "pointing back to the shape";
+        EXPECT_NEAR(m.D(m.At(60 + gap, 40)), gap * gap, 1e-3) << "outside the shape is the inside of this bevel";
+        EXPECT_NEAR(m.V(m.At(60 + gap, 40)).x, -gap, 1e-4) << "pointing back to the shape";
     }
-    uint32_t inside = static_cast<uint32_t>(58 - mr.left);  // 1.5 inside the right side
-    EXPECT_NEAR(m.D(inside, y), -1.5 * 1.5, 1e-3);
+    EXPECT_NEAR(m.D(m.At(58.5, 40)), -1.5 * 1.5, 1e-3) << "1.5 inside the right side";
     KyPathBufFree(mask);
     KyPathDeletePtr(p, 0);
 }
@@ -224,15 +178,9 @@ TEST_F(MaskReliefTest, ObjectModeTakesTheAttachedOutlineOrTheWholePath) {
     KyPath *a = Ellipse(30.5, 30.5, 15, 10, 0);
     KyPath *b = Rect(50, 20, 80, 45, 0);
     KyPath *env = Rect(15, 15, 85, 50, 0);
-    a->groupNext = b;
-    b->groupPrev = a;
-    b->groupNext = env;
-    env->groupPrev = b;
+    Group({a, b, env});
     env->flags |= KPF_ENVELOPE1;
-    testing_support::LinkList({a, b, env});
-    Call c;
-    c.width = 6;
-    c.object_mode = 1;
+    Call c = Call().Width(6).Object(1);
     Maps obj = BuildMaps(a, c);
     ASSERT_EQ(obj.result, 1);
     // The object is the envelope outline alone: a rectangle, whose relief
@@ -263,11 +211,7 @@ TEST_F(MaskReliefTest, ObjectModeTakesTheAttachedOutlineOrTheWholePath) {
     env->groupPrev = nullptr;
     Maps whole = BuildMaps(a, c);
     PathBuf mask = MaskOf(a);
-    Call m;
-    m.width = 6;
-    m.use_mask = 1;
-    m.mask = mask;
-    Maps masked = BuildMaps(a, m);
+    Maps masked = BuildMaps(a, Call().Width(6).Mask(mask));
     EXPECT_EQ(whole.dist, masked.dist);
     EXPECT_EQ(whole.words, masked.words);
     KyPathBufFree(mask);
@@ -277,11 +221,8 @@ TEST_F(MaskReliefTest, ObjectModeTakesTheAttachedOutlineOrTheWholePath) {
 
 TEST_F(MaskReliefTest, SmoothingKeepsLengthsAndRidges) {
     KyPath *p = Polygon(StarPoints(50.5, 50.5, 40, 30, 24));  // a shallow star: many small facets
-    Call c;
-    c.width = 10;
-    Maps raw = BuildMaps(p, c);
-    c.object_mode = 0x10000;
-    Maps smooth = BuildMaps(p, c);
+    Maps raw = BuildMaps(p, Call().Width(10));
+    Maps smooth = BuildMaps(p, Call().Width(10).Object(0x10000));
     ASSERT_EQ(smooth.result, 1);
     EXPECT_EQ(raw.dist, smooth.dist) << "distances are not touched";
     double rough_raw = 0, rough_smooth = 0;
@@ -317,46 +258,35 @@ TEST_F(MaskReliefTest, SmoothingKeepsLengthsAndRidges) {
 }
 
 TEST_F(MaskReliefTest, StrokeArrowheadsAreLeftToTheirOwnRelief) {
-    // A horizontal centre line with an end arrowhead; the host's mask shows
-    // the stroke (pen 10) as a bar.
-    KyPath *line = MakePath({{PT_MOVETO, 20, 40}, {PT_LINETO, 120, 40}});
-    KyPath *tpl = MakePath({{PT_MOVETO, 0, -5}, {PT_LINETO, 10, 0}, {PT_LINETO, 0, 5}, {PT_LINETO | PT_CLOSEFIGURE, 0, -5}});
-    OutlineInfo *info = nullptr;
-    ASSERT_EQ(KyPathAssignOutlineInfo(1, 0, nullptr, 2, 0, tpl, 0, nullptr, 0, 10, 0, 0, &info), 1);
-    ASSERT_EQ(KyPathSetOutlineInfo(line, info), 1);
+    // A horizontal centre line with an end arrowhead of the given length
+    // (at pen 10, twice that); the host's mask shows the stroke as a bar.
+    auto stroke = [](double arrow) {
+        KyPath *line = MakePath({{PT_MOVETO, 20, 40}, {PT_LINETO, 120, 40}});
+        KyPath *tpl = MakePath({{PT_MOVETO, 0, -5}, {PT_LINETO, arrow, 0}, {PT_LINETO, 0, 5}, {PT_LINETO | PT_CLOSEFIGURE, 0, -5}});
+        OutlineInfo *info = nullptr;
+        EXPECT_EQ(KyPathAssignOutlineInfo(1, 0, nullptr, 2, 0, tpl, 0, nullptr, 0, 10, 0, 0, &info), 1);
+        EXPECT_EQ(KyPathSetOutlineInfo(line, info), 1);
+        return line;
+    };
+    KyPath *line = stroke(10);
     Y32Rect r = raster::GroupRect(line, false, 65536);
-    uint32_t w = static_cast<uint32_t>(r.right - r.left), h = static_cast<uint32_t>(r.bottom - r.top);
-    PathBuf mask = KyPathBufAlloc(8, w, h, 1, 0, 0);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) {
-            double px = r.left + x + 0.5, py = r.top + y + 0.5;
-            if (px > 20 && px < 120 && py > 36 && py < 44) static_cast<uint8_t *>(mask)[y * w + x] = 255;
-        }
-    Call c;
-    c.width = 4;
-    c.use_mask = 1;
-    c.mask = mask;
+    PathBuf mask = Painted(r.right - r.left, r.bottom - r.top, [&](uint32_t x, uint32_t y) {
+        double px = r.left + x + 0.5, py = r.top + y + 0.5;
+        return static_cast<uint8_t>(px > 20 && px < 120 && py > 36 && py < 44 ? 255 : 0);
+    });
+    Call c = Call().Width(4).Mask(mask);
     Maps m = BuildMaps(line, c);
     ASSERT_EQ(m.result, 1);
-    auto at = [&](double ix, double iy) {
-        return static_cast<size_t>(iy - r.top) * m.w + static_cast<size_t>(ix - r.left);
-    };
-    // The arrowhead (20 long at pen 10) ends at the line's end: its pixels
-    // near the tip are left alone, the stroke's are not.
-    EXPECT_EQ(m.dist[at(115, 40)], 0.0f);
-    EXPECT_EQ(m.words[at(115, 40) * 4], 0);
-    EXPECT_GT(m.dist[at(50, 40)], 0.0f);
-    EXPECT_NEAR(std::sqrt(m.dist[at(50, 37)]), 1.5, 1e-3) << "the bar's own border (y 36), from the mask";
-
+    // The arrowhead (20 long) ends at the line's end: its pixels near the
+    // tip are left alone, the stroke's are not.
+    EXPECT_EQ(m.D(m.At(115, 40)), 0.0f);
+    EXPECT_EQ(m.W(m.At(115, 40))[0], 0);
+    EXPECT_GT(m.D(m.At(50, 40)), 0.0f);
+    EXPECT_NEAR(std::sqrt(m.D(m.At(50, 37))), 1.5, 1e-3) << "the bar's own border (y 36), from the mask";
     // A template too long for the path is dropped by the fit rule: then
     // nothing is left out.
-    KyPath *line2 = MakePath({{PT_MOVETO, 20, 40}, {PT_LINETO, 120, 40}});
-    KyPath *huge = MakePath({{PT_MOVETO, 0, -5}, {PT_LINETO, 300, 0}, {PT_LINETO, 0, 5}, {PT_LINETO | PT_CLOSEFIGURE, 0, -5}});
-    OutlineInfo *info2 = nullptr;
-    ASSERT_EQ(KyPathAssignOutlineInfo(1, 0, nullptr, 2, 0, huge, 0, nullptr, 0, 10, 0, 0, &info2), 1);
-    ASSERT_EQ(KyPathSetOutlineInfo(line2, info2), 1);
-    Maps n = BuildMaps(line2, c);
-    EXPECT_GT(n.dist[at(115, 40)], 0.0f);
+    KyPath *line2 = stroke(300);
+    EXPECT_GT(BuildMaps(line2, c).D(m.At(115, 40)), 0.0f);
     KyPathBufFree(mask);
     KyPathDeletePtr(line, 0);
     KyPathDeletePtr(line2, 0);

@@ -21,22 +21,29 @@ using testing_support::Pt;
 
 constexpr double kK = 0.5522847;
 
+// Adds the points, moved by (ox, oy), to a new record.
+inline KyPath *Record(const std::vector<Pt> &pts, double ox = 0, double oy = 0) {
+    KyPath *p = KyPathCreate();
+    for (const Pt &q : pts) {
+        FIXED xy[2] = {DbToFix(ox + q.x), DbToFix(oy + q.y)};
+        if (!KyPathAddPoint(&p, xy, q.type)) return nullptr;
+    }
+    return p;
+}
+
+constexpr uint16_t kM = PT_MOVETO, kL = PT_LINETO, kB = PT_BEZIERTO, kLastB = PT_BEZIERTO | PT_CLOSEFIGURE,
+                   kLastL = PT_LINETO | PT_CLOSEFIGURE;
+
 // An ellipse record laid out as the shape tools lay it out (13 points, four
 // quarter arcs from the bottom), with shape code 1.
 inline KyPath *Ellipse(double cx, double cy, double a, double b, int32_t code = 1) {
-    KyPath *p = MakePath({{PT_MOVETO, cx, cy + b},
-                          {PT_BEZIERTO, cx - kK * a, cy + b},
-                          {PT_BEZIERTO, cx - a, cy + kK * b},
-                          {PT_BEZIERTO, cx - a, cy},
-                          {PT_BEZIERTO, cx - a, cy - kK * b},
-                          {PT_BEZIERTO, cx - kK * a, cy - b},
-                          {PT_BEZIERTO, cx, cy - b},
-                          {PT_BEZIERTO, cx + kK * a, cy - b},
-                          {PT_BEZIERTO, cx + a, cy - kK * b},
-                          {PT_BEZIERTO, cx + a, cy},
-                          {PT_BEZIERTO, cx + a, cy + kK * b},
-                          {PT_BEZIERTO, cx + kK * a, cy + b},
-                          {PT_BEZIERTO | PT_CLOSEFIGURE, cx, cy + b}});
+    const double ka = kK * a, kb = kK * b;
+    KyPath *p = Record({{kM, 0, b},
+                        {kB, -ka, b}, {kB, -a, kb}, {kB, -a, 0},
+                        {kB, -a, -kb}, {kB, -ka, -b}, {kB, 0, -b},
+                        {kB, ka, -b}, {kB, a, -kb}, {kB, a, 0},
+                        {kB, a, kb}, {kB, ka, b}, {kLastB, 0, b}},
+                       cx, cy);
     if (p) p->shape = code;
     return p;
 }
@@ -44,25 +51,17 @@ inline KyPath *Ellipse(double cx, double cy, double a, double b, int32_t code = 
 // A rectangle record as the shape tools make it (code 2), or a free-form
 // one (code 0) with the same points.
 inline KyPath *Rect(double left, double top, double right, double bottom, int32_t code = 2) {
-    KyPath *p = MakePath({{PT_MOVETO, right, bottom},
-                          {PT_LINETO, left, bottom},
-                          {PT_LINETO, left, top},
-                          {PT_LINETO, right, top},
-                          {PT_LINETO | PT_CLOSEFIGURE, right, bottom}});
+    KyPath *p = Record({{kM, right, bottom}, {kL, left, bottom}, {kL, left, top}, {kL, right, top}, {kLastL, right, bottom}});
     if (p) p->shape = code;
     return p;
 }
 
 // A closed polygon record.
 inline KyPath *Polygon(const std::vector<bez::Vec2> &pts) {
-    KyPath *p = KyPathCreate();
-    for (size_t i = 0; i <= pts.size(); ++i) {
-        const bez::Vec2 &v = pts[i % pts.size()];
-        FIXED xy[2] = {DbToFix(v.x), DbToFix(v.y)};
-        uint32_t type = i == 0 ? PT_MOVETO : (i == pts.size() ? PT_LINETO | PT_CLOSEFIGURE : PT_LINETO);
-        if (!KyPathAddPoint(&p, xy, type)) return nullptr;
-    }
-    return p;
+    std::vector<Pt> r;
+    for (size_t i = 0; i <= pts.size(); ++i)
+        r.push_back({i == 0 ? kM : (i == pts.size() ? kLastL : kL), pts[i % pts.size()].x, pts[i % pts.size()].y});
+    return Record(r);
 }
 
 inline std::vector<bez::Vec2> StarPoints(double cx, double cy, double r_out, double r_in, int n) {
@@ -76,45 +75,27 @@ inline std::vector<bez::Vec2> StarPoints(double cx, double cy, double r_out, dou
 
 // A glyph-like contour of cubics and lines (an S-shaped stroke outline).
 inline KyPath *GlyphS(double ox, double oy) {
-    return MakePath({{PT_MOVETO, ox + 30, oy + 8},
-                     {PT_BEZIERTO, ox + 14, oy + 8},
-                     {PT_BEZIERTO, ox + 6, oy + 18},
-                     {PT_BEZIERTO, ox + 6, oy + 30},
-                     {PT_BEZIERTO, ox + 6, oy + 44},
-                     {PT_BEZIERTO, ox + 18, oy + 48},
-                     {PT_BEZIERTO, ox + 30, oy + 52},
-                     {PT_BEZIERTO, ox + 40, oy + 55},
-                     {PT_BEZIERTO, ox + 46, oy + 58},
-                     {PT_BEZIERTO, ox + 46, oy + 66},
-                     {PT_BEZIERTO, ox + 46, oy + 74},
-                     {PT_BEZIERTO, ox + 38, oy + 78},
-                     {PT_BEZIERTO, ox + 30, oy + 78},
-                     {PT_BEZIERTO, ox + 20, oy + 78},
-                     {PT_BEZIERTO, ox + 12, oy + 73},
-                     {PT_BEZIERTO, ox + 9, oy + 66},
-                     {PT_LINETO, ox + 4, oy + 70},
-                     {PT_BEZIERTO, ox + 9, oy + 80},
-                     {PT_BEZIERTO, ox + 19, oy + 86},
-                     {PT_BEZIERTO, ox + 30, oy + 86},
-                     {PT_BEZIERTO, ox + 45, oy + 86},
-                     {PT_BEZIERTO, ox + 54, oy + 77},
-                     {PT_BEZIERTO, ox + 54, oy + 65},
-                     {PT_BEZIERTO, ox + 54, oy + 52},
-                     {PT_BEZIERTO, ox + 43, oy + 48},
-                     {PT_BEZIERTO, ox + 31, oy + 44},
-                     {PT_BEZIERTO, ox + 21, oy + 41},
-                     {PT_BEZIERTO, ox + 14, oy + 38},
-                     {PT_BEZIERTO, ox + 14, oy + 30},
-                     {PT_BEZIERTO, ox + 14, oy + 22},
-                     {PT_BEZIERTO, ox + 21, oy + 16},
-                     {PT_BEZIERTO, ox + 30, oy + 16},
-                     {PT_BEZIERTO, ox + 38, oy + 16},
-                     {PT_BEZIERTO, ox + 44, oy + 20},
-                     {PT_BEZIERTO, ox + 47, oy + 26},
-                     {PT_LINETO, ox + 52, oy + 22},
-                     {PT_BEZIERTO, ox + 48, oy + 13},
-                     {PT_BEZIERTO, ox + 40, oy + 8},
-                     {PT_BEZIERTO | PT_CLOSEFIGURE, ox + 30, oy + 8}});
+    return Record({{kM, 30, 8},
+                   {kB, 14, 8}, {kB, 6, 18}, {kB, 6, 30},   {kB, 6, 44}, {kB, 18, 48}, {kB, 30, 52},
+                   {kB, 40, 55}, {kB, 46, 58}, {kB, 46, 66}, {kB, 46, 74}, {kB, 38, 78}, {kB, 30, 78},
+                   {kB, 20, 78}, {kB, 12, 73}, {kB, 9, 66},  {kL, 4, 70},
+                   {kB, 9, 80}, {kB, 19, 86}, {kB, 30, 86},  {kB, 45, 86}, {kB, 54, 77}, {kB, 54, 65},
+                   {kB, 54, 52}, {kB, 43, 48}, {kB, 31, 44}, {kB, 21, 41}, {kB, 14, 38}, {kB, 14, 30},
+                   {kB, 14, 22}, {kB, 21, 16}, {kB, 30, 16}, {kB, 38, 16}, {kB, 44, 20}, {kB, 47, 26},
+                   {kL, 52, 22},
+                   {kB, 48, 13}, {kB, 40, 8}, {kLastB, 30, 8}},
+                  ox, oy);
+}
+
+// Chains records into one path of subpaths, in one table list.
+inline void Group(std::initializer_list<KyPath *> records) {
+    KyPath *prev = nullptr;
+    for (KyPath *r : records) {
+        if (prev) prev->groupNext = r;
+        r->groupPrev = prev;
+        prev = r;
+    }
+    testing_support::LinkList(records);
 }
 
 // The maps of one KyPathVMap call, copied out, with the frame they cover.
@@ -127,6 +108,17 @@ struct Maps {
     std::vector<float> dist;
     std::vector<int16_t> words;   // integer layout: 4 per pixel
     std::vector<float> floats;    // float layout: 2 per pixel
+
+    // The pixel that holds image point (ix, iy).
+    struct Pix {
+        uint32_t x, y;
+    };
+    Pix At(double ix, double iy) const {
+        return {static_cast<uint32_t>(ix - rect.left), static_cast<uint32_t>(iy - rect.top)};
+    }
+    float D(Pix p) const { return D(p.x, p.y); }
+    bez::Vec2 V(Pix p) const { return V(p.x, p.y); }
+    const int16_t *W(Pix p) const { return W(p.x, p.y); }
 
     float D(uint32_t x, uint32_t y) const { return dist[static_cast<size_t>(y) * w + x]; }
     bez::Vec2 V(uint32_t x, uint32_t y) const {
@@ -149,6 +141,12 @@ struct Call {
     PathBuf mask = nullptr;
     ReliefProgress *progress = nullptr;
     double scale = 1.0;
+
+    Call &Width(double v) { return width = v, *this; }
+    Call &Mask(PathBuf m) { return use_mask = 1, mask = m, *this; }
+    Call &Floats() { return vector_format = 1, *this; }
+    Call &Offset(int32_t v) { return offset = v, *this; }
+    Call &Object(int32_t v) { return object_mode = v, *this; }
 };
 
 // Runs KyPathVMap, copies the maps out and frees them.
@@ -187,15 +185,25 @@ inline Maps BuildMaps(KyPath *p, const Call &c) {
     return m;
 }
 
-// The mask KyPathToBuf makes of the path (format 0, winding, anti-aliased,
-// no margin): the same rectangle as the maps.
-inline PathBuf MaskOf(KyPath *p, int32_t even_odd = 0, double scale = 1.0) {
+// The mask KyPathToBuf makes of the path (format 0, anti-aliased): with no
+// margin, the same rectangle as the maps.
+inline PathBuf MaskOf(KyPath *p, int32_t even_odd = 0, double scale = 1.0, int32_t margin = 0, Y32Rect *rect = nullptr) {
     Y32Rect *rects = nullptr;
     PathBuf *bufs = nullptr;
-    if (KyPathToBuf(p, 0, even_odd, 1, 0, DbToFix(scale), &rects, &bufs, 0) != 1) return nullptr;
+    if (KyPathToBuf(p, 0, even_odd, 1, 0, DbToFix(scale), &rects, &bufs, margin) != 1) return nullptr;
     PathBuf m = bufs[0];
+    if (rect) *rect = rects[0];
     GlobalFree(rects);
     GlobalFree(bufs);
+    return m;
+}
+
+// An 8-bit mask the host painted: pixel (x, y) is value(x, y).
+template <class F>
+PathBuf Painted(uint32_t w, uint32_t h, F &&value) {
+    PathBuf m = KyPathBufAlloc(8, w, h, 1, 0, 0);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) static_cast<uint8_t *>(m)[static_cast<size_t>(y) * w + x] = value(x, y);
     return m;
 }
 
@@ -291,14 +299,18 @@ struct Recorder {
     std::vector<Entry> calls;
     int32_t cancel_at_percent = -1;  // the first code-2 call at or above it returns 0
     int32_t cancel_on_call = -1;     // or the n-th code-2 call (0-based)
+    bool cancel_after_end = false;   // or the first code-2 call after a stage's end
+    bool seen_end = false;
     int32_t progress_calls = 0;
 
     static int32_t Callback(int32_t code, int32_t percent, int32_t, intptr_t user) {
         auto *r = reinterpret_cast<Recorder *>(user);
         r->calls.push_back({code, percent});
+        r->seen_end = r->seen_end || code == RELIEF_END;
         if (code != RELIEF_PROGRESS) return 1;
         int32_t index = r->progress_calls++;
         if (r->cancel_on_call >= 0 && index == r->cancel_on_call) return 0;
+        if (r->cancel_after_end && r->seen_end) return 0;
         if (r->cancel_at_percent >= 0 && percent >= r->cancel_at_percent) return 0;
         return 1;
     }
