@@ -132,10 +132,12 @@ TEST_F(PrimitiveReliefTest, RectangleIsAHippedRoof) {
     } cases[] = {
         {"ridge: the top side wins the tie with the bottom, which comes second", 40, 40, {0, -2560, 0, 2560}},
         {"hip: the left side wins the tie with the top", 25, 35, {-1280, 0, 0, -1280}},
-        {"one side clearly nearest: no second", 40, 33, {0, -3 * 256, 0, 0}},
+        {"the top clearly nearest: no second", 40, 33, {0, -3 * 256, 0, 0}},
+        {"the right side clearly nearest", 58, 40, {2 * 256, 0, 0, 0}},
+        {"the bottom clearly nearest", 40, 48, {0, 2 * 256, 0, 0}},
         {"on the left side: a fifth of a pixel outwards", 20, 40, {-51, 0, 0, 0}},
     };
-    for (size_t i = 0; i < 4; ++i)
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
         for (int k = 0; k < 4; ++k) EXPECT_EQ(n.W(n.At(cases[i].x, cases[i].y))[k], cases[i].words[k]) << "case " << i << " word " << k;
     EXPECT_EQ(f.V(f.At(40, 40)).x, 0.0);
     EXPECT_NEAR(f.V(f.At(40, 40)).y, -10.0, 1e-6);
