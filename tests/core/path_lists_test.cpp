@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -89,9 +88,8 @@ TEST_F(ListsTest, DuplicateCopiesRecordsLinksAndStroke) {
     EXPECT_NE(copy_info->startArrow, src_info->startArrow);
     EXPECT_EQ(KyPathGetPointsNumber(copy_info->endArrow), 2);
     EXPECT_EQ(copy_info->dashPath, nullptr);
-    EXPECT_EQ(copy_info->param[1], 3);
-    EXPECT_EQ(copy_info->arrowsOff, 1);
-    EXPECT_EQ(copy_info->extra[4], 77);
+    EXPECT_EQ((std::vector<int32_t>{copy_info->param[1], copy_info->arrowsOff, copy_info->extra[4]}),
+              (std::vector<int32_t>{3, 1, 77}));
 
     EXPECT_EQ(KyPathDeletePtr(copy, 0), 1);
     EXPECT_EQ(KyPathDeletePtr(a, 0), 1);
@@ -129,10 +127,8 @@ TEST_F(ListsTest, DeselectingSplicesTheSelectionList) {
     LinkSelection({r[0], r[1], r[2]});
 
     PathDeselectOne(r[1]);
-    EXPECT_EQ(r[0]->selNext, r[2]);
-    EXPECT_EQ(r[2]->selPrev, r[0]);
-    EXPECT_EQ(r[0]->selPrev, nullptr) << "the first stays the head";
-    EXPECT_EQ(r[1]->selNext, nullptr);
+    EXPECT_EQ((std::vector<KyPath *>{r[0]->selPrev, r[0]->selNext, r[2]->selPrev, r[1]->selNext}),
+              (std::vector<KyPath *>{nullptr, r[2], r[0], nullptr}));
     EXPECT_EQ(r[1]->flags, KPF_LASTMARK) << "only the selection flags go";
     EXPECT_EQ(path::Points(r[1])[1].type, PT_LINETO);
     EXPECT_EQ(path::Points(r[0])[1].type & PT_SELECTED, PT_SELECTED);
@@ -205,9 +201,8 @@ TEST_F(ListsTest, SetPathFlagsWorksOnTheWholeList) {
     for (KyPath *x : r) EXPECT_EQ(x->flags & (KPF_LASTMARK | KPF_TEXTMASK), 0u);
 
     PathGroupToEnd(r[1]);
-    EXPECT_EQ(r[0]->groupNext, nullptr);
-    EXPECT_EQ(r[1]->groupNext, r[2]);
-    EXPECT_EQ(r[2]->groupPrev, r[1]);
+    EXPECT_EQ((std::vector<KyPath *>{r[0]->groupNext, r[1]->groupNext, r[2]->groupPrev}),
+              (std::vector<KyPath *>{nullptr, r[2], r[1]}));
     KyPathDeletePtr(r[0], 0);
 }
 
@@ -248,6 +243,65 @@ TEST_F(ListsTest, StoredRecordRepairs) {
     EXPECT_EQ(path::Points(fine)[1].type, PT_LINETO);
     KyPathDeletePtr(p, 0);
     KyPathDeletePtr(fine, 0);
+}
+
+TEST_F(ListsTest, OutlineAssignKeepsOrReplacesByKey) {
+    OutlineInfo *info = nullptr;
+    KyPath *first_a = MakePath({{PT_MOVETO, 1, 1}});
+    KyPath *dash = MakePath({{PT_MOVETO, 2, 2}});
+    ASSERT_EQ(KyPathAssignOutlineInfo(7, 8, first_a, 0, 0, nullptr, 3, dash, 1, 2, 3, 4, &info), 1);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->startArrow, first_a);
+    EXPECT_EQ(info->dashStyle, 3);
+    EXPECT_EQ(info->param[3], 4);
+    EXPECT_EQ(info->arrowsOff, 0);
+
+    // Same keys, new path A: the new one is freed, the first one kept.
+    size_t blocks = LiveBlocks();
+    KyPath *second_a = MakePath({{PT_MOVETO, 3, 3}});
+    OutlineInfo *held = info;
+    ASSERT_EQ(KyPathAssignOutlineInfo(7, 8, second_a, 0, 0, nullptr, 3, dash, 5, 6, 7, 8, &info), 1);
+    EXPECT_EQ(info, held);
+    EXPECT_EQ(info->startArrow, first_a);
+    EXPECT_EQ(info->dashPath, dash) << "passing the stored path again keeps it";
+    EXPECT_EQ(LiveBlocks(), blocks) << "the new path A was freed";
+    EXPECT_EQ(info->param[0], 5) << "parameters are replaced every time";
+
+    // Changed key 0: the old path A goes, the new one stays.
+    KyPath *third_a = MakePath({{PT_MOVETO, 4, 4}});
+    ASSERT_EQ(KyPathAssignOutlineInfo(9, 8, third_a, 0, 0, nullptr, 3, dash, 0, 0, 0, 0, &info), 1);
+    EXPECT_EQ(info->startArrow, third_a);
+    EXPECT_EQ(info->startKey[0], 9);
+    EXPECT_EQ(LiveBlocks(), blocks);
+
+    // Changed dash style with no path: the stored dash chain is released.
+    ASSERT_EQ(KyPathAssignOutlineInfo(9, 8, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0, 0, 0, &info), 1);
+    EXPECT_EQ(info->dashPath, nullptr);
+    EXPECT_EQ(LiveBlocks(), blocks - 1);
+
+    // The record that carries it frees it with its paths.
+    KyPath *owner = KyPathCreate();
+    ASSERT_EQ(KyPathSetOutlineInfo(owner, info), 1);
+    EXPECT_EQ(KyPathDeletePtr(owner, 0), 1);
+    EXPECT_EQ(LiveBlocks(), blocks - 2);
+}
+
+TEST_F(ListsTest, OutlineGetAndSetNeedARecordAndAnInfo) {
+    KyPath *p = KyPathCreate();
+    OutlineInfo *out = reinterpret_cast<OutlineInfo *>(0x10);
+    EXPECT_EQ(KyPathGetOutlineInfo(p, &out), 0);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(KyPathSetOutlineInfo(p, nullptr), 0);
+    EXPECT_EQ(KyPathSetOutlineInfo(nullptr, nullptr), 0);
+    EXPECT_EQ(p->flags, 0u);
+    EXPECT_EQ(KyPathAssignOutlineInfo(0, 0, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0, 0, 0, nullptr), 0);
+    {
+        plat::ScopedAllocFailure fail(0);
+        OutlineInfo *info = nullptr;
+        EXPECT_EQ(KyPathAssignOutlineInfo(0, 0, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0, 0, 0, &info), 0);
+        EXPECT_EQ(info, nullptr);
+    }
+    KyPathDeletePtr(p, 0);
 }
 
 }  // namespace

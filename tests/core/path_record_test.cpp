@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
+#include "core/point_walk.h"
 #include "support/path_fixture.h"
 
 namespace {
@@ -18,8 +18,6 @@ FIXED xy_of(int i) { return DbToFix(i * 0.5); }
 TEST_F(RecordTest, RoomGrowsInStepsOfAHundred) {
     KyPath *p = KyPathCreate();
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->count, 0);
-    EXPECT_EQ(BlockSize(p), path::kNewRecordBytes);
     for (int i = 0; i < 100; ++i) {
         FIXED xy[2] = {xy_of(i), xy_of(-i)};
         ASSERT_EQ(KyPathAddPoint(&p, xy, i ? PT_LINETO : PT_MOVETO), 1);
@@ -124,11 +122,9 @@ TEST_F(RecordTest, CountsAndQueriesAnswerFromAnyRecord) {
     a->flags |= KPF_SELECTED;
     b->flags |= KPF_SELECTED | KPF_HASSELPOINT;
     c->flags |= KPF_SELECTED | KPF_HASSELSEGMENT;
-    EXPECT_EQ(KyPathIsAllPathsSelected(c), 1);
-    EXPECT_EQ(KyPathIsSelected(a), 1);
-    EXPECT_EQ(KyPathHasSelectedPoint(b), 1);
-    EXPECT_EQ(KyPathHasSelectedPoint(c), 0);
-    EXPECT_EQ(KyPathHasSelectedSegment(c), 1);
+    EXPECT_EQ((std::vector<int32_t>{KyPathIsAllPathsSelected(c), KyPathIsSelected(a), KyPathHasSelectedPoint(b),
+                                    KyPathHasSelectedPoint(c), KyPathHasSelectedSegment(c)}),
+              (std::vector<int32_t>{1, 1, 1, 0, 1}));
     for (auto fn : {KyPathGetPointsNumber, KyPathGetSubpathsNumber, KyPathIsSelected, KyPathHasSelectedPoint,
                     KyPathHasSelectedSegment, KyPathIsAllPathsSelected})
         EXPECT_EQ(fn(nullptr), 0);
@@ -150,18 +146,55 @@ TEST_F(RecordTest, ExtractGivesAnUnlinkedCopy) {
 
     KyPath *copy = KyPathExtractSingleSubPath(a, 2);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->flags, 0u);
-    EXPECT_EQ(copy->prev, nullptr);
-    EXPECT_EQ(copy->groupPrev, nullptr);
-    EXPECT_EQ(copy->count, 2);
-    EXPECT_EQ(copy->shape, 2);
-    EXPECT_EQ(copy->version, 1280);
+    EXPECT_EQ((std::vector<KyPath *>{copy->prev, copy->groupPrev}), (std::vector<KyPath *>{nullptr, nullptr}));
+    EXPECT_EQ((std::vector<int64_t>{copy->flags, copy->count, copy->shape, copy->version}),
+              (std::vector<int64_t>{0, 2, 2, 1280}));
     EXPECT_EQ(path::Points(copy)[1].type, PT_LINETO | PT_SELECTED) << "points are kept as they are";
     EXPECT_EQ(BlockSize(copy), BlockSize(b));
     EXPECT_EQ(KyPathExtractSingleSubPath(b, 0), nullptr);
     EXPECT_EQ(KyPathExtractSingleSubPath(b, 3), nullptr);
     KyPathDeletePtr(copy, 0);
     KyPathDeletePtr(a, 0);
+}
+
+TEST_F(RecordTest, SegmentsAndPositionsSkipParameterEntries) {
+    KyPath *p = MakePath({{PT_MOVETO, 0, 0},
+                          {PT_LINETO | PT_SELECTED, 10, 0},
+                          {PT_SPECIAL200, 99, 99},
+                          {PT_BEZIERTO, 12, 2},
+                          {PT_BEZIERTO, 12, 8},
+                          {PT_BEZIERTO | PT_DRAGGED, 10, 10},
+                          {PT_NOEXTENT, 50, 50},
+                          {PT_LINETO, 77, 77},  // parameter of the 0x400 entry
+                          {PT_LINETO | PT_CLOSEFIGURE, 0, 0}});
+    std::vector<path::Segment> segs;
+    path::ForEachSegment(p, [&](const path::Segment &s) { segs.push_back(s); });
+    ASSERT_EQ(segs.size(), 3u);
+    EXPECT_EQ(segs[0].kind, path::Segment::kLine);
+    EXPECT_EQ(segs[1].kind, path::Segment::kBezier);
+    EXPECT_EQ(segs[1].start, 1) << "the curve starts at the current point, past the 0x200 entry";
+    EXPECT_EQ(segs[1].end, 5);
+    EXPECT_EQ(segs[1].x[3], DbToFix(10));
+    EXPECT_EQ(segs[2].start, 5) << "the 0x400 entry and its parameter draw nothing";
+    EXPECT_EQ(segs[2].y[1], 0);
+
+    int moved = 0;
+    path::ForEachPosition(p, [&](PathPoint &pt) {
+        pt.x += fx::kOne;
+        ++moved;
+    });
+    EXPECT_EQ(moved, 6) << "three parameter entries are left alone";
+    EXPECT_EQ(+path::Points(p)[2].x, DbToFix(99));
+    EXPECT_EQ(+path::Points(p)[7].x, DbToFix(77));
+    EXPECT_EQ(+path::Points(p)[8].x, DbToFix(1));
+
+    // A curve cut short ends the walk instead of reading past the points.
+    KyPath *cut = MakePath({{PT_MOVETO, 0, 0}, {PT_BEZIERTO, 1, 1}, {PT_BEZIERTO, 2, 2}});
+    int n = 0;
+    path::ForEachSegment(cut, [&](const path::Segment &) { ++n; });
+    EXPECT_EQ(n, 0);
+    KyPathDeletePtr(cut, 0);
+    KyPathDeletePtr(p, 0);
 }
 
 }  // namespace

@@ -47,16 +47,13 @@ class TableTest : public PathTest {
 TEST_F(TableTest, NewTableHasOneEmptyCurrentGroup) {
     ASSERT_EQ(KyPathNew(&t), 1);
     EXPECT_EQ(mem::PathBlockSize(t), table::BlockBytes(1));
-    EXPECT_EQ(t->state, table::kStateLive);
-    EXPECT_EQ(t->groups, 1);
+    EXPECT_EQ((std::vector<int64_t>{t->state, t->groups}), (std::vector<int64_t>{table::kStateLive, 1}));
     EXPECT_EQ(t->lpDB, nullptr);
     int32_t current = -1, stateSet = -1;
-    KyPath *first = a, *sel = a;  // junk that must be overwritten
+    KyPath *first = reinterpret_cast<KyPath *>(0x10), *sel = first;  // junk that must be overwritten
     EXPECT_EQ(KyPathFind(t, &current, &first, &sel, &stateSet), 1);
-    EXPECT_EQ(current, 0);
-    EXPECT_EQ(first, nullptr);
-    EXPECT_EQ(sel, nullptr);
-    EXPECT_EQ(stateSet, 1);
+    EXPECT_EQ(std::make_pair(current, stateSet), std::make_pair(0, 1));
+    EXPECT_EQ(std::make_pair(first, sel), (std::pair<KyPath *, KyPath *>{}));
     t->state = 0;
     EXPECT_EQ(KyPathFind(t, nullptr, nullptr, nullptr, &stateSet), 1);
     EXPECT_EQ(stateSet, 0);
@@ -103,10 +100,8 @@ TEST_F(TableTest, AppendedGroupIsClearedAndFailureKeepsTheTable) {
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(t->groups, 2);
     EXPECT_EQ(mem::PathBlockSize(t), table::BlockBytes(2));
-    EXPECT_EQ(g->index, 1);
-    EXPECT_EQ(g->first, nullptr);
-    EXPECT_EQ(g->firstSelected, nullptr);
-    EXPECT_EQ(g->name[0], '\0');
+    EXPECT_EQ(std::make_pair(g->index, g->name[0]), std::make_pair(1, '\0'));
+    EXPECT_EQ(std::make_pair(g->first, g->firstSelected), (std::pair<KyPath *, KyPath *>{}));
     EXPECT_EQ(table::Groups(t)[0].first, p);
     EXPECT_EQ(t->current, 0) << "current is the caller's to move";
 
@@ -174,46 +169,35 @@ TEST_F(TableTest, SelectionQueries) {
     EXPECT_EQ(KyPathGetSelectedGroupsNumber(t), 2);
 }
 
-TEST_F(TableTest, SeparationReversesBothListsAndDeselects) {
-    FourRecords();
-    KyPath *out = KyPathSeparateSelectedPathFromTable(t);
-    ASSERT_EQ(out, c);
-    EXPECT_EQ(Records(out), (std::vector<KyPath *>{c, a}));
-    EXPECT_EQ(c->prev, nullptr);
-    EXPECT_EQ(a->prev, c);
-    for (KyPath *r : {a, c}) {
-        EXPECT_EQ(r->flags & (KPF_SELECTED | KPF_HASSELPOINT | KPF_HASSELSEGMENT), 0u);
-        EXPECT_EQ(r->selNext, nullptr);
-        EXPECT_EQ(r->selPrev, nullptr);
-        for (int32_t i = 0; i < r->count; ++i)
-            EXPECT_EQ(KyPathPoints(r)[i].type & (PT_SELECTED | PT_SEGSELECTED), 0);
-    }
-    const PathGroup *g0 = &table::Groups(t)[0];
-    EXPECT_EQ(g0->first, d);
-    EXPECT_EQ(g0->firstSelected, nullptr);
-    EXPECT_EQ(Records(d), (std::vector<KyPath *>{d, b}));
-    EXPECT_EQ(d->prev, nullptr);
-    EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
-}
-
-TEST_F(TableTest, SeparationWorksOnGroupZeroAndCutsSplitChains) {
+TEST_F(TableTest, SeparationReversesBothListsDeselectsAndCutsSplitChains) {
     FourRecords();
     // b (stays) and c (leaves) form one chain.
     b->groupNext = c;
     c->groupPrev = b;
-    // A second, current group must not matter.
+    // Separation always works on group 0: a second, current group must not
+    // matter.
     ASSERT_NE(table::AppendGroup(&t), nullptr);
     t->current = 1;
     KyPath *out = KyPathSeparateSelectedPathFromTable(t);
     ASSERT_EQ(out, c);
-    EXPECT_EQ(b->groupNext, nullptr);
-    EXPECT_EQ(c->groupPrev, nullptr);
-    // Freeing the separated records leaves nothing in the table pointing at them.
-    EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
-    for (KyPath *r = table::Groups(t)[0].first; r; r = r->next) {
-        EXPECT_EQ(r->groupNext, nullptr);
-        EXPECT_EQ(r->groupPrev, nullptr);
+    EXPECT_EQ(Records(out), (std::vector<KyPath *>{c, a}));
+    EXPECT_EQ(std::make_pair(c->prev, a->prev), (std::pair<KyPath *, KyPath *>{nullptr, c}));
+    EXPECT_EQ(std::make_pair(b->groupNext, c->groupPrev), (std::pair<KyPath *, KyPath *>{}));
+    for (KyPath *r : {a, c}) {
+        EXPECT_EQ(r->flags & (KPF_SELECTED | KPF_HASSELPOINT | KPF_HASSELSEGMENT), 0u);
+        EXPECT_EQ(std::make_pair(r->selNext, r->selPrev), (std::pair<KyPath *, KyPath *>{}));
+        for (int32_t i = 0; i < r->count; ++i)
+            EXPECT_EQ(KyPathPoints(r)[i].type & (PT_SELECTED | PT_SEGSELECTED), 0);
     }
+    const PathGroup *g0 = &table::Groups(t)[0];
+    EXPECT_EQ(std::make_pair(g0->first, g0->firstSelected), (std::pair<KyPath *, KyPath *>{d, nullptr}));
+    EXPECT_EQ(Records(d), (std::vector<KyPath *>{d, b}));
+    EXPECT_EQ(d->prev, nullptr);
+    // Freeing the separated records leaves nothing in the table pointing at
+    // them.
+    EXPECT_EQ(KyPathDeletePtr(out, 0), 1);
+    for (KyPath *r = g0->first; r; r = r->next)
+        EXPECT_EQ(std::make_pair(r->groupNext, r->groupPrev), (std::pair<KyPath *, KyPath *>{}));
 }
 
 TEST_F(TableTest, SeparationWithoutSelectionChangesNothing) {

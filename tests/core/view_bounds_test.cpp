@@ -21,9 +21,25 @@ using testing_support::LinkSelection;
 using testing_support::PathTest;
 
 constexpr FIXED kScale1 = 65536;
+using V = std::vector<int32_t>;
+using D = std::vector<double>;
 
-#define ExpectRect(r, l, t, rt, b) EXPECT_EQ(Sides(r), (std::vector<int32_t>{l, t, rt, b}))
-std::vector<int32_t> Sides(const Y32Rect &r) { return {r.left, r.top, r.right, r.bottom}; }
+V Sides(const Y32Rect &r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// The answer of a box query, or nothing when the query refuses.
+V Box(int32_t (*query)(KyPath *, FIXED, Y32Rect *), KyPath *p, FIXED scale) {
+    Y32Rect r;
+    return query(p, scale, &r) == 1 ? Sides(r) : V{};
+}
+V RecordBox(KyPath *p, FIXED scale) {
+    Y32Rect r;
+    KyPathGetRect(p, scale, &r);
+    return Sides(r);
+}
+V Margin(KyPath *p, int32_t mode) {
+    int32_t m[4] = {0, 0, 0, 0};
+    return KyPathGetMargin(p, mode, m) == 1 ? V(m, m + 4) : V{};
+}
 
 class BoundsTest : public PathTest {
   protected:
@@ -38,44 +54,36 @@ class BoundsTest : public PathTest {
     // Opposite corners (0.5, 0.5) and (10, 4.5), turned a quarter turn
     // (the angle is stored truncated to 16.16, so not exactly pi/2).
     KyPath *RotatedRect() {
-        return MakePath({{PT_MOVETO, 0.5, 0.5}, {PT_ROTATEDRECT, 10, 4.5}, {PT_LINETO, M_PI / 2, 0}});
+        return Own(MakePath({{PT_MOVETO, 0.5, 0.5}, {PT_ROTATEDRECT, 10, 4.5}, {PT_LINETO, M_PI / 2, 0}}));
     }
     std::vector<KyPath *> owned;
 };
 
 TEST_F(BoundsTest, WholePixelBoxFloorsScalesAndAddsTheMargin) {
     KyPath *p = Own(MakePath({{PT_MOVETO, 0.5, 0.5}, {PT_LINETO, 10.25, 3.0}}));
-    Y32Rect r;
-    ASSERT_EQ(KyPathGetAllMiniMaxRect(p, kScale1, &r), 1);
-    ExpectRect(r, -5, -5, 16, 9);
-    ASSERT_EQ(KyPathGetRealRect(p, kScale1, &r), 1);
-    ExpectRect(r, 0, 0, 10, 3);
+    EXPECT_EQ(Box(KyPathGetAllMiniMaxRect, p, kScale1), (V{-5, -5, 16, 9}));
+    EXPECT_EQ(Box(KyPathGetRealRect, p, kScale1), (V{0, 0, 10, 3}));
     // The integer box is scaled before the margin goes on.
-    ASSERT_EQ(KyPathGetMiniMaxRect(p, 2 * kScale1, &r), 1);
-    ExpectRect(r, -5, -5, 26, 12);
+    EXPECT_EQ(Box(KyPathGetMiniMaxRect, p, 2 * kScale1), (V{-5, -5, 26, 12}));
     // Scaling truncates toward zero: 10 * 0.75 = 7.5 -> 7, 3 * 0.75 -> 2.
-    ASSERT_EQ(KyPathGetRealRect(p, kScale1 * 3 / 4, &r), 1);
-    ExpectRect(r, 0, 0, 7, 2);
-
+    EXPECT_EQ(Box(KyPathGetRealRect, p, kScale1 * 3 / 4), (V{0, 0, 7, 2}));
     // Integer parts are floors: -0.25 lies in pixel -1.
     KyPath *neg = Own(MakePath({{PT_MOVETO, -0.25, 2}, {PT_LINETO, 3, -0.75}}));
-    ASSERT_EQ(KyPathGetRealRect(neg, kScale1, &r), 1);
-    ExpectRect(r, -1, -1, 3, 2);
+    EXPECT_EQ(Box(KyPathGetRealRect, neg, kScale1), (V{-1, -1, 3, 2}));
 
     // The record's own rectangle rounds when scaled: trunc(1 * 1.5 + 0.5),
     // trunc(3 * 1.5 + 0.5).
     KyPath *q = Own(MakePath({{PT_MOVETO, 1, 1}, {PT_LINETO, 3.9, 3}}));
-    KyPathGetRect(q, kScale1 * 3 / 2, &r);
-    ExpectRect(r, 2, 2, 5, 5);
+    EXPECT_EQ(RecordBox(q, kScale1 * 3 / 2), (V{2, 2, 5, 5}));
     KyPathGetRect(q, kScale1, nullptr);  // nothing to write, no crash
 
     // Double boxes keep the fractions.
     KyPath *f = Own(MakePath({{PT_MOVETO, 0.5, 0.5}, {PT_LINETO, 10.25, -3.0}}));
     double d[4];
     ASSERT_EQ(KyPathGetDoubleRectNoMargin(f, d), 1);
-    EXPECT_EQ(std::vector<double>(d, d + 4), (std::vector<double>{0.5, -3.0, 10.25, 0.5}));
+    EXPECT_EQ(D(d, d + 4), (D{0.5, -3.0, 10.25, 0.5}));
     ASSERT_EQ(KyPathGetDoubleMiniMaxRect(f, kScale1 * 2, d), 1);
-    EXPECT_EQ(std::vector<double>(d, d + 4), (std::vector<double>{-4.5, -8.0, 16.25, 6.5}));
+    EXPECT_EQ(D(d, d + 4), (D{-4.5, -8.0, 16.25, 6.5}));
 }
 
 TEST_F(BoundsTest, CoverageFollowsEachList) {
@@ -87,16 +95,13 @@ TEST_F(BoundsTest, CoverageFollowsEachList) {
     LinkSelection({a, c});
 
     // Control points count.
-    ExpectRect(bounds::PixelBox(a, bounds::Cover::kFollowing, kScale1), 0, -10, 100, 50);
-    ExpectRect(bounds::PixelBox(a, bounds::Cover::kGroup, kScale1), 0, -10, 30, 25);
-    ExpectRect(bounds::PixelBox(a, bounds::Cover::kSelection, kScale1), 0, 0, 100, 50);
+    EXPECT_EQ(Sides(bounds::PixelBox(a, bounds::Cover::kFollowing, kScale1)), (V{0, -10, 100, 50}));
+    EXPECT_EQ(Sides(bounds::PixelBox(a, bounds::Cover::kGroup, kScale1)), (V{0, -10, 30, 25}));
+    EXPECT_EQ(Sides(bounds::PixelBox(a, bounds::Cover::kSelection, kScale1)), (V{0, 0, 100, 50}));
     // Only b is unselected, but the box starts at the given record's point 0.
-    ExpectRect(bounds::PixelBox(c, bounds::Cover::kUnselected, kScale1), 20, -10, 100, 50);
-    Y32Rect r;
-    ASSERT_EQ(KyPathGetUnselectedRect(b, kScale1, &r), 1);
-    ExpectRect(r, 15, -15, 36, 31);
-    ASSERT_EQ(KyPathGetSelectedRect(a, kScale1, &r), 1);
-    ExpectRect(r, -5, -5, 106, 56);
+    EXPECT_EQ(Sides(bounds::PixelBox(c, bounds::Cover::kUnselected, kScale1)), (V{20, -10, 100, 50}));
+    EXPECT_EQ(Box(KyPathGetUnselectedRect, b, kScale1), (V{15, -15, 36, 31}));
+    EXPECT_EQ(Box(KyPathGetSelectedRect, a, kScale1), (V{-5, -5, 106, 56}));
 
     // The group walk ends after a record whose slot holds an OutlineInfo.
     LinkGroup({b, c});
@@ -104,71 +109,57 @@ TEST_F(BoundsTest, CoverageFollowsEachList) {
     ASSERT_EQ(KyPathAssignOutlineInfo(0, 0, nullptr, 0, 0, nullptr, 0, nullptr, 0, 1, 0, 0, &info), 1);
     a->groupNext = nullptr;
     ASSERT_EQ(KyPathSetOutlineInfo(a, info), 1);
-    ExpectRect(bounds::PixelBox(a, bounds::Cover::kGroup, kScale1), 0, 0, 1, 1);
-    ExpectRect(bounds::PixelBox(b, bounds::Cover::kGroup, kScale1), 20, -10, 100, 50);
+    EXPECT_EQ(Sides(bounds::PixelBox(a, bounds::Cover::kGroup, kScale1)), (V{0, 0, 1, 1}));
+    EXPECT_EQ(Sides(bounds::PixelBox(b, bounds::Cover::kGroup, kScale1)), (V{20, -10, 100, 50}));
 }
 
 TEST_F(BoundsTest, SpecialRecords) {
     // A rotated rectangle contributes its turned corners, truncated toward
     // zero: x' = y + 2.75, y' = 7.75 - x give (3.25, 7.25), (3.25, -2.25),
     // (7.25, -2.25), (7.25, 7.25) -> x 3..7, y -2..7.
-    KyPath *rot = Own(RotatedRect());
-    ExpectRect(bounds::RecordRect(rot, kScale1), 3, -2, 7, 7);
+    KyPath *rot = RotatedRect();
+    EXPECT_EQ(Sides(bounds::RecordRect(rot, kScale1)), (V{3, -2, 7, 7}));
     // The box queries start at point 0's pixel (0, 0) as well.
-    ExpectRect(bounds::PixelBox(rot, bounds::Cover::kRecord, kScale1), 0, -2, 7, 7);
+    EXPECT_EQ(Sides(bounds::PixelBox(rot, bounds::Cover::kRecord, kScale1)), (V{0, -2, 7, 7}));
     bounds::DoubleRect d = bounds::ImageBox(rot, bounds::Cover::kRecord);
-    EXPECT_EQ(d.minX, 0.5);
-    EXPECT_EQ(d.minY, -2.0);
-    EXPECT_EQ(d.maxX, 7.0);
-    EXPECT_EQ(d.maxY, 7.0);
+    EXPECT_EQ((D{d.minX, d.minY, d.maxX, d.maxY}), (D{0.5, -2.0, 7.0, 7.0}));
 
     // A no-extent record adds nothing, even far away; the chain's other
     // records still count.
     KyPath *head = Own(MakePath({{PT_MOVETO, 1, 2}, {PT_LINETO, 3, 4}}));
     KyPath *none = MakePath({{PT_MOVETO, 500, 500}, {PT_NOEXTENT, -900, 900}, {PT_LINETO, 700, 700}});
     LinkList({head, none});
-    ExpectRect(bounds::PixelBox(head, bounds::Cover::kFollowing, kScale1), 1, 2, 3, 4);
-    Y32Rect r;
-    KyPathGetRect(none, kScale1, &r);
-    ExpectRect(r, 10000, 10000, -10000, -10000);
+    EXPECT_EQ(Sides(bounds::PixelBox(head, bounds::Cover::kFollowing, kScale1)), (V{1, 2, 3, 4}));
+    EXPECT_EQ(RecordBox(none, kScale1), (V{10000, 10000, -10000, -10000}));
 
     // Records without points: no box of their own, the origin as a seed,
     // and never a read past a trimmed block.
     KyPath *empty = Own(KyPathCreate());
     ASSERT_EQ(KyPathPurge(&empty), 1);
     owned.back() = empty;
-    ASSERT_EQ(KyPathGetRealRect(empty, kScale1, &r), 1);
-    ExpectRect(r, 0, 0, 0, 0);
-    KyPathGetRect(empty, kScale1, &r);
-    ExpectRect(r, 10000, 10000, -10000, -10000);
+    EXPECT_EQ(Box(KyPathGetRealRect, empty, kScale1), (V{0, 0, 0, 0}));
+    EXPECT_EQ(RecordBox(empty, kScale1), (V{10000, 10000, -10000, -10000}));
 }
 
 TEST_F(BoundsTest, SideMarginsFromTheFractions) {
     KyPath *p = Own(MakePath({{PT_MOVETO, 2.6, 2.4}, {PT_LINETO, 10.45, 10.5}}));
-    int32_t m[4] = {0, 0, 0, 0};
-    ASSERT_EQ(KyPathGetMargin(p, 0, m), 1);
-    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{6, 5, 6, 5}));
-    ASSERT_EQ(KyPathGetMargin(p, 1, m), 1);
-    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{6, 5, 5, 5}));  // 0.5 is still the near half
-    KyPath *q = Own(MakePath({{PT_MOVETO, 1, 1}, {PT_LINETO, 2.6, 3.75}}));
-    ASSERT_EQ(KyPathGetMargin(q, 1, m), 1);
-    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{5, 5, 4, 4}));
-
+    EXPECT_EQ(Margin(p, 0), (V{6, 5, 6, 5}));
+    EXPECT_EQ(Margin(p, 1), (V{6, 5, 5, 5}));  // 0.5 is still the near half
+    EXPECT_EQ(Margin(Own(MakePath({{PT_MOVETO, 1, 1}, {PT_LINETO, 2.6, 3.75}})), 1), (V{5, 5, 4, 4}));
     // Negative boxes are shifted by whole pixels, so -2.4 has the fraction
-    // 0.6 of the number above it (-2.4 + 7 = 4.6) and the far side follows.
-    KyPath *n = Own(MakePath({{PT_MOVETO, -2.4, -0.25}, {PT_LINETO, -1.5, 0.25}}));
-    ASSERT_EQ(KyPathGetMargin(n, 0, m), 1);
-    EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{6, 6, 5, 6}));  // 4.6, 4.75, 5.5, 5.25
+    // 0.6 of the number above it (-2.4 + 7 = 4.6) and the far side follows:
+    // 4.6, 4.75, 5.5, 5.25.
+    EXPECT_EQ(Margin(Own(MakePath({{PT_MOVETO, -2.4, -0.25}, {PT_LINETO, -1.5, 0.25}})), 0), (V{6, 6, 5, 6}));
 
     // Rotated rectangles are skipped: only point 0 seeds the box.
-    KyPath *rot = Own(RotatedRect());
-    ASSERT_EQ(KyPathGetMargin(rot, 0, m), 1);
-    EXPECT_EQ(std::make_pair(m[0], m[2]), std::make_pair(5, 5));  // 0.5 < 0.55, 0.5 > 0.45
+    V rot = Margin(RotatedRect(), 0);
+    ASSERT_EQ(rot.size(), 4u);
+    EXPECT_EQ(std::make_pair(rot[0], rot[2]), std::make_pair(5, 5));  // 0.5 < 0.55, 0.5 > 0.45
 
     OutlineInfo *info = nullptr;
     ASSERT_EQ(KyPathAssignOutlineInfo(0, 0, nullptr, 0, 0, nullptr, 0, nullptr, 0, 1, 0, 0, &info), 1);
     ASSERT_EQ(KyPathSetOutlineInfo(p, info), 1);
-    m[0] = 99;
+    int32_t m[4] = {99, 0, 0, 0};
     EXPECT_EQ(KyPathGetMargin(p, 0, m), 0);
     EXPECT_EQ(m[0], 99);
 }
@@ -191,7 +182,7 @@ TEST_F(BoundsTest, NullArgumentsAreRefused) {
 // ---- views ----
 
 // Stride, width and height of an overlay extent.
-std::vector<int32_t> Shape(const view::OverlayExtent &e) { return {e.stride, e.width, e.height}; }
+V Shape(const view::OverlayExtent &e) { return {e.stride, e.width, e.height}; }
 
 class ViewTest : public PathTest {
   protected:
@@ -211,11 +202,10 @@ TEST_F(ViewTest, WindowAndImageMapping) {
     ASSERT_EQ(KyPathCoordStruct(0, 0, 200, 100, 100, 40, 2.0, nullptr, &v), 1);
     double pt[2] = {0, 0};
     EXPECT_EQ(KyPathPtWndToImage(pt, 10, 20, v), pt);
-    EXPECT_EQ(pt[0], 55.0);
-    EXPECT_EQ(pt[1], 30.0);
+    EXPECT_EQ(D(pt, pt + 2), (D{55.0, 30.0}));
     double rc[4];
     EXPECT_EQ(KyPathRectWndToImage(rc, Y32Rect{10, 20, 30, 60}, v), rc);
-    EXPECT_EQ(std::vector<double>(rc, rc + 4), (std::vector<double>{55.0, 30.0, 65.0, 50.0}));
+    EXPECT_EQ(D(rc, rc + 4), (D{55.0, 30.0, 65.0, 50.0}));
 
     // Image to window truncates the zoomed position toward zero and counts
     // from the client origin.
@@ -242,9 +232,7 @@ TEST_F(ViewTest, TableRecordsTheViewItWasMadeFor) {
     ASSERT_NE(t->lpDB, nullptr);
     EXPECT_EQ(v->lpDB, t->lpDB);
     EXPECT_EQ(mem::MemSize(t->lpDB), 100u * 50u);
-    EXPECT_EQ(t->width, 100);
-    EXPECT_EQ(t->height, 50);
-    EXPECT_EQ(t->viewTag, 77u);
+    EXPECT_EQ((V{t->width, t->height, static_cast<int32_t>(t->viewTag)}), (V{100, 50, 77}));
 
     EXPECT_EQ(KyPathTblIsValid(10, 20, 110, 70, 5, 6, 1.5, 77, t), 1);
     EXPECT_EQ(KyPathTblIsValid(0, 0, 100, 50, 5, 6, 1.5, 77, t), 1) << "only the size counts";
@@ -273,17 +261,16 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
     EXPECT_EQ(mem::MemSize(t->lpDB), 5000u);
     view::OverlayExtent e = view::WritableOverlay(t, v);
     EXPECT_EQ(e.bits, t->lpDB);
-    EXPECT_EQ(Shape(e), (std::vector<int32_t>{100, 100, 50}));
+    EXPECT_EQ(Shape(e), (V{100, 100, 50}));
 
     // The window grows; the buffer stays while the table follows the view.
     uint8_t *buffer = t->lpDB;
     ASSERT_EQ(KyPathCoordStruct(0, 0, 240, 90, 0, 0, 1.0, t, &v), 1);
     EXPECT_EQ(t->lpDB, buffer);
-    EXPECT_EQ(t->width, 240);
-    EXPECT_EQ(t->height, 90);
+    EXPECT_EQ((V{t->width, t->height}), (V{240, 90}));
     for (const view::OverlayExtent &x : {view::WritableOverlay(t, v), view::WritableOverlay(nullptr, v),
                                          view::TableOverlay(t)}) {
-        EXPECT_EQ(Shape(x), (std::vector<int32_t>{100, 100, 50}));
+        EXPECT_EQ(Shape(x), (V{100, 100, 50}));
         // Touch every byte the extent allows: ASan catches any overrun.
         for (int32_t y = 0; y < x.height; ++y) std::memset(x.bits + y * x.stride, 0x01, x.width);
         EXPECT_LE(static_cast<size_t>(x.stride) * (x.height - 1) + x.width, mem::MemSize(buffer));
@@ -291,15 +278,13 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
 
     // The window shrinks: rows keep the buffer's layout, only fewer bytes.
     ASSERT_EQ(KyPathCoordStruct(0, 0, 60, 20, 0, 0, 1.0, t, &v), 1);
-    e = view::WritableOverlay(t, v);
-    EXPECT_EQ(Shape(e), (std::vector<int32_t>{100, 60, 20}));
+    EXPECT_EQ(Shape(view::WritableOverlay(t, v)), (V{100, 60, 20}));
 
     // A second view on the same table made a new buffer: the first view now
     // points at a freed block and must draw nothing.
     ASSERT_EQ(KyPathNewCoordStruct(0, 0, 30, 30, 0, 0, 1.0, 0, t, &v2), 1);
     EXPECT_TRUE(view::WritableOverlay(t, v).empty());
-    e = view::WritableOverlay(t, v2);
-    EXPECT_EQ(Shape(e), (std::vector<int32_t>{30, 30, 30}));
+    EXPECT_EQ(Shape(view::WritableOverlay(t, v2)), (V{30, 30, 30}));
 
     // A view whose buffer the library did not size trusts its client size.
     CoordStruct own{};
@@ -307,8 +292,7 @@ TEST_F(ViewTest, DrawingNeverReachesPastTheRealBuffer) {
     own.right = 4;
     own.bottom = 3;
     own.lpDB = bytes;
-    e = view::WritableOverlay(nullptr, &own);
-    EXPECT_EQ(Shape(e), (std::vector<int32_t>{4, 4, 3}));
+    EXPECT_EQ(Shape(view::WritableOverlay(nullptr, &own)), (V{4, 4, 3}));
     own.lpDB = nullptr;
     EXPECT_TRUE(view::WritableOverlay(nullptr, &own).empty());
     EXPECT_TRUE(view::TableOverlay(nullptr).empty());
@@ -323,7 +307,7 @@ TEST_F(ViewTest, AdoptedBuffersRecordTheirSize) {
     EXPECT_EQ(t->lpDB, cropped);
     t->width = 40;  // the table claims more than the adopted block holds
     t->height = 30;
-    EXPECT_EQ(Shape(view::TableOverlay(t)), (std::vector<int32_t>{20, 20, 10}));
+    EXPECT_EQ(Shape(view::TableOverlay(t)), (V{20, 20, 10}));
     // Negative sizes give an empty buffer, never a huge one.
     ASSERT_TRUE(view::ReplaceOverlay(t, -5, 10));
     EXPECT_EQ(mem::MemSize(t->lpDB), 0u);
