@@ -1,6 +1,7 @@
 // Running out of memory at each allocation of recording, undoing and
 // redoing leaves the journal, the document and the heap as they were.
 #include <functional>
+#include <string>
 
 #include "core/path_record.h"
 #include "platform/alloc_fail.h"
@@ -51,10 +52,19 @@ class UndoAllocFailureTest : public UndoTest {
             EXPECT_EQ(JournalOf(kOwner), journal) << "allocation " << i;
             EXPECT_EQ(Capture(Group()), doc) << "allocation " << i;
             EXPECT_EQ(LiveBlocks(), blocks) << "allocation " << i;
-            EXPECT_TRUE(Invariants(p, t));
+            EXPECT_TRUE(ListInvariants(p, t));
         }
         ADD_FAILURE() << "never succeeded";
         return -1;
+    }
+
+    // Undo fails at each allocation before it gives `before`, redo at each
+    // of its own.
+    void FailUndoThenRedo(const char *what, const DocState &before, int undo_points, int redo_points) {
+        EXPECT_EQ(FailEachStep([this] { return Undo(); }, (std::string("undo ") + what).c_str()), undo_points);
+        EXPECT_EQ(Capture(Group()), before) << what;
+        EXPECT_TRUE(ListInvariants(p, t));
+        EXPECT_EQ(FailEachStep([this] { return Redo(); }, (std::string("redo ") + what).c_str()), redo_points);
     }
 
     void AttachBilinear(double side) {
@@ -82,17 +92,12 @@ TEST_F(UndoAllocFailureTest, RecordingEveryKind) {
 }
 
 TEST_F(UndoAllocFailureTest, UndoAndRedoOfEveryKind) {
-    auto undo_step = [this] { return KyPathUndo(kOwner, t, nullptr, nullptr, nullptr); };
-    auto redo_step = [this] { return KyPathRedo(kOwner, t, nullptr, nullptr, nullptr); };
-
     // Selection: the record capturing the current selection is the one
     // allocation.
     const DocState selected = Capture(Group());
     PathClearSelection(p);
     KyPathAssignSelectedPath(t, nullptr);
-    EXPECT_EQ(FailEachStep(undo_step, "undo selection"), 1);
-    EXPECT_EQ(Capture(Group()), selected);
-    EXPECT_EQ(FailEachStep(redo_step, "redo selection"), 1);
+    FailUndoThenRedo("selection", selected, 1, 1);
     EXPECT_EQ(Group().firstSelected, nullptr);
 
     // Join: the exchange record and the links kept beside it.
@@ -100,39 +105,32 @@ TEST_F(UndoAllocFailureTest, UndoAndRedoOfEveryKind) {
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kJoined, t), 1);
     const DocState apart = Capture(Group());
     ASSERT_EQ(KyPathJoin(p), 1);
-    EXPECT_EQ(FailEachStep(undo_step, "undo join"), 2);
-    EXPECT_EQ(Capture(Group()), apart);
-    EXPECT_EQ(FailEachStep(redo_step, "redo join"), 2);
+    FailUndoThenRedo("join", apart, 2, 2);
     EXPECT_EQ(p->groupNext, q);
     ASSERT_EQ(KyPathDisjoin(p), 1);
 
-    // Node move.
     Select();
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kNodeMove, t), 1);
     const DocState unmoved = Capture(Group());
     ASSERT_EQ(KyPathMovePathsByPtfx(p, DbToFix(3), DbToFix(4)), 1);
-    EXPECT_EQ(FailEachStep(undo_step, "undo move"), 1);
-    EXPECT_EQ(Capture(Group()), unmoved);
-    EXPECT_EQ(FailEachStep(redo_step, "redo move"), 1);
+    FailUndoThenRedo("node move", unmoved, 1, 1);
 
     // Envelope whose outline has to grow back from 5 to 9 points: the copy,
-    // the record, then the outline's growth.
+    // the record, then the outline's growth. The selection must follow the
+    // grown outline wherever it moved, which the captured state compares.
     const EnvelopeNet rect{{{0, 0}, {DbToFix(8), 0}, {DbToFix(24), 0}, {DbToFix(32), 0}},
                            {{0, DbToFix(32)}, {DbToFix(8), DbToFix(32)}, {DbToFix(24), DbToFix(32)}, {DbToFix(32), DbToFix(32)}}};
     ASSERT_EQ(KyPathAddBiBezierEnvelope(p, &rect), 1);
     ASSERT_EQ(KyPathAssignSelectedPathBlindly(t, p), 1);
     const DocState with_net = Capture(Group());
+    ASSERT_EQ(with_net.first_selected, static_cast<int>(with_net.records.size()) - 1);
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
     // The host replaces the outline by a new bilinear one of 5 points.
     KyPath *head = p;
     KyPathDeleteNodeFromList(&head, PathLast(p));
     AttachBilinear(32);
     ASSERT_EQ(mem::PathBlockSize(PathLast(p)), path::BlockBytes(5));
-    EXPECT_EQ(FailEachStep(undo_step, "undo envelope"), 3);
-    EXPECT_EQ(Capture(Group()), with_net);
-    EXPECT_EQ(Group().firstSelected, PathLast(p));  // the grown outline, wherever it moved
-    EXPECT_TRUE(Invariants(p, t));
-    EXPECT_EQ(FailEachStep(redo_step, "redo envelope"), 2);
+    FailUndoThenRedo("envelope", with_net, 3, 2);
     EXPECT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BILINEAR);
 
     // Drained, nothing is left behind.

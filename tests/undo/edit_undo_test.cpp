@@ -53,7 +53,7 @@ TEST_F(NodeMoveUndoTest, UndoMovesBackAndRestoresTheNode) {
     EXPECT_EQ(Capture(Group()), b);
     ASSERT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 1);
     EXPECT_EQ(Capture(Group()), a);
-    EXPECT_TRUE(Invariants(r0, t));
+    EXPECT_TRUE(ListInvariants(r0, t));
 }
 
 TEST_F(NodeMoveUndoTest, PickedSegmentAndTheWholeSelectionFollow) {
@@ -64,16 +64,12 @@ TEST_F(NodeMoveUndoTest, PickedSegmentAndTheWholeSelectionFollow) {
     ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
     const DocState a = Capture(Group());
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kNodeMove, t), 1);
-    EXPECT_EQ(JournalOf(kOwner).payloads[0][2], 0xFFFFFFFFu);
-    EXPECT_EQ(JournalOf(kOwner).payloads[0][3], 1u);
+    const std::vector<uint32_t> payload = JournalOf(kOwner).payloads[0];
+    EXPECT_EQ(std::vector<uint32_t>(payload.begin() + 2, payload.end()), (std::vector<uint32_t>{0xFFFFFFFFu, 1u}));
     MoveSelection(DbToFix(-40.0), DbToFix(7.75));
     path::Points(r0)[1].type &= 0xF7FF;
     path::Points(r0)[2].type |= PT_SEGSELECTED;
-    const DocState b = Capture(Group());
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), a);
-    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), b);
+    ExpectUndoRedo(a, Capture(Group()));
 }
 
 TEST_F(NodeMoveUndoTest, NothingSelectedRecordsAndAppliesNothing) {
@@ -89,7 +85,7 @@ TEST_F(NodeMoveUndoTest, NothingSelectedRecordsAndAppliesNothing) {
     const DocState now = Capture(Group());
     const JournalState j = JournalOf(kOwner);
     // Nothing to move back: the record keeps its state and its place.
-    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Undo(), 0);
     EXPECT_EQ(Capture(Group()), now);
     EXPECT_EQ(JournalOf(kOwner), j);
     // A recorded node index the record no longer has is dropped.
@@ -97,9 +93,9 @@ TEST_F(NodeMoveUndoTest, NothingSelectedRecordsAndAppliesNothing) {
     ASSERT_EQ(KyPathAssignSelectedPath(t, r0), 1);
     ASSERT_EQ(KyPathDeleteLinkLastSegment(r0), 1);
     ASSERT_EQ(KyPathDeleteLinkLastSegment(r0), 1);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(Undo(), 1);
     EXPECT_EQ(r0->flags & KPF_HASSELPOINT, 0u);  // node 3 of 2 points is not kept
-    EXPECT_TRUE(Invariants(r0, t));
+    EXPECT_TRUE(ListInvariants(r0, t));
 }
 
 // Join and disjoin on four records, with the groups and the selection each
@@ -142,23 +138,16 @@ TEST_F(UndoTest, JoinAndDisjoinUndoRestoreTheGroupsExactly) {
         }
         Adopt(r[0]);
         ASSERT_EQ(KyPathAssignSelectedPath(t, r[c.selected[0]]), 1);
-        ASSERT_TRUE(Invariants(r[0], t));
+        ASSERT_TRUE(ListInvariants(r[0], t));
         const DocState before = Capture(Group());
 
         ASSERT_EQ(KyPathBackupAction(kOwner, c.code, t), 1);
         EXPECT_EQ(JournalOf(kOwner).payloads.back(), std::vector<uint32_t>{});  // nothing in the record itself
         KyPath *sel = Group().firstSelected;
         ASSERT_EQ(c.code == undo::kJoined ? KyPathJoin(sel) : KyPathDisjoin(sel), 1);
-        ASSERT_TRUE(Invariants(r[0], t));
-        const DocState after = Capture(Group());
-
-        for (int round = 0; round < 2; ++round) {
-            ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-            EXPECT_EQ(Capture(Group()), before) << "undo " << round;
-            ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
-            EXPECT_EQ(Capture(Group()), after) << "redo " << round;
-        }
-        EXPECT_TRUE(Invariants(r[0], t));
+        ASSERT_TRUE(ListInvariants(r[0], t));
+        ExpectUndoRedo(before, Capture(Group()), 2);
+        EXPECT_TRUE(ListInvariants(r[0], t));
         undo::FreeEverything();
         KyPathTblDelete(t);
         t = nullptr;
@@ -185,7 +174,7 @@ TEST_F(NodeMoveUndoTest, GroupUndoRefusesAListThatNoLongerFits) {
     const DocState now = Capture(Group());
     const JournalState j = JournalOf(kOwner);
     const size_t blocks = LiveBlocks();
-    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Undo(), 0);
     EXPECT_EQ(Capture(Group()), now);
     EXPECT_EQ(JournalOf(kOwner), j);
     EXPECT_EQ(LiveBlocks(), blocks);
@@ -193,15 +182,15 @@ TEST_F(NodeMoveUndoTest, GroupUndoRefusesAListThatNoLongerFits) {
     // A stroke description now in the slot a kept link would overwrite.
     r1->next = nullptr;
     KyPathDeletePtr(extra, 0);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);  // apart
+    ASSERT_EQ(Undo(), 1);  // apart
     OutlineInfo *info = nullptr;
     ASSERT_EQ(KyPathAssignOutlineInfo(1, 0, nullptr, 0, 0, nullptr, 3, nullptr, 0, 3, 0, 0, &info), 1);
     ASSERT_EQ(KyPathSetOutlineInfo(r0, info), 1);
     const DocState stroked = Capture(Group());
-    EXPECT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Redo(), 0);
     EXPECT_EQ(Capture(Group()), stroked);
     EXPECT_EQ(path::OutlineOf(r0), info);
-    EXPECT_TRUE(Invariants(r0, t));
+    EXPECT_TRUE(ListInvariants(r0, t));
 }
 
 // A closed path whose box is exactly 0..64 on both axes, with fractions in
@@ -275,12 +264,15 @@ TEST_F(EnvelopeUndoTest, BilinearRoundTripIsBitExact) {
     EXPECT_EQ(Capture(Group()), b);
     ASSERT_EQ(KyPathUndo(kOwner, t, view, &changed, dc), 1);
     EXPECT_EQ(Capture(Group()), a);
-    EXPECT_TRUE(Invariants(p, t));
+    EXPECT_TRUE(ListInvariants(p, t));
 }
 
+// The wrap type follows from the outline's flags, count and points, which
+// the captured states compare.
 TEST_F(EnvelopeUndoTest, KindAndVariantComeBackWithTheEnvelope) {
     HostBilinear(Square(64));
     const DocState bilinear = Capture(Group());
+    ASSERT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BILINEAR);
     ASSERT_EQ(KyPathBackupAction(kOwner, undo::kEnvelope, t), 1);
     // A plain rectangle net: attached without mapping; the 5-point outline
     // grows to 9 points.
@@ -289,12 +281,7 @@ TEST_F(EnvelopeUndoTest, KindAndVariantComeBackWithTheEnvelope) {
     HostNet(rect, false, false);
     const DocState horizontal = Capture(Group());
     ASSERT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BIBEZIER_RECT);
-
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), bilinear);
-    EXPECT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BILINEAR);
-    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), horizontal);
+    ExpectUndoRedo(bilinear, horizontal);
 
     // The same net as a V envelope: the variant is restored, not guessed
     // from whatever is attached at the time.
@@ -302,14 +289,10 @@ TEST_F(EnvelopeUndoTest, KindAndVariantComeBackWithTheEnvelope) {
     const EnvelopeNet vrect{{{0, 0}, {0, DbToFix(16)}, {0, DbToFix(48)}, {0, DbToFix(64)}},
                             {{DbToFix(64), 0}, {DbToFix(64), DbToFix(16)}, {DbToFix(64), DbToFix(48)}, {DbToFix(64), DbToFix(64)}}};
     HostNet(vrect, true, false);
-    const DocState vertical = Capture(Group());
     ASSERT_EQ(KyPathGetEnvelopeWrapType(p), ENVELOPE_BIBEZIER_V_RECT);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), horizontal);
-    ASSERT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Capture(Group()), vertical);
+    ExpectUndoRedo(horizontal, Capture(Group()));
     EXPECT_EQ(Outline()->flags, KPF_ENVELOPE_VERTICAL);
-    EXPECT_TRUE(Invariants(p, t));
+    EXPECT_TRUE(ListInvariants(p, t));
 }
 
 TEST_F(EnvelopeUndoTest, DeformedNetsAreMappedThroughTheirOwnVariant) {
@@ -327,7 +310,7 @@ TEST_F(EnvelopeUndoTest, DeformedNetsAreMappedThroughTheirOwnVariant) {
     const std::vector<P> want = PointsOf(expected);
     KyPathDeletePtr(expected, 0);
 
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(Undo(), 1);
     EXPECT_EQ(PointsOf(p), want);
     EnvelopeNet back;
     ASSERT_EQ(KyPathGetBiBezierEnvelopeV(Outline(), &back), 1);
@@ -352,7 +335,7 @@ TEST_F(EnvelopeUndoTest, WithoutAnAttachedOutlineNothingIsRecordedOrApplied) {
     KyPathAssignSelectedPath(t, nullptr);
     const DocState now = Capture(Group());
     const JournalState j = JournalOf(kOwner);
-    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Undo(), 0);
     EXPECT_EQ(Capture(Group()), now);
     EXPECT_EQ(JournalOf(kOwner), j);
 }

@@ -27,40 +27,29 @@ class JournalTest : public UndoTest {
 
 TEST_F(JournalTest, RemovingRecordsMovesThePositionByTheRules) {
     Record(kOwner, 3);
-    EXPECT_EQ(PositionOf(kOwner), 3);
     // The oldest goes: everything done moves down by one.
     EXPECT_EQ(KyPathURFree(kOwner, 0, 1), 1);
-    EXPECT_EQ(LengthOf(kOwner), 2);
-    EXPECT_EQ(PositionOf(kOwner), 2);
-
+    EXPECT_EQ(LengthAndPosition(kOwner), LP(2, 2));
     Record(kOwner, 3);  // five records, all done
-    EXPECT_EQ(PositionOf(kOwner), 5);
     EXPECT_EQ(KyPathURFree(kOwner, 0, 0), 1);
-    EXPECT_EQ(LengthOf(kOwner), 4);
-    EXPECT_EQ(PositionOf(kOwner), 4);
+    EXPECT_EQ(LengthAndPosition(kOwner), LP(4, 4));
 
     // With records undone, removing the newest (the redo branch) leaves the
     // position alone until it would point past the end.
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(PositionOf(kOwner), 2);
-    EXPECT_EQ(KyPathURFree(kOwner, 0, 0), 1);
-    EXPECT_EQ(LengthOf(kOwner), 3);
-    EXPECT_EQ(PositionOf(kOwner), 2);
-    EXPECT_EQ(KyPathURFree(kOwner, 0, 0), 1);
-    EXPECT_EQ(PositionOf(kOwner), 2);
-    EXPECT_EQ(KyPathURFree(kOwner, 0, 0), 1);
-    EXPECT_EQ(LengthOf(kOwner), 1);
-    EXPECT_EQ(PositionOf(kOwner), 1);
+    ASSERT_EQ(Undo(), 1);
+    ASSERT_EQ(Undo(), 1);
+    for (LP want : {LP(3, 2), LP(2, 2), LP(1, 1)}) {
+        EXPECT_EQ(KyPathURFree(kOwner, 0, 0), 1);
+        EXPECT_EQ(LengthAndPosition(kOwner), want);
+    }
 
     // Removing the oldest with nothing done keeps the position at 0.
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(Undo(), 1);
     Record(kOwner, 1);  // appended after an undo: position 1 of 2
-    EXPECT_EQ(PositionOf(kOwner), 1);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(LengthAndPosition(kOwner), LP(2, 1));
+    ASSERT_EQ(Undo(), 1);
     EXPECT_EQ(KyPathURFree(kOwner, 0, 1), 1);
-    EXPECT_EQ(PositionOf(kOwner), 0);
-    EXPECT_EQ(LengthOf(kOwner), 1);
+    EXPECT_EQ(LengthAndPosition(kOwner), LP(1, 0));
 }
 
 TEST_F(JournalTest, TrimmingTheOldestBoundsTheJournalWithoutLeaks) {
@@ -71,8 +60,7 @@ TEST_F(JournalTest, TrimmingTheOldestBoundsTheJournalWithoutLeaks) {
         ASSERT_EQ(KyPathBackupAction(kOwner, undo::kSelect1, t), 1);
         while (LengthOf(kOwner) > 4) ASSERT_EQ(KyPathURFree(kOwner, 0, 1), 1);
     }
-    EXPECT_EQ(LengthOf(kOwner), 4);
-    EXPECT_EQ(PositionOf(kOwner), 4);
+    EXPECT_EQ(LengthAndPosition(kOwner), LP(4, 4));
     EXPECT_EQ(LiveBlocks(), before + 4);
     // The limit setter takes nothing away and changes nothing.
     EXPECT_EQ(KyPathSetUndoLimit(2), 1);
@@ -91,20 +79,17 @@ TEST_F(JournalTest, OwnersKeepTheirOwnJournals) {
     Record(2, 1);
     Record(3, 3);
     EXPECT_EQ(undo::OwnersInUse(), 3);
-    ASSERT_EQ(KyPathUndo(1, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(PositionOf(1), 1);
-    EXPECT_EQ(PositionOf(2), 1);
-    EXPECT_EQ(PositionOf(3), 3);
+    ASSERT_EQ(Undo(1), 1);
+    EXPECT_EQ((std::vector<LP>{LengthAndPosition(1), LengthAndPosition(2), LengthAndPosition(3)}),
+              (std::vector<LP>{{2, 1}, {1, 1}, {3, 3}}));
     // Owner 2's journal empties: its slot goes and owner 3 moves up intact.
     EXPECT_EQ(KyPathURFree(2, 0, 0), 1);
     EXPECT_EQ(undo::OwnersInUse(), 2);
     EXPECT_EQ(undo::FindJournal(2), nullptr);
-    EXPECT_EQ(LengthOf(1), 2);
-    EXPECT_EQ(PositionOf(1), 1);
-    EXPECT_EQ(LengthOf(3), 3);
-    EXPECT_EQ(PositionOf(3), 3);
-    ASSERT_EQ(KyPathRedo(1, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(KyPathRedo(1, t, nullptr, nullptr, nullptr), 0);  // nothing left to redo
+    EXPECT_EQ(LengthAndPosition(1), LP(2, 1));
+    EXPECT_EQ(LengthAndPosition(3), LP(3, 3));
+    ASSERT_EQ(Redo(1), 1);
+    EXPECT_EQ(Redo(1), 0);  // nothing left to redo
     EXPECT_EQ(PositionOf(1), 2);
     EXPECT_EQ(PositionOf(3), 3);
 }
@@ -119,7 +104,7 @@ TEST_F(JournalTest, ATwentyFirstOwnerKeepsNothing) {
     EXPECT_EQ(BackupDuplicate(undo::kSelect1, t), 0);  // bound to the owner that has no slot
     EXPECT_EQ(LiveBlocks(), before);
     EXPECT_EQ(undo::FindJournal(extra), nullptr);
-    EXPECT_EQ(KyPathUndo(extra, t, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Undo(extra), 0);
     EXPECT_EQ(KyPathSameUR(extra, t, undo::kSelect1), 0);
     // Codes that record nothing answer 1 for any owner.
     EXPECT_EQ(KyPathBackupAction(extra, 18017, t), 1);
@@ -165,16 +150,14 @@ TEST_F(JournalTest, NullAndUnknownOwnersAndArguments) {
 
 TEST_F(JournalTest, GetURActionStepsThePositionButNeverPastTheNewest) {
     Record(kOwner, 2);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(PositionOf(kOwner), 0);
-    EXPECT_EQ(KyPathGetURAction(), 1);
-    EXPECT_EQ(PositionOf(kOwner), 1);
-    EXPECT_EQ(KyPathGetURAction(), 1);
-    EXPECT_EQ(KyPathGetURAction(), 1);
-    EXPECT_EQ(PositionOf(kOwner), 2);
-    EXPECT_EQ(KyPathRedo(kOwner, t, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(Undo(), 1);
+    ASSERT_EQ(Undo(), 1);
+    for (int32_t want : {1, 2, 2}) {
+        EXPECT_EQ(KyPathGetURAction(), 1);
+        EXPECT_EQ(PositionOf(kOwner), want);
+    }
+    EXPECT_EQ(Redo(), 0);
+    EXPECT_EQ(Undo(), 1);
 }
 
 TEST_F(JournalTest, CompanionRecordsOnlyMoveThePosition) {
@@ -229,7 +212,7 @@ TEST_F(JournalTest, CompanionsRefuseCodesTheJournalActsOn) {
     // A snapshot under a code of the host's own only holds a place.
     ASSERT_EQ(BackupDuplicate(5000, t), 1);
     const DocState doc = Capture(Group());
-    ASSERT_EQ(KyPathUndo(kOwner, t, nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(Undo(), 1);
     EXPECT_EQ(Capture(Group()), doc);
     EXPECT_EQ(PositionOf(kOwner), 1);
 }
@@ -237,7 +220,7 @@ TEST_F(JournalTest, CompanionsRefuseCodesTheJournalActsOn) {
 TEST_F(JournalTest, CompanionsRecordForTheOwnerTheLastCallNamed) {
     Record(1, 1);
     Record(2, 1);
-    ASSERT_EQ(KyPathUndo(1, t, nullptr, nullptr, nullptr), 1);  // binds owner 1, position 0
+    ASSERT_EQ(Undo(1), 1);  // binds owner 1, position 0
     ASSERT_EQ(BackupSelected(5000, t), 1);
     EXPECT_EQ(JournalOf(1).codes, (std::vector<int32_t>{undo::kJoined, 5000}));
     EXPECT_EQ(PositionOf(1), 1);
@@ -247,7 +230,7 @@ TEST_F(JournalTest, CompanionsRecordForTheOwnerTheLastCallNamed) {
     EXPECT_EQ(undo::FindJournal(2), nullptr);
     ASSERT_EQ(BackupSelectMove(5001, t), 1);
     EXPECT_EQ(JournalOf(2).codes, (std::vector<int32_t>{5001}));
-    EXPECT_EQ(PositionOf(2), 1);
+    EXPECT_EQ(JournalOf(2).position, 1);
 }
 
 TEST_F(JournalTest, DroppingAnOwnerFreesEverythingItRecorded) {

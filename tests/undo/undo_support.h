@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "core/memory.h"
@@ -69,15 +70,9 @@ inline DocState Capture(const PathGroup &g) {
     return d;
 }
 
-// The list invariants (an envelope outline shows its corners as selected
-// nodes without carrying KPF_HASSELPOINT, which the checker allows).
-inline ::testing::AssertionResult Invariants(KyPath *any, const PathTable *t) {
-    return testing_support::ListInvariants(any, t);
-}
-
-inline std::vector<uint32_t> Payload(const undo::Record *r) {
-    return std::vector<uint32_t>(undo::Words(r), undo::Words(r) + r->n);
-}
+// The shared checker allows an envelope outline's corners to show as
+// selected nodes without KPF_HASSELPOINT.
+using testing_support::ListInvariants;
 
 // The journal of one owner as plain values: codes and payloads in order,
 // the group links kept beside join and disjoin records (length first;
@@ -99,7 +94,7 @@ inline JournalState JournalOf(uint32_t owner) {
     if (!j) return s;
     for (const undo::Record *r = j->head; r; r = r->next) {
         s.codes.push_back(r->code);
-        s.payloads.push_back(Payload(r));
+        s.payloads.emplace_back(undo::Words(r), undo::Words(r) + r->n);
         uint32_t n = 0;
         const uint32_t *l = undo::GroupLinksOf(r, &n);
         s.links.push_back(l ? std::vector<uint32_t>{n} : std::vector<uint32_t>{});
@@ -111,6 +106,8 @@ inline JournalState JournalOf(uint32_t owner) {
 
 inline int32_t LengthOf(uint32_t owner) { return static_cast<int32_t>(JournalOf(owner).codes.size()); }
 inline int32_t PositionOf(uint32_t owner) { return JournalOf(owner).position; }
+using LP = std::pair<int32_t, int32_t>;
+inline LP LengthAndPosition(uint32_t owner) { return {LengthOf(owner), PositionOf(owner)}; }
 
 // A table with a view on its overlay and a device context for the nodes.
 // Journals left at the end are dropped before the leak check, so a test
@@ -139,22 +136,20 @@ class UndoTest : public edit_test::TableFixture {
         h_ = h;
     }
     std::vector<uint8_t> Overlay() const { return std::vector<uint8_t>(view->lpDB, view->lpDB + w_ * h_); }
-    std::vector<uint8_t> DcPixels() const {
+    std::vector<uint8_t> Pixels(HDC of) const {
         Y32DcBits bits;
-        EXPECT_EQ(y32GetMemoryDCBits(dc, &bits), 1);
+        EXPECT_EQ(y32GetMemoryDCBits(of, &bits), 1);
         const uint8_t *p = static_cast<const uint8_t *>(bits.bits);
         return std::vector<uint8_t>(p, p + static_cast<size_t>(bits.strideBytes) * h_);
     }
+    std::vector<uint8_t> DcPixels() const { return Pixels(dc); }
     // What the window shows when exactly the selected records' nodes are
     // drawn on a clean context.
     std::vector<uint8_t> FreshNodes() {
         HDC clean = y32CreateMemoryDC(w_, h_, 24);
         for (KyPath *r = Group().first; r; r = r->next)
             if (r->flags & KPF_SELECTED) KyPathDrawNodes(clean, r, view);
-        Y32DcBits bits;
-        EXPECT_EQ(y32GetMemoryDCBits(clean, &bits), 1);
-        const uint8_t *p = static_cast<const uint8_t *>(bits.bits);
-        std::vector<uint8_t> out(p, p + static_cast<size_t>(bits.strideBytes) * h_);
+        std::vector<uint8_t> out = Pixels(clean);
         y32DeleteMemoryDC(clean);
         return out;
     }
@@ -163,6 +158,17 @@ class UndoTest : public edit_test::TableFixture {
         Y32Rect r;
         KyPathDraw(view, Group().first, &r);
         return Overlay();
+    }
+    int32_t Undo(uint32_t owner = kOwner) { return KyPathUndo(owner, t, nullptr, nullptr, nullptr); }
+    int32_t Redo(uint32_t owner = kOwner) { return KyPathRedo(owner, t, nullptr, nullptr, nullptr); }
+    // Undo gives `before` and redo `after` again, `rounds` times over.
+    void ExpectUndoRedo(const DocState &before, const DocState &after, int rounds = 1) {
+        for (int i = 0; i < rounds; ++i) {
+            ASSERT_EQ(Undo(), 1);
+            EXPECT_EQ(Capture(Group()), before) << "undo " << i;
+            ASSERT_EQ(Redo(), 1);
+            EXPECT_EQ(Capture(Group()), after) << "redo " << i;
+        }
     }
 
     CoordStruct *view = nullptr;
