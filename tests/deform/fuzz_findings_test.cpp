@@ -3,18 +3,16 @@
 
 #include <vector>
 
-#include "core/path_record.h"
-#include "support/path_fixture.h"
+#include "deform/deform_support.h"
+#include "support/owned_records.h"
 #include "y32Comm.h"
-#include "y32path/deform.h"
 
 namespace {
 
-using testing_support::LinkList;
+using deform_test::Bend;
 using testing_support::MakePath;
-using testing_support::PathTest;
 
-class WrapFuzzFindings : public PathTest {};
+using WrapFuzzFindings = testing_support::OwningPathTest;
 
 // A figure whose first record has no points, bent point by point: the
 // smooth-knot marks of an empty record were cleared through a flag array
@@ -26,25 +24,18 @@ TEST_F(WrapFuzzFindings, EmptyFirstRecordIsBentWithTheRest) {
         KyPath *square = MakePath({{PT_MOVETO, 10, 10}, {PT_LINETO, 50, 10}, {PT_LINETO, 50, 50},
                                    {PT_LINETO | PT_CLOSEFIGURE, 10, 50}});
         ASSERT_TRUE(empty && square);
-        LinkList({empty, square});
-        empty->groupNext = square, square->groupPrev = empty;
-        KyPath *arc = circles ? nullptr
-                              : MakePath({{PT_MOVETO, 20, 200}, {PT_BEZIERTO, 100, 20}, {PT_BEZIERTO, 300, 20},
-                                          {PT_BEZIERTO, 380, 200}});
-        WrapInfo info{};
-        info.baseline = arc;
-        info.repeatCount = 1;
-        info.option8 = 1;
-        info.startHeight = info.endHeight = 100;
+        testing_support::LinkList({empty, square});
+        testing_support::LinkGroup({empty, square});
+        WrapInfo info = Bend(circles ? nullptr
+                                     : Own(MakePath({{PT_MOVETO, 20, 200}, {PT_BEZIERTO, 100, 20},
+                                                     {PT_BEZIERTO, 300, 20}, {PT_BEZIERTO, 380, 200}})));
         info.amplitude = 100;
         KyPath *target = empty;
         ASSERT_EQ(KyPathWrap(&target, &info), 1) << (circles ? "circles" : "arc");
-        int32_t points = 0, records = 0;
-        for (const KyPath *r = target; r; r = r->next) points += r->count, ++records;
+        Own(target);
+        int32_t points = 0;
+        for (const KyPath *r = target; r; r = r->next) points += r->count;
         EXPECT_GE(points, 4) << "the square was bent";
-        EXPECT_GE(records, 1);
-        KyPathDeletePtr(target, 0);
-        KyPathDeletePtr(arc, 0);
     }
 }
 
@@ -54,9 +45,7 @@ TEST_F(WrapFuzzFindings, EmptyFirstRecordIsBentWithTheRest) {
 // hours later. Now refused at once as out of memory with the figure
 // untouched; a figure that goes round a few times is still wrapped.
 TEST_F(WrapFuzzFindings, FarSpacedCopiesOnAClosedLoopAreRefused) {
-    KyPath *loop = MakePath({{PT_MOVETO, 100, 100}, {PT_LINETO, 200, 100}, {PT_LINETO, 200, 200},
-                             {PT_LINETO, 100, 200}, {PT_LINETO | PT_CLOSEFIGURE, 100, 100}});
-    ASSERT_NE(loop, nullptr);
+    KyPath *loop = Own(testing_support::Rect(100, 100, 200, 200));
     struct Case {
         double spacing;
         int32_t repeat;
@@ -67,30 +56,22 @@ TEST_F(WrapFuzzFindings, FarSpacedCopiesOnAClosedLoopAreRefused) {
                                         : MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 60, 0}, {PT_LINETO, 60, 20},
                                                     {PT_LINETO | PT_CLOSEFIGURE, 0, 20}});
         ASSERT_NE(figure, nullptr);
-        const auto *bytes = reinterpret_cast<const uint8_t *>(figure);
-        const std::vector<uint8_t> before(bytes, bytes + sizeof(KyPath) + figure->count * sizeof(PathPoint));
-        WrapInfo info{};
-        info.baseline = loop;
+        const std::vector<uint8_t> before = testing_support::RecordBytes(figure);
+        WrapInfo info = Bend(loop);
         info.repeatCount = k.repeat;
         info.spacing = k.spacing;
-        info.option8 = 1;
-        info.startHeight = info.endHeight = 100;
         c32ClearDLLErrInfo();
         KyPath *target = figure;
         ASSERT_EQ(KyPathWrap(&target, &info), k.wrapped ? 1 : 0) << k.spacing;
+        Own(target);
         if (k.wrapped) {
             EXPECT_NE(target, figure);
-            KyPathDeletePtr(target, 0);
             continue;
         }
-        Y32ErrInfo e{};
-        EXPECT_EQ(c32GetDLLErrInfo(&e), 1);
-        EXPECT_EQ(e.code, 1001);
+        EXPECT_EQ(testing_support::LastError().code, 1001);
         EXPECT_EQ(target, figure);
-        EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + before.size()), before);
-        KyPathDeletePtr(figure, 0);
+        EXPECT_EQ(testing_support::RecordBytes(figure), before);
     }
-    KyPathDeletePtr(loop, 0);
 }
 
 }  // namespace

@@ -5,42 +5,25 @@
 #include <random>
 
 #include "core/vec.h"
+#include "deform/deform_support.h"
 #include "deform/projection3d.h"
-#include "support/path_fixture.h"
+#include "support/owned_records.h"
+#include "support/point_checks.h"
 
 namespace {
 
+using deform_test::AxisMatrix;
+using deform_test::Params;
+using testing_support::ExpectBox;
 using testing_support::LinkList;
 using testing_support::MakePath;
-using testing_support::PathTest;
 
 // sin and cos of 30 and 60 degrees with pi = 3.14159, worked out by hand
 // from the series (not with the library's helpers).
 constexpr double kSin30 = 0.4999996169872557, kCos30 = 0.8660256249168368;
 constexpr double kSin60 = 0.8660249615191342, kCos60 = 0.5000007660251954;
 
-void AxisMatrix(const double axis[3], double deg, double m[9]) {
-    double s, c;
-    vec::Identity3X3(m);
-    vec::SinCosDeg(deg, &s, &c);
-    vec::VThitaGetMatrix(s, c, axis, m);
-}
-
-Path3DParams Params(double cx, double cy, double distance, double fov) {
-    Path3DParams p{};
-    p.centreX = DbToFix(cx);
-    p.centreY = DbToFix(cy);
-    p.distance = distance;
-    p.fieldOfView = fov;
-    vec::Identity3X3(p.matrix);
-    return p;
-}
-
 TEST(Rotation3D, AxisMatricesTurnPointsTheRightWay) {
-    double s, c;
-    vec::SinCosDeg(30, &s, &c);
-    EXPECT_NEAR(s, kSin30, 1e-15);
-    EXPECT_NEAR(c, kCos30, 1e-15);
     // 30 degrees about z, row vectors: (1, 2, 3) -> (c - 2s, s + 2c, 3).
     const double z[3] = {0, 0, 1};
     double m[9];
@@ -53,7 +36,7 @@ TEST(Rotation3D, AxisMatricesTurnPointsTheRightWay) {
 
     // A zero sine leaves the matrix as the caller set it; 180 degrees does
     // not have one (the short pi), so the matrix is written.
-    double keep[9] = {9, 8, 7, 6, 5, 4, 3, 2, 1}, m2[9];
+    double keep[9] = {9, 8, 7, 6, 5, 4, 3, 2, 1}, m2[9], s, c;
     std::memcpy(m2, keep, sizeof m2);
     vec::SinCosDeg(0, &s, &c);
     vec::VThitaGetMatrix(s, c, z, m2);
@@ -91,12 +74,12 @@ TEST(Rotation3D, ProductsAndRepairOfMatrices) {
     RotatePoint3D(q, a);
     RotatePoint3D(q, b);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], q[k], 1e-12);
-    // The output may be an input.
+    // The output may be an input; a null input is ignored.
     double a2[9];
     std::memcpy(a2, a, sizeof a2);
     Matrix3X3(a2, b, a2);
+    Matrix3X3(nullptr, b, a2);
     for (int k = 0; k < 9; ++k) EXPECT_NEAR(a2[k], ab[k], 1e-15);
-    Matrix3X3(nullptr, b, a2);  // ignored
 
     // An orthonormal matrix comes back as it was...
     double r[9];
@@ -183,13 +166,6 @@ TEST(Projection3D, SinglePointsAgainstHandValues) {
     ASSERT_EQ(KyProject2DTO3D(10, 0, out, origin, dest, eye, shifted, m), 1);
     EXPECT_NEAR(out[1], 50 - 3 * 1000 / (1000 - pz) - 5, 1e-12);
 
-    // Identity, in the plane: a point sees itself.
-    double id[9];
-    vec::Identity3X3(id);
-    ASSERT_EQ(KyProject2DTO3D(2.5, -7.25, out, origin, dest, eye, shift, id), 1);
-    EXPECT_DOUBLE_EQ(out[0], 102.5 - 4);
-    EXPECT_DOUBLE_EQ(out[1], 42.75 - 5);
-
     out[0] = out[1] = 123;
     EXPECT_EQ(KyProject2DTO3D(0, 0, out, nullptr, dest, eye, shift, m), 0);
     EXPECT_EQ(KyProject2DTO3D(0, 0, nullptr, origin, dest, eye, shift, m), 0);
@@ -228,10 +204,11 @@ TEST(Projection3D, PointsAtOrBehindTheEyeStayFinite) {
     EXPECT_NEAR(vec::PerspectiveScale(1000, std::nan("")), 1e6, 1e-6);
 }
 
-using PathProjectionTest = PathTest;
+using PathProjectionTest = testing_support::OwningPathTest;
 
 TEST_F(PathProjectionTest, IdentityKeepsThePathAndRotationsMatchHandValues) {
-    KyPath *a = MakePath({{PT_MOVETO, 110, 50}, {PT_BEZIERTO, 120, 60}, {PT_BEZIERTO, 90, 70}, {PT_BEZIERTO, 100, 40}});
+    KyPath *a = Own(
+        MakePath({{PT_MOVETO, 110, 50}, {PT_BEZIERTO, 120, 60}, {PT_BEZIERTO, 90, 70}, {PT_BEZIERTO, 100, 40}}));
     KyPath *b = MakePath({{PT_MOVETO, 3, 3}, {PT_ROTATEDRECT, 4, 4}, {PT_MOVETO, 5, 5}, {PT_LINETO, 130, 50}});
     LinkList({a, b});
     a->shape = b->shape = 2;
@@ -259,18 +236,16 @@ TEST_F(PathProjectionTest, IdentityKeepsThePathAndRotationsMatchHandValues) {
     EXPECT_EQ(+path::Points(b)[2].x, DbToFix(5));
     EXPECT_NE(+path::Points(b)[0].x, DbToFix(3));
     EXPECT_EQ(KyPathTo3D(a, nullptr), 0);
-    KyPathDeletePtr(a, 0);
 
     // Without a field of view the projection is parallel: a quarter turn
     // in the plane, nothing else.
-    KyPath *p = MakePath({{PT_MOVETO, 10, 0}, {PT_LINETO, 0, 10}});
+    KyPath *p = Own(MakePath({{PT_MOVETO, 10, 0}, {PT_LINETO, 0, 10}}));
     const double zaxis[3] = {0, 0, 1};
     Path3DParams flat = Params(0, 0, 500, 0);
     AxisMatrix(zaxis, 90, flat.matrix);
     ASSERT_EQ(KyPathTo3D(p, &flat), 1);
     EXPECT_NEAR(+path::Points(p)[0].y, DbToFix(10), 1);
     EXPECT_NEAR(+path::Points(p)[1].x, DbToFix(-10), 1);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(PathProjectionTest, PathsNearTheEyeAreHeldToTheFixedRange) {
@@ -280,7 +255,7 @@ TEST_F(PathProjectionTest, PathsNearTheEyeAreHeldToTheFixedRange) {
     Path3DParams prm = Params(0, 0, 200, 90);
     AxisMatrix(yaxis, 90, prm.matrix);
     const double ez = p3d::EyeHeight(prm);
-    KyPath *p = MakePath({{PT_MOVETO, -ez, 10}, {PT_LINETO, -2 * ez, 10}, {PT_LINETO, 0, 10}});
+    KyPath *p = Own(MakePath({{PT_MOVETO, -ez, 10}, {PT_LINETO, -2 * ez, 10}, {PT_LINETO, 0, 10}}));
     ASSERT_EQ(KyPathTo3D(p, &prm), 1);
     const PathPoint *pt = path::Points(p);
     // Far out in their own direction, at the edge of what FIXED holds.
@@ -290,11 +265,10 @@ TEST_F(PathProjectionTest, PathsNearTheEyeAreHeldToTheFixedRange) {
     EXPECT_EQ(p3d::ClampToFixed(-1e300), INT32_MIN);
     EXPECT_EQ(p3d::ClampToFixed(std::nan("")), 0);
     EXPECT_EQ(p3d::ClampToFixed(-32768.0), INT32_MIN);
-    KyPathDeletePtr(p, 0);
 }
 
 TEST_F(PathProjectionTest, BoxCoversFrontAndBackCopies) {
-    KyPath *p = MakePath({{PT_MOVETO, 90, 40}, {PT_LINETO, 110, 40}, {PT_LINETO, 110, 60}});
+    KyPath *p = Own(MakePath({{PT_MOVETO, 90, 40}, {PT_LINETO, 110, 40}, {PT_LINETO, 110, 60}}));
     KyPath *q = MakePath({{PT_MOVETO, 100, 75.5}});
     LinkList({p, q});
     // The eye height comes from the record: with the short pi, tan(45
@@ -305,25 +279,16 @@ TEST_F(PathProjectionTest, BoxCoversFrontAndBackCopies) {
     ASSERT_EQ(KyPathGet3DMiniMaxRect(q, &prm, 0, ez, &r), 1);
     // The back copies are half as far from the centre, inside the front
     // box: the front box is the answer.
-    EXPECT_EQ(r.left, 90);
-    EXPECT_EQ(r.top, 40);
-    EXPECT_EQ(r.right, 110);
-    EXPECT_EQ(r.bottom, 75);
+    ExpectBox(r, 90, 40, 110, 75);
     // With the front lifted halfway to the eye everything doubles.
     ASSERT_EQ(KyPathGet3DMiniMaxRect(p, &prm, ez / 2, ez, &r), 1);
-    EXPECT_EQ(r.left, 80);
-    EXPECT_EQ(r.top, 30);
-    EXPECT_EQ(r.right, 120);
-    EXPECT_EQ(r.bottom, 101);
+    ExpectBox(r, 80, 30, 120, 101);
     // Failures leave the rectangle alone.
     Y32Rect keep = r;
-    KyPath *empty = KyPathCreate();
-    EXPECT_EQ(KyPathGet3DMiniMaxRect(empty, &prm, 0, 0, &r), 0);
+    EXPECT_EQ(KyPathGet3DMiniMaxRect(Own(KyPathCreate()), &prm, 0, 0, &r), 0);
     EXPECT_EQ(KyPathGet3DMiniMaxRect(p, nullptr, 0, 0, &r), 0);
     EXPECT_EQ(KyPathGet3DMiniMaxRect(p, &prm, 0, 0, nullptr), 0);
     EXPECT_EQ(std::memcmp(&r, &keep, sizeof r), 0);
-    KyPathDeletePtr(empty, 0);
-    KyPathDeletePtr(p, 0);
 }
 
 }  // namespace

@@ -2,37 +2,22 @@
 
 #include <cstring>
 
-#include "core/vec.h"
+#include "deform/deform_support.h"
 #include "deform/projection3d.h"
-#include "support/path_fixture.h"
+#include "support/owned_records.h"
 
 namespace {
 
+using deform_test::AxisMatrix;
+using deform_test::Params;
 using testing_support::MakePath;
-using testing_support::PathTest;
 
-Path3DParams Params(double cx, double cy) {
-    Path3DParams p{};
-    p.centreX = DbToFix(cx);
-    p.centreY = DbToFix(cy);
-    p.distance = 1000;
-    p.fieldOfView = 60;
-    vec::Identity3X3(p.matrix);
-    return p;
-}
+const double kY[3] = {0, 1, 0};
 
-void TurnAboutY(Path3DParams *p, double deg) {
-    const double y[3] = {0, 1, 0};
-    double s, c;
-    vec::SinCosDeg(deg, &s, &c);
-    vec::Identity3X3(p->matrix);
-    vec::VThitaGetMatrix(s, c, y, p->matrix);
-}
-
-class WireFrameTest : public PathTest {
+class WireFrameTest : public testing_support::OwningPathTest {
   protected:
     void SetUp() override {
-        PathTest::SetUp();
+        OwningPathTest::SetUp();
         p3d::ForgetLastAccepted();
         dc = y32CreateMemoryDC(64, 64, 32);
         ASSERT_NE(dc, nullptr);
@@ -40,19 +25,14 @@ class WireFrameTest : public PathTest {
         old_pen = SelectObject(dc, pen);
         SetROP2(dc, R2_XORPEN);
         view = CoordStruct{0, 0, 64, 64, 0, 0, 1.0, nullptr, {0, 0, 0, 0, 0}};
-        square = MakePath({{PT_MOVETO, 10, 10},
-                           {PT_LINETO, 30, 10},
-                           {PT_LINETO, 30, 30},
-                           {PT_LINETO, 10, 30},
-                           {PT_LINETO | PT_CLOSEFIGURE, 10, 10}});
+        square = Own(testing_support::Rect(10, 10, 30, 30));
     }
     void TearDown() override {
         SelectObject(dc, old_pen);
         DeleteObject(pen);
         y32DeleteMemoryDC(dc);
-        KyPathDeletePtr(square, 0);
         p3d::ForgetLastAccepted();
-        PathTest::TearDown();
+        OwningPathTest::TearDown();
     }
     bool Lit(int x, int y) { return GetPixel(dc, x, y) != 0; }
     int LitCount() {
@@ -93,18 +73,17 @@ TEST_F(WireFrameTest, FlatFrameIsThePathAndDepthAddsTheBackCopyAndTheJoiningEdge
     EXPECT_EQ(LitCount(), 0);
 
     // Curves take the same road through PolyBezierTo.
-    KyPath *curve = MakePath(
-        {{PT_MOVETO, 10, 40}, {PT_BEZIERTO, 20, 20}, {PT_BEZIERTO, 40, 60}, {PT_BEZIERTO, 50, 40}});
+    KyPath *curve =
+        Own(MakePath({{PT_MOVETO, 10, 40}, {PT_BEZIERTO, 20, 20}, {PT_BEZIERTO, 40, 60}, {PT_BEZIERTO, 50, 40}}));
     ASSERT_EQ(KyPath3DWireFrame(dc, curve, 32, 32, &view, &prm, depth), 1);
     EXPECT_GT(LitCount(), 60);
     EXPECT_TRUE(Lit(10, 40));
     ASSERT_EQ(KyPath3DWireFrame(dc, curve, 32, 32, &view, &prm, depth), 1);
     EXPECT_EQ(LitCount(), 0);
-    KyPathDeletePtr(curve, 0);
 }
 
 TEST_F(WireFrameTest, ZoomAndScrollPlaceThePixels) {
-    KyPath *line = MakePath({{PT_MOVETO, 9.75, 10}, {PT_LINETO, 20, 10}});
+    KyPath *line = Own(MakePath({{PT_MOVETO, 9.75, 10}, {PT_LINETO, 20, 10}}));
     Path3DParams prm = Params(0, 0);
     // Zoomed out: x * zoom truncated, so 9.75 lands on 4 (not 5).
     view.zoom = 0.5;
@@ -121,14 +100,13 @@ TEST_F(WireFrameTest, ZoomAndScrollPlaceThePixels) {
     EXPECT_TRUE(Lit(10, 21));
     EXPECT_TRUE(Lit(30, 21));
     EXPECT_FALSE(Lit(31, 21));
-    KyPathDeletePtr(line, 0);
 }
 
 TEST_F(WireFrameTest, ParametersBehindTheEyeFallBackToTheLastAcceptedOnes) {
     // Turned 80 degrees, a 2000-pixel half width reaches past the eye
     // (height 1000 / tan(30 degrees), about 1732).
     Path3DParams bad = Params(20, 20);
-    TurnAboutY(&bad, 80);
+    AxisMatrix(kY, 80, bad.matrix);
     Path3DParams keep = bad;
     // Nothing accepted yet: nothing to fall back to, nothing drawn.
     EXPECT_EQ(KyPath3DWireFrame(dc, square, 2000, 10, &view, &bad, 0), 0);
@@ -137,10 +115,9 @@ TEST_F(WireFrameTest, ParametersBehindTheEyeFallBackToTheLastAcceptedOnes) {
 
     // A record that passes is remembered...
     Path3DParams good = Params(20, 20);
-    TurnAboutY(&good, 20);
+    AxisMatrix(kY, 20, good.matrix);
     ASSERT_EQ(KyPath3DWireFrame(dc, square, 2000, 10, &view, &good, 0), 1);
-    int drawn = LitCount();
-    EXPECT_GT(drawn, 0);
+    EXPECT_GT(LitCount(), 0);
     // ...and replaces one that does not: the host's record snaps back and
     // the same frame is drawn again (erasing the first one).
     ASSERT_EQ(KyPath3DWireFrame(dc, square, 2000, 10, &view, &bad, 0), 1);

@@ -8,120 +8,104 @@
 #include "core/path_table.h"
 #include "deform/wrap_presets.h"
 #include "platform/alloc_fail.h"
+#include "support/owned_records.h"
 #include "support/records.h"
 #include "y32Comm.h"
 
 namespace {
 
+using testing_support::LastError;
 using testing_support::LinkList;
 using testing_support::MakePath;
-using testing_support::PathTest;
+using testing_support::XY;
 
-struct XY {
-    double x, y;
+XY At(const KyPath *p, int32_t i) { return XY{FixToDb(+path::Points(p)[i].x), FixToDb(+path::Points(p)[i].y)}; }
+
+class WrapPresetTest : public testing_support::OwningPathTest {
+  protected:
+    // A figure of two records and a baseline at the tail of its list, as a
+    // wrap leaves it: one group chain, the baseline selected.
+    struct Wrapped {
+        KyPath *a, *b, *base;
+    };
+    Wrapped MakeWrapped() {
+        Wrapped w{MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}, {PT_LINETO | PT_CLOSEFIGURE, 0, 0}}),
+                  MakePath({{PT_MOVETO, 20, 0}, {PT_LINETO, 30, 0}}),
+                  MakePath({{PT_MOVETO, 0, 50}, {PT_BEZIERTO, 10, 40}, {PT_BEZIERTO, 20, 40}, {PT_BEZIERTO, 30, 50}})};
+        LinkList({w.a, w.b, w.base});
+        PathGroupToEnd(w.a);
+        w.base->flags = KPF_SELECTED | KPF_LASTMARK;
+        Own(w.a);
+        return w;
+    }
 };
 
-XY At(const KyPath *p, int32_t i) {
-    const PathPoint &pt = path::Points(p)[i];
-    return XY{FixToDb(pt.x), FixToDb(pt.y)};
-}
-
-using testing_support::LastError;
-
-// Each quarter of a 13-point circle: its end and its midpoint lie at
-// distance r from the centre, and the start tangent is perpendicular to
-// the radius.
+// Each quarter of a 13-point circle: the start tangent perpendicular to the
+// radius, the midpoint and the end at distance r from the centre.
 void ExpectQuartersOnCircle(const KyPath *p, double r) {
     for (int32_t q = 0; q < 4; ++q) {
         bez::Cubic c;
-        for (int i = 0; i < 4; ++i) {
-            XY v = At(p, 3 * q + i);
-            c.p[i] = vec::Vec2{v.x, v.y};
-        }
+        for (int i = 0; i < 4; ++i) c.p[i] = vec::Vec2{At(p, 3 * q + i).x, At(p, 3 * q + i).y};
         // For a quarter turn the radius at the start runs against the end
         // tangent: centre = start + r * (end tangent).
-        vec::Vec2 ta = bez::UnitTangentAt(c, 0.0), tb = bez::UnitTangentAt(c, 1.0);
+        vec::Vec2 ta = bez::UnitTangentAt(c, 0.0), tb = bez::UnitTangentAt(c, 1.0), mid = bez::PointAt(c, 0.5);
         vec::Vec2 centre{c.p[0].x + tb.x * r, c.p[0].y + tb.y * r};
-        // The start tangent is perpendicular to the radius at a.
-        EXPECT_NEAR(ta.x * (c.p[0].x - centre.x) + ta.y * (c.p[0].y - centre.y), 0.0, 1e-3);
-        vec::Vec2 mid = bez::PointAt(c, 0.5);
+        EXPECT_NEAR(ta.x * (c.p[0].x - centre.x) + ta.y * (c.p[0].y - centre.y), 0.0, 1e-3) << "quarter " << q;
         EXPECT_NEAR(std::hypot(mid.x - centre.x, mid.y - centre.y), r, 1e-3 * r) << "quarter " << q;
         EXPECT_NEAR(std::hypot(c.p[3].x - centre.x, c.p[3].y - centre.y), r, 1e-3 * r) << "quarter " << q;
     }
 }
 
-TEST_F(PathTest, CircleBaselinesStartAtTheirAxisPointAndStayOnTheCircle) {
+TEST_F(WrapPresetTest, CircleAndWaveBaselinesRunThroughTheirAxisPoints) {
+    using wrap_preset::CircleStart;
+    // The wave before its stretch: (120,100) (160,60) (200,100) (240,140)
+    // (280,100); 1.5 across and 0.75 up about (200, 100). The circle's axis
+    // points are exact (tolerance 0).
     struct Case {
-        wrap_preset::CircleStart start;
-        XY order[5];
+        KyPath *p;
+        bool closed;
+        XY axis[5];
+        double tol;
     } cases[] = {
-        {wrap_preset::CircleStart::kBottom, {{100, 150}, {50, 100}, {100, 50}, {150, 100}, {100, 150}}},
-        {wrap_preset::CircleStart::kTop, {{100, 50}, {50, 100}, {100, 150}, {150, 100}, {100, 50}}},
+        {wrap_preset::MakeCircle(100, 100, 50, CircleStart::kBottom, 3430), true,
+         {{100, 150}, {50, 100}, {100, 50}, {150, 100}, {100, 150}}, 0.0},
+        {wrap_preset::MakeCircle(100, 100, 50, CircleStart::kTop, 3430), true,
+         {{100, 50}, {50, 100}, {100, 150}, {150, 100}, {100, 50}}, 0.0},
+        {wrap_preset::MakeWave(200, 100, 40), false, {{80, 100}, {140, 70}, {200, 100}, {260, 130}, {320, 100}}, 1e-4},
     };
-    for (const Case &c : cases) {
-        KyPath *p = wrap_preset::MakeCircle(100, 100, 50, c.start, 3430);
-        ASSERT_NE(p, nullptr);
-        ASSERT_EQ(p->count, 13);
-        EXPECT_EQ(p->shape, 1);
-        EXPECT_EQ(path::Points(p)[0].type, PT_MOVETO);
-        EXPECT_EQ(path::Points(p)[12].type, PT_BEZIERTO | PT_CLOSEFIGURE);
-        for (int32_t i = 1; i < 12; ++i) EXPECT_EQ(path::Points(p)[i].type, PT_BEZIERTO);
-        for (int k = 0; k < 5; ++k) {
-            XY v = At(p, 3 * k);
-            EXPECT_DOUBLE_EQ(v.x, c.order[k].x) << k;
-            EXPECT_DOUBLE_EQ(v.y, c.order[k].y) << k;
+    for (size_t i = 0; i < 3; ++i) {
+        const Case &c = cases[i];
+        KyPath *p = Own(c.p);
+        ASSERT_NE(p, nullptr) << "case " << i;
+        ASSERT_EQ(p->count, 13) << "case " << i;
+        EXPECT_EQ(p->shape, c.closed ? 1 : 0) << "case " << i;
+        EXPECT_EQ(path::IsClosed(p), c.closed) << "case " << i;
+        for (int32_t k = 0; k < 13; ++k) {
+            const uint16_t last = c.closed && k == 12 ? PT_CLOSEFIGURE : 0;
+            EXPECT_EQ(path::Points(p)[k].type, k ? PT_BEZIERTO | last : PT_MOVETO) << "case " << i << " point " << k;
         }
-        ExpectQuartersOnCircle(p, 50);
-        KyPathDeletePtr(p, 0);
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_NEAR(At(p, 3 * k).x, c.axis[k].x, c.tol) << "case " << i << " axis point " << k;
+            EXPECT_NEAR(At(p, 3 * k).y, c.axis[k].y, c.tol) << "case " << i << " axis point " << k;
+        }
+        if (c.closed) ExpectQuartersOnCircle(p, 50);
     }
-    {
-        plat::ScopedAllocFailure fail(0);
-        c32ClearDLLErrInfo();
-        EXPECT_EQ(wrap_preset::MakeCircle(0, 0, 10, wrap_preset::CircleStart::kBottom, 3430), nullptr);
-        Y32ErrInfo e = LastError();
-        EXPECT_EQ(e.code, 1001);
-        EXPECT_EQ(e.unit, 41);
-        EXPECT_EQ(e.line, 3430);
-    }
-}
-
-TEST_F(PathTest, WaveIsAnOpenSStretchedAboutItsCentre) {
-    KyPath *p = wrap_preset::MakeWave(200, 100, 40);
-    ASSERT_NE(p, nullptr);
-    ASSERT_EQ(p->count, 13);
-    EXPECT_EQ(p->shape, 0);
-    EXPECT_FALSE(path::IsClosed(p));
-    // Before the stretch: (120,100) (160,60) (200,100) (240,140) (280,100);
-    // 1.5 across and 0.75 up about (200, 100).
-    const XY expect[5] = {{80, 100}, {140, 70}, {200, 100}, {260, 130}, {320, 100}};
-    for (int k = 0; k < 5; ++k) {
-        XY v = At(p, 3 * k);
-        EXPECT_NEAR(v.x, expect[k].x, 1e-4) << k;
-        EXPECT_NEAR(v.y, expect[k].y, 1e-4) << k;
-    }
-    KyPathDeletePtr(p, 0);
+    // Out of memory: null, reported with the circle's given line or the
+    // wave's own.
     plat::ScopedAllocFailure fail(0);
     c32ClearDLLErrInfo();
+    EXPECT_EQ(wrap_preset::MakeCircle(0, 0, 10, CircleStart::kBottom, 3430), nullptr);
+    Y32ErrInfo e = LastError();
+    EXPECT_EQ(e.code, 1001);
+    EXPECT_EQ(e.unit, 41);
+    EXPECT_EQ(e.line, 3430);
+    plat::FailAllocationAt(0);
     EXPECT_EQ(wrap_preset::MakeWave(0, 0, 10), nullptr);
     EXPECT_EQ(LastError().line, 3350);
 }
 
-// A figure of two records and a baseline at the tail of its list, as a
-// wrap leaves it: one group chain, the baseline selected.
-struct WrappedList {
-    KyPath *a, *b, *base;
-    WrappedList() {
-        a = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}, {PT_LINETO | PT_CLOSEFIGURE, 0, 0}});
-        b = MakePath({{PT_MOVETO, 20, 0}, {PT_LINETO, 30, 0}});
-        base = MakePath({{PT_MOVETO, 0, 50}, {PT_BEZIERTO, 10, 40}, {PT_BEZIERTO, 20, 40}, {PT_BEZIERTO, 30, 50}});
-        LinkList({a, b, base});
-        PathGroupToEnd(a);
-        base->flags = KPF_SELECTED | KPF_LASTMARK;
-    }
-};
-
-TEST_F(PathTest, PlaceholderAndBaselineQueries) {
-    WrappedList w;
+TEST_F(WrapPresetTest, PlaceholderAndBaselineQueries) {
+    Wrapped w = MakeWrapped();
     EXPECT_EQ(KyPathIsWrapBaseline(w.base), 1);
     EXPECT_EQ(KyPathIsWrapBaseline(w.a), 0);
     EXPECT_EQ(KyPathIsWrapBaseline(nullptr), 0);
@@ -152,25 +136,20 @@ TEST_F(PathTest, PlaceholderAndBaselineQueries) {
         EXPECT_EQ(place->next, nullptr);
     }
     EXPECT_EQ(KyPathAppendEmptySubpath(nullptr), 0);
-    KyPathDeletePtr(w.a, 0);
 }
 
-TEST_F(PathTest, SelectingTheBaselineMarksOneNodeOrOneSegment) {
-    WrappedList w;
-    // A previous mark goes; the new node is marked.
+TEST_F(WrapPresetTest, SelectingTheBaselineMarksOneNodeOrOneSegment) {
+    Wrapped w = MakeWrapped();
+    // A previous mark goes; the new node is marked, and the handle index
+    // given with it is not.
     path::Points(w.base)[1].type |= PT_SEGSELECTED;
     w.base->flags |= KPF_HASSELSEGMENT;
     EXPECT_EQ(KyPathSelectWrapBaseline(w.a, 3, 1), 1);
     EXPECT_EQ(w.base->flags, KPF_SELECTED | KPF_LASTMARK | KPF_HASSELPOINT);
     EXPECT_EQ(path::Points(w.base)[3].type, PT_BEZIERTO | PT_SELECTED);
     EXPECT_EQ(path::Points(w.base)[1].type, PT_BEZIERTO);
-
-    EXPECT_EQ(KyPathSelectWrapBaseline(w.b, -1, 0), 1);
-    EXPECT_EQ(w.base->flags, KPF_SELECTED | KPF_LASTMARK | KPF_HASSELSEGMENT);
-    EXPECT_EQ(path::Points(w.base)[0].type, PT_MOVETO | PT_SEGSELECTED);
-    EXPECT_EQ(path::Points(w.base)[3].type, PT_BEZIERTO);
-
-    // An index past the points selects the baseline and marks nothing.
+    // (A handle alone is marked in WrapAndUpdate below.) An index past the
+    // points selects the baseline and marks nothing.
     EXPECT_EQ(KyPathSelectWrapBaseline(w.a, 4, -1), 0);
     EXPECT_EQ(w.base->flags, KPF_SELECTED | KPF_LASTMARK);
     for (int32_t i = 0; i < w.base->count; ++i) EXPECT_EQ(path::Points(w.base)[i].type & 0x8800, 0);
@@ -179,11 +158,10 @@ TEST_F(PathTest, SelectingTheBaselineMarksOneNodeOrOneSegment) {
     w.base->flags = KPF_SELECTED;
     EXPECT_EQ(KyPathSelectWrapBaseline(w.a, 0, -1), 0);
     EXPECT_EQ(w.base->flags, KPF_SELECTED);
-    KyPathDeletePtr(w.a, 0);
 }
 
-TEST_F(PathTest, BaselineCopiedAndSeparatedFromTheTable) {
-    WrappedList w;
+TEST_F(WrapPresetTest, BaselineCopiedAndSeparatedFromTheTable) {
+    Wrapped w = MakeWrapped();
     PathTable *t = nullptr;
     ASSERT_EQ(KyPathNew(&t), 1);
     KyPathTblGroups(t)[0].first = w.a;
@@ -191,13 +169,12 @@ TEST_F(PathTest, BaselineCopiedAndSeparatedFromTheTable) {
     path::Points(w.base)[2].type |= PT_SEGSELECTED;
     w.base->flags |= KPF_HASSELSEGMENT;
 
-    KyPath *copy = KyPathMakeACopyOfBaseline(t);
+    KyPath *copy = Own(KyPathMakeACopyOfBaseline(t));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(mem::PathBlockSize(copy), mem::PathBlockSize(w.base));
     EXPECT_EQ(copy->prev, nullptr);
     EXPECT_EQ(copy->groupPrev, nullptr);
     EXPECT_EQ(IsSameSubpath(copy, w.base), 1);
-    KyPathDeletePtr(copy, 0);
     {
         plat::ScopedAllocFailure fail(0);
         c32ClearDLLErrInfo();
@@ -208,6 +185,7 @@ TEST_F(PathTest, BaselineCopiedAndSeparatedFromTheTable) {
     int32_t node = 7, handle = 7;
     KyPath *sep = KyPathSeparateBaselineFromTable(t, &node, &handle);
     ASSERT_EQ(sep, w.base);
+    Own(sep);
     EXPECT_EQ(node, -1);
     EXPECT_EQ(handle, 2);
     EXPECT_EQ(w.b->next, nullptr);
@@ -228,13 +206,13 @@ TEST_F(PathTest, BaselineCopiedAndSeparatedFromTheTable) {
     EXPECT_EQ(KyPathSeparateBaselineFromTable(t, &node, &handle), nullptr);
     EXPECT_EQ(KyPathTblGroups(t)[0].firstSelected, w.b);
     EXPECT_EQ(KyPathSeparateBaselineFromTable(nullptr, &node, &handle), nullptr);
-    KyPathDeletePtr(sep, 0);
+    KyPathTblGroups(t)[0].first = nullptr;  // the fixture frees the list
     KyPathTblDelete(t);
 }
 
-TEST_F(PathTest, SameSubpathComparesCountFlagsShapeAndPointBytes) {
-    KyPath *a = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}});
-    KyPath *b = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}});
+TEST_F(WrapPresetTest, SameSubpathComparesCountFlagsShapeAndPointBytes) {
+    KyPath *a = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}}));
+    KyPath *b = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 10, 0}}));
     EXPECT_EQ(IsSameSubpath(a, b), 1);
     EXPECT_EQ(IsSameSubpath(nullptr, nullptr), 1);
     EXPECT_EQ(IsSameSubpath(a, nullptr), 0);
@@ -246,71 +224,50 @@ TEST_F(PathTest, SameSubpathComparesCountFlagsShapeAndPointBytes) {
         [](KyPath *p) { p->flags ^= KPF_LASTMARK; },
         [](KyPath *p) { path::Points(p)[1].type ^= PT_SELECTED; },
     };
-    for (auto change : changes) {
-        change(b);
-        EXPECT_EQ(IsSameSubpath(a, b), 0);
-        change(b);
-        EXPECT_EQ(IsSameSubpath(a, b), 1);
+    for (size_t i = 0; i < 4; ++i) {
+        changes[i](b);
+        EXPECT_EQ(IsSameSubpath(a, b), 0) << "case " << i;
+        changes[i](b);
+        EXPECT_EQ(IsSameSubpath(a, b), 1) << "case " << i;
     }
-    KyPathDeletePtr(a, 0);
-    KyPathDeletePtr(b, 0);
 }
 
-}  // namespace
-
-namespace {
-
-using testing_support::MakePath;
-using testing_support::PathTest;
-
-TEST_F(PathTest, PredefinedWrapsFromTheTable) {
+TEST_F(WrapPresetTest, PredefinedWrapsFromTheTable) {
     WrapInfo w{};
-    // 101: a circle about the position, every point bent, six copies.
+    // 101: a circle about the position from its bottom point, every point
+    // bent, six copies: fitToLength, repeatCount, closedLoop, text,
+    // smoothCorners, version, positionX.
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 101, 200, 150, 60), 1);
+    Own(w.baseline);
     ASSERT_NE(w.baseline, nullptr);
-    EXPECT_EQ(w.baseline->shape, 1);
-    EXPECT_TRUE(path::IsClosed(w.baseline));
-    EXPECT_DOUBLE_EQ(At(w.baseline, 0).y, 210.0);  // starts at the bottom point
-    EXPECT_EQ(w.fitToLength, 1);
-    EXPECT_EQ(w.repeatCount, 6);
-    EXPECT_EQ(w.closedLoop, 1);
-    EXPECT_EQ(w.text, 0);
+    EXPECT_DOUBLE_EQ(At(w.baseline, 0).y, 210.0);
+    EXPECT_EQ((std::vector<int32_t>{w.fitToLength, w.repeatCount, w.closedLoop, w.text, w.smoothCorners, w.version,
+                                    w.positionX}),
+              (std::vector<int32_t>{1, 6, 1, 0, 1, 1, 200}));
     EXPECT_DOUBLE_EQ(w.baselineLevel, 0.5);
-    EXPECT_EQ(w.smoothCorners, 1);
-    EXPECT_EQ(w.version, 1);
-    EXPECT_EQ(w.positionX, 200);
-    KyPathDeletePtr(w.baseline, 0);
-
-    // 106: a wave, option8 100.
+    // 106: a wave, option8 100 (option8, repeatCount, closedLoop).
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 106, 200, 150, 20), 1);
+    Own(w.baseline);
     ASSERT_NE(w.baseline, nullptr);
     EXPECT_FALSE(path::IsClosed(w.baseline));
-    EXPECT_EQ(w.option8, 100);
-    EXPECT_EQ(w.repeatCount, 10);
-    EXPECT_EQ(w.closedLoop, 0);
-    KyPathDeletePtr(w.baseline, 0);
-
+    EXPECT_EQ((std::vector<int32_t>{w.option8, w.repeatCount, w.closedLoop}), (std::vector<int32_t>{100, 10, 0}));
     // 207 (text on a wave) and 307 (text under generated circles).
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 207, 0, 0, 20), 1);
+    Own(w.baseline);
     EXPECT_EQ(w.text, 1);
     EXPECT_EQ(w.fitToLength, 0);
-    KyPathDeletePtr(w.baseline, 0);
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 307, 5, 6, 20), 1);
     EXPECT_EQ(w.baseline, nullptr);
-    EXPECT_EQ(w.amplitude, -50);
-    EXPECT_EQ(w.shape, 2);
-    EXPECT_EQ(w.text, 1);
+    EXPECT_EQ((std::vector<int32_t>{w.amplitude, w.shape, w.text}), (std::vector<int32_t>{-50, 2, 1}));
 
     // Between the listed types only the common fields.
     for (int32_t type : {150, 250}) {
         w.repeatCount = 99;
         ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, type, 7, 8, 20), 1) << type;
         EXPECT_EQ(w.baseline, nullptr);
-        EXPECT_EQ(w.repeatCount, 0);
-        EXPECT_EQ(w.startHeight, 0);
-        EXPECT_EQ(w.text, type == 250 ? 1 : 0);
-        EXPECT_EQ(w.positionY, 8);
-        EXPECT_EQ(w.version, 1);
+        EXPECT_EQ((std::vector<int32_t>{w.repeatCount, w.startHeight, w.text, w.positionY, w.version}),
+                  (std::vector<int32_t>{0, 0, type == 250 ? 1 : 0, 8, 1}))
+            << type;
     }
     // Outside the table: 0 and nothing written.
     for (int32_t type : {308, 99, 400, -1}) {
@@ -332,27 +289,18 @@ TEST_F(PathTest, PredefinedWrapsFromTheTable) {
 // A row of rectangles standing for characters (a figure 20 high), each its
 // own record; with `lines` > 1 the rows are stacked 30 apart and each row's
 // first record carries the line-start bit.
-KyPath *Characters(int32_t per_line, int32_t lines = 1, uint32_t text_bits = 0x40000000u) {
-    KyPath *head = nullptr, *tail = nullptr;
-    for (int32_t l = 0; l < lines; ++l) {
+KyPath *Characters(int32_t per_line, int32_t lines = 1) {
+    std::vector<KyPath *> recs;
+    for (int32_t l = 0; l < lines; ++l)
         for (int32_t i = 0; i < per_line; ++i) {
-            double x = 10 + 12 * i, y = 10 + 30 * l;
-            KyPath *r = MakePath({{PT_MOVETO, x, y},
-                                  {PT_LINETO, x + 10, y},
-                                  {PT_LINETO, x + 10, y + 20},
-                                  {PT_LINETO, x, y + 20},
-                                  {PT_LINETO | PT_CLOSEFIGURE, x, y}});
-            r->flags = text_bits | (i == 0 && lines > 1 ? 0x20000000u : 0u);
-            if (tail) {
-                tail->next = r;
-                r->prev = tail;
-            } else {
-                head = r;
-            }
-            tail = r;
+            recs.push_back(testing_support::Rect(10 + 12 * i, 10 + 30 * l, 20 + 12 * i, 30 + 30 * l));
+            recs.back()->flags = 0x40000000u | (i == 0 && lines > 1 ? 0x20000000u : 0u);
         }
+    for (size_t i = 1; i < recs.size(); ++i) {
+        recs[i - 1]->next = recs[i];
+        recs[i]->prev = recs[i - 1];
     }
-    return head;
+    return recs.front();
 }
 
 struct Polar {
@@ -382,32 +330,34 @@ WrapInfo CirclePreset(int32_t type, int32_t font_height) {
     WrapInfo w{};
     EXPECT_EQ(KyPathGetPredefinedWrapInfo(&w, type, 300, 200, 0), 1);
     uint64_t bits = static_cast<uint64_t>(font_height);
-    double level;
-    std::memcpy(&level, &bits, sizeof level);
-    w.baselineLevel = level;
+    std::memcpy(&w.baselineLevel, &bits, sizeof bits);
     return w;
 }
 
-// Text on generated circles: one line of 30 characters 12 apart (width
-// 358) takes a whole circle of radius 358 / 2 pi at amplitude 100, the
-// upper half of a circle twice that size at 50 and the lower half at -50.
-TEST_F(PathTest, TextOnGeneratedCircles) {
-    const double width = 358.0;
+// Text on generated circles, the position on line 0's baseline. Ascent 20
+// of 30: the baseline lies 1/6 of the height below the middle, which the
+// circle carries. One line of 30 characters 12 apart (width 358) takes a
+// whole circle of radius 358 / 2 pi at amplitude 100; lines of 20 (width
+// 238) the upper half of a circle of radius 238 / pi at 50 and the lower
+// half at -50. A second line goes on a concentric circle 30 pixels (the
+// line distance) further in when the text stands on the circles, further
+// out when it hangs inside them.
+TEST_F(WrapPresetTest, TextOnGeneratedCircles) {
     struct Case {
-        int32_t type;
+        int32_t type, per_line, lines;
         double radius;
         int upper;  // 1 above the centre, -1 below, 0 all round
-    } cases[] = {{300, width / (2 * M_PI), 0}, {306, width / M_PI, 1}, {307, width / M_PI, -1}};
+    } cases[] = {{300, 30, 1, 358 / (2 * M_PI), 0}, {306, 20, 2, 238 / M_PI, 1}, {307, 20, 2, 238 / M_PI, -1}};
     for (const Case &c : cases) {
         WrapInfo w = CirclePreset(c.type, 30);
-        KyPath *fig = Characters(30);
+        KyPath *fig = Characters(c.per_line, c.lines);
         ASSERT_EQ(KyPathWrap(&fig, &w), 1) << c.type;
-        // Ascent 20 of 30: the baseline lies 1/6 of the height below the
-        // middle, which the circle carries; the position is on line 0's
-        // baseline.
-        const double mid = 200 - 20.0 / 6.0;
-        const double cy = c.type == 307 ? mid - c.radius : mid + c.radius;
-        Polar p = Measure(fig, nullptr, 300, cy);
+        Own(fig);
+        EXPECT_EQ(w.closedLoop, 1);
+        const double mid = 200 - 20.0 / 6.0, cy = c.upper < 0 ? mid - c.radius : mid + c.radius;
+        KyPath *line1 = fig;
+        for (int i = 0; line1 && i < c.per_line; ++i) line1 = line1->next;
+        Polar p = Measure(fig, line1, 300, cy);
         EXPECT_GT(p.min_r, c.radius - 11.5) << c.type;
         EXPECT_LT(p.max_r, c.radius + 11.5) << c.type;
         if (c.upper == 0) {
@@ -419,47 +369,27 @@ TEST_F(PathTest, TextOnGeneratedCircles) {
             EXPECT_GT(p.min_y, cy - 1.0);
             EXPECT_GT(p.max_y, cy + c.radius - 1.0);
         }
-        EXPECT_EQ(w.closedLoop, 1);
-        KyPathDeletePtr(fig, 0);
-    }
-}
-
-// Two lines on circles about one centre: the upper line on the outer
-// circle, 30 pixels (the line distance) further out, when the text stands
-// on the circles; the other way round when it hangs inside them.
-TEST_F(PathTest, StackedLinesOnConcentricCircles) {
-    for (int32_t type : {306, 307}) {
-        WrapInfo w = CirclePreset(type, 30);
-        KyPath *fig = Characters(20, 2);
-        ASSERT_EQ(KyPathWrap(&fig, &w), 1);
-        // Line 0 (width 238) is the reference: radius 238 / pi.
-        const double r0 = 238.0 / M_PI, mid = 200 - 20.0 / 6.0;
-        const double cy = type == 306 ? mid + r0 : mid - r0;
-        KyPath *line1 = fig;
-        for (int i = 0; i < 20; ++i) line1 = line1->next;
-        Polar a = Measure(fig, line1, 300, cy), b = Measure(line1, nullptr, 300, cy);
-        const double step = type == 306 ? -30.0 : 30.0;
-        EXPECT_NEAR(0.5 * (b.min_r + b.max_r) - 0.5 * (a.min_r + a.max_r), step, 1.5) << type;
-        KyPathDeletePtr(fig, 0);
+        if (c.lines > 1) {
+            Polar b = Measure(line1, nullptr, 300, cy);
+            EXPECT_NEAR(0.5 * (b.min_r + b.max_r) - 0.5 * (p.min_r + p.max_r), -30.0 * c.upper, 1.5) << c.type;
+        }
     }
     // Amplitude 0: the figure is only centred on the position.
     WrapInfo w = CirclePreset(300, 30);
     w.amplitude = 0;
     KyPath *fig = Characters(5);
     ASSERT_EQ(KyPathWrap(&fig, &w), 1);
+    Own(fig);
     Polar p = Measure(fig, nullptr, 0, 0);
     EXPECT_NEAR(p.min_y, 190, 1.0);
     EXPECT_NEAR(p.max_y, 210, 1.0);
-    XY first = At(fig, 0);
-    EXPECT_NEAR(first.x, 300 - 29, 1.0);  // 58 wide
-    KyPathDeletePtr(fig, 0);
+    EXPECT_NEAR(At(fig, 0).x, 300 - 29, 1.0);  // 58 wide
 }
 
-TEST_F(PathTest, CircleWrapFailuresLeaveTheFigure) {
+TEST_F(WrapPresetTest, CircleWrapFailuresLeaveTheFigure) {
     for (int64_t i = 0; i < 60; ++i) {
         WrapInfo w = CirclePreset(301, 30);
-        KyPath *fig = Characters(6, 2);
-        KyPath *before = fig;
+        KyPath *fig = Characters(6, 2), *before = fig;
         plat::FailAllocationAt(i);
         int32_t ok = KyPathWrap(&fig, &w);
         plat::FailAllocationAt(-1);
@@ -471,34 +401,40 @@ TEST_F(PathTest, CircleWrapFailuresLeaveTheFigure) {
     }
 }
 
-TEST_F(PathTest, SameWrapInfoTolerancesAndBaselines) {
+TEST_F(WrapPresetTest, SameWrapInfoTolerancesAndBaselines) {
     WrapInfo a{}, b{};
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&a, 101, 100, 100, 40), 1);
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&b, 101, 100, 100, 40), 1);
+    Own(a.baseline);
+    Own(b.baseline);
     EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
-    b.spacing = a.spacing + 0.00005;
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
-    b.spacing = a.spacing + 0.0002;
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
-    b.spacing = a.spacing;
-    b.startOffset = 0.5;
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
-    b.startOffset = 0.0;
-    b.baselineLevel = 0.6;
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
-    b.text = 1;  // one of them text: the level is the font height, not compared
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 1);
-    b.text = 0;
-    b.baselineLevel = 0.5;
-    path::Points(b.baseline)[3].x += 1;
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
-    path::Points(b.baseline)[3].x -= 1;
-    b.endHeight = 90;
-    EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
-    KyPathDeletePtr(a.baseline, 0);
-    KyPathDeletePtr(b.baseline, 0);
+    // One change at a time. Doubles compare within 0.0001; when one of them
+    // is text, its level is the font height and is not compared.
+    struct Case {
+        void (*change)(WrapInfo *);
+        int32_t same;
+    } cases[] = {
+        {[](WrapInfo *w) { w->spacing += 0.00005; }, 1},
+        {[](WrapInfo *w) { w->spacing += 0.0002; }, 0},
+        {[](WrapInfo *w) { w->startOffset = 0.5; }, 0},
+        {[](WrapInfo *w) { w->baselineLevel = 0.6; }, 0},
+        {[](WrapInfo *w) {
+             w->baselineLevel = 0.6;
+             w->text = 1;
+         },
+         1},
+        {[](WrapInfo *w) { w->endHeight = 90; }, 0},
+        {[](WrapInfo *w) { path::Points(w->baseline)[3].x += 1; }, 0},
+    };
+    const std::vector<uint8_t> base = testing_support::RecordBytes(b.baseline);
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        WrapInfo c = b;
+        cases[i].change(&c);
+        EXPECT_EQ(IsSameWrapInfo(&a, &c), cases[i].same) << "case " << i;
+        std::memcpy(b.baseline, base.data(), base.size());  // the baseline is shared with c
+    }
+    // Without baselines the amplitudes are compared.
     a.baseline = b.baseline = nullptr;
-    b.endHeight = a.endHeight;
     a.amplitude = 50;
     EXPECT_EQ(IsSameWrapInfo(&a, &b), 0);
     b.amplitude = 50;
@@ -507,10 +443,11 @@ TEST_F(PathTest, SameWrapInfoTolerancesAndBaselines) {
     EXPECT_EQ(IsSameWrapInfo(&a, nullptr), 0);
 }
 
-TEST_F(PathTest, AddWrapPathReplacesThePlaceholder) {
+TEST_F(WrapPresetTest, AddWrapPathReplacesThePlaceholder) {
     WrapInfo w{};
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 105, 100, 100, 30), 1);
-    KyPath *fig = Characters(3);
+    Own(w.baseline);
+    KyPath *fig = Own(Characters(3));
     fig->flags |= KPF_SELECTED;
     ASSERT_EQ(KyPathAppendEmptySubpath(fig), 1);
     ASSERT_EQ(KyPathGetSubpathsNumber(fig), 4);
@@ -521,36 +458,30 @@ TEST_F(PathTest, AddWrapPathReplacesThePlaceholder) {
     EXPECT_EQ(tail->count, 13);
     EXPECT_EQ(tail->flags, 0x80010000u);
     EXPECT_EQ(tail->groupPrev, nullptr);
-    EXPECT_EQ(fig->flags & KPF_SELECTED, 0u);            // selection cleared
-    EXPECT_EQ(fig->groupNext, fig->next);                // one group chain
+    EXPECT_EQ(fig->flags & KPF_SELECTED, 0u);  // selection cleared
+    EXPECT_EQ(fig->groupNext, fig->next);      // one group chain
     EXPECT_EQ(tail->prev->groupNext, nullptr);
     EXPECT_EQ(KyPathAddWrapPath(fig, nullptr), 0);
-    KyPath *keep = w.baseline;
-    w.baseline = nullptr;
+    WrapInfo none = w;
+    none.baseline = nullptr;
+    EXPECT_EQ(KyPathAddWrapPath(fig, &none), 0);
+    plat::ScopedAllocFailure fail(0);
     EXPECT_EQ(KyPathAddWrapPath(fig, &w), 0);
-    w.baseline = keep;
-    {
-        plat::ScopedAllocFailure fail(0);
-        EXPECT_EQ(KyPathAddWrapPath(fig, &w), 0);
-        EXPECT_EQ(KyPathGetSubpathsNumber(fig), 4);
-    }
-    KyPathDeletePtr(fig, 0);
-    KyPathDeletePtr(w.baseline, 0);
+    EXPECT_EQ(KyPathGetSubpathsNumber(fig), 4);
 }
 
 // The host keeps its figure and re-wraps a duplicate along the edited
 // baseline; the table's list is replaced, the baseline kept at its end.
-TEST_F(PathTest, WrapAndUpdateReplacesTheTablesFigure) {
+TEST_F(WrapPresetTest, WrapAndUpdateReplacesTheTablesFigure) {
     PathTable *t = nullptr;
     ASSERT_EQ(KyPathNew(&t), 1);
     WrapInfo w{};
     ASSERT_EQ(KyPathGetPredefinedWrapInfo(&w, 105, 200, 100, 40), 1);
-    KyPath *figure = Characters(4);
-    KyPath *old_list = Characters(2);
-    KyPathTblGroups(t)[0].first = old_list;
+    KyPath *figure = Own(Characters(4));
+    KyPathTblGroups(t)[0].first = Characters(2);
 
     // The edited baseline: a straight line with its second segment picked.
-    KyPath *edited = MakePath({{PT_MOVETO, 0, 100}, {PT_LINETO, 200, 100}, {PT_LINETO, 400, 100}});
+    KyPath *edited = Own(MakePath({{PT_MOVETO, 0, 100}, {PT_LINETO, 200, 100}, {PT_LINETO, 400, 100}}));
     edited->flags = KPF_SELECTED | KPF_LASTMARK | KPF_HASSELSEGMENT;
     path::Points(edited)[1].type |= PT_SEGSELECTED;
     const double fig_x0 = At(figure, 0).x;
@@ -575,9 +506,8 @@ TEST_F(PathTest, WrapAndUpdateReplacesTheTablesFigure) {
         for (int32_t i = 0; i < r->count; ++i) EXPECT_NEAR(At(r, i).y, 100, 11);
 
     // A baseline too short to wrap along: nothing changes.
-    KyPath *first_before = g.first;
-    KyPath *info_before = w.baseline;
-    KyPath *tiny = MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 2, 0}});
+    KyPath *first_before = g.first, *info_before = w.baseline;
+    KyPath *tiny = Own(MakePath({{PT_MOVETO, 0, 0}, {PT_LINETO, 2, 0}}));
     EXPECT_EQ(KyPathWrapAndUpdate(t, &figure, tiny, &w), 0);
     EXPECT_EQ(g.first, first_before);
     EXPECT_EQ(w.baseline, info_before);
@@ -604,11 +534,7 @@ TEST_F(PathTest, WrapAndUpdateReplacesTheTablesFigure) {
     ASSERT_EQ(KyPathWrapAndUpdate(t, &figure, edited, &w), 1);
     EXPECT_DOUBLE_EQ(At(figure, 0).x, fig_x0);
     EXPECT_NE(KyPathTblGroups(t)[0].first, figure);
-
-    KyPathDeletePtr(tiny, 0);
-    KyPathDeletePtr(edited, 0);
-    KyPathDeletePtr(figure, 0);
-    KyPathDeletePtr(w.baseline, 0);
+    Own(w.baseline);
     KyPathTblDelete(t);
 }
 
