@@ -176,27 +176,29 @@ TEST_F(TextRich, MeasurementCountsLinesAndHeights) {
 }
 
 TEST_F(TextRich, AlignmentUsesTheLongestAdvance) {
-    TextRun r{-50, "WWWW\r\nWW"};
-    RichBlock block({r});
-    KyPath *near = Own(block.Build());
-    block.header()->align = 2;
-    KyPath *centred = Own(block.Build());
-    block.header()->align = 1;
-    KyPath *far = Own(block.Build());
     const double longest = AdvanceOf(TextRun{-50, "WWWW"});
-
-    for (KyPath *aligned : {centred, far}) {
-        const bool centre = aligned == centred;
-        auto hn = LineHeads(near), ha = LineHeads(aligned);
-        ASSERT_EQ(hn.size(), 2u);
-        ASSERT_EQ(ha.size(), 2u);
-        for (int line = 0; line < 2; ++line) {
-            Box bn = PointBox(hn[line], line == 0 ? hn[1] : nullptr);
-            Box ba = PointBox(ha[line], line == 0 ? ha[1] : nullptr);
-            double gap = longest - bn.width();
-            double expect = centre ? gap * 0.5 : gap;
-            EXPECT_NEAR(ba.min_x - bn.min_x, expect, 2 / kPx) << "line " << line;
-            EXPECT_EQ(ba.min_y, bn.min_y);
+    // The longest line first and last: the width is taken over every line.
+    for (const char *text : {"WWWW\r\nWW", "WW\r\nWWWW"}) {
+        TextRun r{-50, text};
+        RichBlock block({r});
+        KyPath *near = Own(block.Build());
+        block.header()->align = 2;
+        KyPath *centred = Own(block.Build());
+        block.header()->align = 1;
+        KyPath *far = Own(block.Build());
+        for (KyPath *aligned : {centred, far}) {
+            const bool centre = aligned == centred;
+            auto hn = LineHeads(near), ha = LineHeads(aligned);
+            ASSERT_EQ(hn.size(), 2u);
+            ASSERT_EQ(ha.size(), 2u);
+            for (int line = 0; line < 2; ++line) {
+                Box bn = PointBox(hn[line], line == 0 ? hn[1] : nullptr);
+                Box ba = PointBox(ha[line], line == 0 ? ha[1] : nullptr);
+                double gap = longest - bn.width();
+                double expect = centre ? gap * 0.5 : gap;
+                EXPECT_NEAR(ba.min_x - bn.min_x, expect, 2 / kPx) << text << " line " << line;
+                EXPECT_EQ(ba.min_y, bn.min_y);
+            }
         }
     }
 }
